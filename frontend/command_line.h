@@ -1,0 +1,16 @@
+// The command line: options -r -c -n -t -i -a -f -m -? ("/" may replace "-",
+// letters are case-insensitive, a value is always the next argument, the
+// last value wins) and the usage text.
+#ifndef TESSEL_FRONTEND_COMMAND_LINE_H_
+#define TESSEL_FRONTEND_COMMAND_LINE_H_
+
+#include <cstdio>
+
+#include "frontend/run_state.h"
+
+void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& state);
+
+// Writes the usage text, with the program's name in it, to one stream.
+void writeUsage(std::FILE* stream, const char* programName);
+
+#endif  // TESSEL_FRONTEND_COMMAND_LINE_H_

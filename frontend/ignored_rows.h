@@ -1,0 +1,27 @@
+// Rows set aside because a field held the missing-value text. The front end
+// creates one IgnoredRow per such row and owns it for the whole run; the
+// engine and its result writer work on copies of the vector of pointers.
+#ifndef TESSEL_FRONTEND_IGNORED_ROWS_H_
+#define TESSEL_FRONTEND_IGNORED_ROWS_H_
+
+#include <cstdint>
+
+#include "foundation/ov_string.h"
+#include "foundation/ov_vector.h"
+
+struct IgnoredRow {
+  IgnoredRow(const char* rowText, int32_t rowPosition, int32_t inputRow)
+      : text(rowText), position(rowPosition), rowNumber(inputRow) {}
+
+  OvString text;      // printed in front of the missing-value marker; empty
+  int32_t position;   // number of points that precede the row
+  int32_t rowNumber;  // input row, the header row counted
+};
+
+using IgnoredRowList = OvVector<IgnoredRow*>;
+
+// True when, walking from the front, a row with position == index comes
+// before any row with a greater position.
+bool isIgnoredAt(IgnoredRowList list, int32_t index);
+
+#endif  // TESSEL_FRONTEND_IGNORED_ROWS_H_

@@ -1,0 +1,150 @@
+#include "frontend/input_reader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "foundation/ov_string_tokenizer.h"
+#include "frontend/line_reader.h"
+#include "frontend/work_file.h"
+
+namespace {
+
+const int kDataFields = 4;
+
+// Checks the four data fields of a row, then writes it to the work file,
+// sets it aside as an IgnoredRow, or leaves the error report in `state`.
+void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile,
+               OvString (&fields)[kDataFields], bool fromFile) {
+  bool missingFound = false;
+  for (int k = 0; k < kDataFields && state.proceed; ++k) {
+    if (fields[k] == settings.missingText.c_str()) {
+      missingFound = true;
+      continue;
+    }
+    state.proceed = isNumericField(fields[k]);
+    if (!state.proceed) {
+      int column = k + 1 + (settings.firstColumnHasLabels ? 1 : 0);
+      state.errorTitle = "Invalid Data!";
+      state.errorDetail << ClearText << "Row " << state.rowNumber << ", Column "
+                        << column << " : " << fields[k];
+      if (!fromFile) state.errorDetail << "\n";
+      state.invalidData = true;
+    }
+  }
+  if (!missingFound && !state.invalidData) {
+    ++state.pointCount;
+    if (!writeWorkRow(workFile, fields[0], fields[1], fields[2], fields[3])) {
+      state.workFileFailed = true;
+      state.proceed = false;
+    }
+  } else if (!state.invalidData) {
+    state.ignoredRows.push_back(new IgnoredRow("", state.pointCount, state.rowNumber));
+  }
+}
+
+void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
+                  std::FILE* workFile) {
+  LineReader lines(input);
+  if (settings.firstRowHasNames) {
+    lines.next(true);
+    ++state.rowNumber;
+  }
+  OvStringTokenizer tokenizer("", " ");
+  tokenizer.SetStringDelimiter(",");
+  OvString fields[kDataFields];
+  while (state.proceed && lines.next(true)) {
+    ++state.rowNumber;
+    tokenizer.SetString(lines.text());
+    uint32_t count = tokenizer.GetRemainingTokenCount();
+    if (count != static_cast<uint32_t>(settings.fieldsPerRow)) {
+      state.proceed = false;
+      state.errorTitle = "Invalid number of fields!";
+      state.errorDetail << ClearText << "Expecting " << settings.fieldsPerRow;
+      if (settings.firstColumnHasLabels) state.errorDetail << " (including row label)";
+      state.errorDetail << ", got " << count << " : Row " << state.rowNumber << " : "
+                        << lines.text() << "\n";
+      break;
+    }
+    if (settings.firstColumnHasLabels) tokenizer.GetNextToken();
+    for (OvString& field : fields) {
+      field = tokenizer.GetNextToken();
+      field.Deblank();
+    }
+    settleRow(settings, state, workFile, fields, true);
+  }
+}
+
+void readStandardInputRows(const RunSettings& settings, RunState& state,
+                           std::FILE* workFile) {
+  LineReader lines(stdin);
+  if (settings.firstRowHasNames) {
+    for (int k = 0; k < settings.fieldsPerRow && lines.next(false); ++k) {
+    }
+    ++state.rowNumber;
+  }
+  OvString fields[kDataFields];
+  int counter = 0;
+  while (state.proceed && lines.next(false)) {
+    if (settings.firstColumnHasLabels && counter == 0) {
+      ++counter;
+      continue;
+    }
+    int field = counter - (settings.firstColumnHasLabels ? 1 : 0);
+    fields[field] = lines.text();
+    ++counter;
+    if (counter == settings.fieldsPerRow) {
+      ++state.rowNumber;
+      settleRow(settings, state, workFile, fields, false);
+      counter = 0;
+    }
+  }
+  if (state.proceed && counter != 0) {
+    state.proceed = false;
+    state.errorTitle = "Invalid number of fields!";
+    state.errorDetail = "Vectors are of unequal length.";
+  }
+}
+
+}  // namespace
+
+bool isNumericField(OvString& text) {
+  uint32_t length = text.GetLength();
+  if (length == 0) return false;
+  char last = text[length - 1];
+  if (last == '\n' || last == '\r') text.Truncate(length - 1);
+  const char* s = text.GetCString();
+  const char* p = (*s == '-') ? s + 1 : s;
+  int digits = 0;
+  int points = 0;
+  for (; *p != '\0'; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      ++digits;
+    } else if (*p == '.') {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || points > 1) return false;
+  errno = 0;
+  double value = std::strtod(s, nullptr);
+  return !(errno == ERANGE && std::isinf(value));
+}
+
+void readInputTable(const RunSettings& settings, RunState& state, std::FILE* workFile) {
+  if (settings.readFromFile) {
+    std::FILE* input = std::fopen(settings.inputFileName.c_str(), "r");
+    if (input == nullptr) {
+      state.proceed = false;
+      std::fprintf(stderr, "ERROR : Couldn't open file %s\n", settings.inputFileName.c_str());
+    } else {
+      readFileRows(settings, state, input, workFile);
+    }
+    if (std::fclose(workFile) != 0) state.workFileFailed = true;
+    if (input != nullptr) std::fclose(input);
+  } else {
+    readStandardInputRows(settings, state, workFile);
+    if (std::fclose(workFile) != 0) state.workFileFailed = true;
+  }
+}

@@ -1,0 +1,20 @@
+// Reads the input table once, from the -f file (comma-separated rows) or
+// from standard input (one field per line), and sorts every data row into a
+// work-file line, an IgnoredRow, or a deferred error report that stops the
+// run. Closes the work file and the input before it returns.
+#ifndef TESSEL_FRONTEND_INPUT_READER_H_
+#define TESSEL_FRONTEND_INPUT_READER_H_
+
+#include <cstdio>
+
+#include "foundation/ov_string.h"
+#include "frontend/run_state.h"
+
+void readInputTable(const RunSettings& settings, RunState& state, std::FILE* workFile);
+
+// True for an optional "-", decimal digits with at most one ".", at least one
+// digit, and a value within the double range. A final line feed or carriage
+// return is removed from the text first.
+bool isNumericField(OvString& text);
+
+#endif  // TESSEL_FRONTEND_INPUT_READER_H_

@@ -1,0 +1,28 @@
+#include "frontend/line_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sys/types.h>
+
+LineReader::~LineReader() { std::free(buffer); }
+
+bool LineReader::next(bool keepLineFeed) {
+  ssize_t n = getline(&buffer, &capacity, stream);
+  if (n < 0) {
+    lineLength = 0;
+    return false;
+  }
+  size_t length = static_cast<size_t>(n);
+  bool hadLineFeed = length > 0 && buffer[length - 1] == '\n';
+  if (hadLineFeed) --length;
+  const char* nul = static_cast<const char*>(std::memchr(buffer, '\0', length));
+  if (nul != nullptr) {
+    lineLength = static_cast<size_t>(nul - buffer);
+    return true;
+  }
+  if (hadLineFeed && length > 0 && buffer[length - 1] == '\r') --length;
+  if (hadLineFeed && keepLineFeed) buffer[length++] = '\n';
+  buffer[length] = '\0';
+  lineLength = length;
+  return true;
+}

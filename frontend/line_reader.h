@@ -1,0 +1,32 @@
+// LineReader reads physical lines of any length from a stream it does not
+// own. A carriage return right before the line feed is dropped, as text mode
+// does; a NUL byte ends the line's text and drops the rest of the physical
+// line, its line feed included. The reader owns its growing line buffer.
+#ifndef TESSEL_FRONTEND_LINE_READER_H_
+#define TESSEL_FRONTEND_LINE_READER_H_
+
+#include <cstddef>
+#include <cstdio>
+
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* stream) : stream(stream) {}
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // Reads the next line; false at the end of the stream. The line feed, when
+  // the line had one, is kept if keepLineFeed is set. The text stays valid
+  // until the next call.
+  bool next(bool keepLineFeed);
+  const char* text() const { return buffer; }
+  size_t length() const { return lineLength; }
+
+ private:
+  std::FILE* stream;
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  size_t lineLength = 0;
+};
+
+#endif  // TESSEL_FRONTEND_LINE_READER_H_

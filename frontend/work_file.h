@@ -1,0 +1,18 @@
+// The work file "tessel_temp.txt" that carries the good rows, as text, from
+// the input reader to the engine's loader: one line "x,y,rate,weight" per
+// point, line k being point k. It is left in the current directory.
+#ifndef TESSEL_FRONTEND_WORK_FILE_H_
+#define TESSEL_FRONTEND_WORK_FILE_H_
+
+#include <cstdio>
+
+extern const char kWorkFileName[];
+
+// Creates the work file anew for writing; null when it cannot be created.
+std::FILE* createWorkFile();
+
+// Appends one point's line; false when the write failed.
+bool writeWorkRow(std::FILE* workFile, const char* x, const char* y,
+                  const char* rate, const char* weight);
+
+#endif  // TESSEL_FRONTEND_WORK_FILE_H_

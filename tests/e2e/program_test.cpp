@@ -1,0 +1,247 @@
+// End-to-end cases of the built program: every output byte and the exit
+// status for command lines, both input layouts, reports and the engine's
+// frame. The point sets here are small triangles whose values no smoothing
+// changes, or run with -i 0, so each case pins the front end and frame only.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/run_binary.h"
+
+namespace {
+
+const char kUsage[] =
+    "\n"
+    "Usage : tessel [-r] [-c] [-n max-neighbors] [-t max-triples]\n"
+    "             [-i iterations] [-a thetastar-degrees]\n"
+    "             [-f filename] [-m missing]\n"
+    "\n"
+    "Options:\n"
+    "    -r       First row contains field names.\n"
+    "    -c       First column contains row labels.\n"
+    "    -n       Maximum number of nearest neighbors to use for smoothing\n"
+    "             (default 10).\n"
+    "    -t       Maximum number of triples per data point\n"
+    "             (default 7).\n"
+    "    -i       Number of iterations to perform\n"
+    "             (default 10).\n"
+    "    -a       Threshold angle in degrees a.k.a. ThetaStar\n"
+    "             (default 135).\n"
+    "    -f       Input filename\n"
+    "             (default redirection).\n"
+    "    -m       Ignore records containing missing values\n"
+    "             (default blank space or null character).\n"
+    "    -?       Show this message.\n"
+    "\n";
+
+const char kZeroReport[] =
+    "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n"
+    "         PRESS ANY KEY TO CONTINUE";
+
+std::string repeat(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+
+// Three points of a right triangle: no pair is near a straight line, so no
+// point gets a triple and every value stays its rate.
+const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
+const char kTriangleWork[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
+const char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
+const char kTriangleStdin[] = "0\n0\n0.5\n1\n1\n0\n0.25\n2\n0\n1\n0.125\n3\n";
+
+const char kTooBig[] =
+    "One or more control parameters are too big:\n"
+    "NN = %s: NTRIP = %s; NITER = %s\n"
+    "The maximum values are:\n"
+    "NN = 100; NTRIP = 80; NITER = 100\n";
+
+std::string tooBig(const std::string& nn, const std::string& ntrip, const std::string& niter) {
+  char text[512];
+  std::snprintf(text, sizeof text, kTooBig, nn.c_str(), ntrip.c_str(), niter.c_str());
+  return text;
+}
+
+struct Case {
+  const char* name;
+  RunSetup setup;
+  std::string out, err, log, work;
+  int status;
+};
+
+class Program : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Program, ProducesExactBytes) {
+  const Case& c = GetParam();
+  RunResult r = runTessel(c.setup);
+  EXPECT_EQ(r.out, c.out) << "standard output";
+  EXPECT_EQ(r.err, c.err) << "standard error";
+  EXPECT_EQ(r.log, c.log) << "TSLog.txt";
+  EXPECT_EQ(r.work, c.work) << "tessel_temp.txt";
+  EXPECT_EQ(r.status, c.status) << "exit status";
+}
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
+
+RunSetup file(std::vector<std::string> args, const std::string& table) {
+  RunSetup s;
+  s.args = std::move(args);
+  s.files["in.csv"] = table;
+  return s;
+}
+
+RunSetup stdinput(std::vector<std::string> args, const std::string& input) {
+  RunSetup s;
+  s.args = std::move(args);
+  s.input = input;
+  return s;
+}
+
+const std::string kHeaderValues = std::string("Smoothed Rate\n") + kTriangleValues;
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Program,
+    ::testing::Values(
+        Case{"HelpShowsUsage", stdinput({"-n", "5", "-?"}, ""), "", kUsage, kUsage, kAbsent, 0},
+        Case{"ValueOptionWithoutValue", stdinput({"-n"}, ""), "", kUsage, kUsage, kAbsent, 2},
+        Case{"HelpWinsOverMissingValue", stdinput({"/?", "-t"}, ""), "", kUsage, kUsage, kAbsent, 0},
+        Case{"UnknownLetterIsReportedAndSkipped", file({"-x", "5", "-f", "in.csv"}, kTriangle),
+             kTriangleValues, "ERROR : Incorrect parameter setting X\n", kTriangleValues,
+             kTriangleWork, 0},
+        Case{"LoneDashHasEmptyLetter", file({"-", "-f", "in.csv"}, kTriangle), kTriangleValues,
+             "ERROR : Incorrect parameter setting \n", kTriangleValues, kTriangleWork, 0},
+        Case{"SlashAndCaseAndTrailingText", file({"/T", "90", "-N20", "300", "-f", "in.csv"}, kTriangle),
+             tooBig("300", "90", "10"), "", "", kTriangleWork, 1},
+        Case{"BlankBeforeOptionAndLastValueWins",
+             file({" -i", "7", "-i", "150", "-n", "abc", "-f", "in.csv"}, kTriangle),
+             tooBig("10", "7", "150"), "", "", kTriangleWork, 1},
+        Case{"IntegerValuesSaturate", file({"-n", "99999999999", "-f", "in.csv"}, kTriangle),
+             tooBig("2147483647", "7", "10"), "", "", kTriangleWork, 1},
+        Case{"NegativeControlsRefused", file({"-n", "-99999999999", "-t", "-1", "-f", "in.csv"}, kTriangle),
+             "One or more control parameters are negative:\nNN = -2147483648; NTRIP = -1\n"
+             "The minimum values are:\nNN = 0; NTRIP = 0\n",
+             "", "", kTriangleWork, 1},
+        Case{"LimitsThemselvesAreAllowed",
+             file({"-n", "100", "-t", "80", "-i", "100", "-f", "in.csv"}, kTriangle), kTriangleValues,
+             "", kTriangleValues, kTriangleWork, 0},
+        Case{"FileNameIsCutAtBlank", file({"-f", "in.csv extra"}, kTriangle), kTriangleValues, "",
+             kTriangleValues, kTriangleWork, 0},
+        Case{"InputFileMissing", file({"-f", "nope.csv"}, kTriangle), "",
+             "ERROR : Couldn't open file nope.csv\n", "", "", 1}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    InputTable, Program,
+    ::testing::Values(
+        Case{"FileWithHeader", file({"-r", "-f", "in.csv"}, std::string("x,y,rate,w\n") + kTriangle),
+             kHeaderValues, "", kHeaderValues, kTriangleWork, 0},
+        Case{"FileWithLabelsTrimmedFieldsAndCrLf",
+             file({"-c", "-f", "in.csv"}, "a b,0 , 0,0.5,\t1\r\nb,1,0,0.25,2\r\nc,0,1,0.125,3"),
+             kTriangleValues, "", kTriangleValues, kTriangleWork, 0},
+        Case{"StandardInput", stdinput({}, kTriangleStdin), kTriangleValues, "", kTriangleValues,
+             kTriangleWork, 0},
+        Case{"StandardInputHeaderAndLabels",
+             stdinput({"-r", "-c"}, std::string("id\nx\ny\nr\nw\n") + "p\n0\n0\n0.5\n1\nq\n1\n0\n0.25\n2\n"
+                                    "s\n0\n1\n0.125\n3\n"),
+             kHeaderValues, "", kHeaderValues, kTriangleWork, 0},
+        Case{"MissingValuesKeepTheirPlaces",
+             file({"-r", "-m", "NA", "-f", "in.csv"},
+                  "h\nNA,9,9,9\n0,0,0.5,1\n9,NA,9,9\n1,0,0.25,2\n0,1,0.125,3\n9,9,9,NA\n"),
+             "Smoothed Rate\nNA\n0.500000\nNA\n0.250000\n0.125000\nNA\n", "",
+             "Smoothed Rate\nNA\n0.500000\nNA\n0.250000\n0.125000\nNA\n", kTriangleWork, 0},
+        Case{"EmptyFieldIsMissingByDefault", file({"-f", "in.csv"}, "0,0,0.5,1\n1,,3,4\n1,0,0.25,2\n0,1,0.125,3\n"),
+             "0.500000\n\n0.250000\n0.125000\n", "", "0.500000\n\n0.250000\n0.125000\n", kTriangleWork, 0},
+        Case{"LongFieldsAreReadWhole",
+             file({"-f", "in.csv"}, "0,0,0." + std::string(150, '0') + "1,1\n1,0,0.25,2\n0,1,0.125,3\n"),
+             "0.000000\n0.250000\n0.125000\n", "", "0.000000\n0.250000\n0.125000\n",
+             "0,0,0." + std::string(150, '0') + "1,1\n1,0,0.25,2\n0,1,0.125,3\n", 0},
+        Case{"NulByteEndsTheLine", file({"-f", "in.csv"}, std::string("0,0,0.5,1\0junk,\n", 16) + "1,0,0.25,2\n0,1,0.125,3\n"),
+             kTriangleValues, "", kTriangleValues, kTriangleWork, 0},
+        Case{"NumbersInEveryAcceptedForm", file({"-f", "in.csv"}, "0,0,5.,1\n1,-0,.5,2\n0,1,007,3\n"),
+             "5.000000\n0.500000\n7.000000\n", "", "5.000000\n0.500000\n7.000000\n",
+             "0,0,5.,1\n1,-0,.5,2\n0,1,007,3\n", 0}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    InputErrors, Program,
+    ::testing::Values(
+        Case{"FieldCount", file({"-f", "in.csv"}, "0,0,0.5,1\n1,2,3\n"), "",
+             "Invalid number of fields! : Expecting 4, got 3 : Row 2 : 1,2,3\n\n",
+             "Invalid number of fields! : Expecting 4, got 3 : Row 2 : 1,2,3\n\n", "0,0,0.5,1\n", 1},
+        Case{"FieldCountWithLabelsOnLastLineWithoutLineFeed", file({"-c", "-f", "in.csv"}, "1,2,3,4"), "",
+             "Invalid number of fields! : Expecting 5 (including row label), got 4 : Row 1 : 1,2,3,4\n",
+             "Invalid number of fields! : Expecting 5 (including row label), got 4 : Row 1 : 1,2,3,4\n",
+             "", 1},
+        Case{"BlankLineHasOneField", file({"-f", "in.csv"}, "\n"), "",
+             "Invalid number of fields! : Expecting 4, got 1 : Row 1 : \n\n",
+             "Invalid number of fields! : Expecting 4, got 1 : Row 1 : \n\n", "", 1},
+        Case{"InvalidDataInFile", file({"-r", "-f", "in.csv"}, "h\n1,2,abc,4\n"), "",
+             "Invalid Data! : Row 2, Column 3 : abc", "Invalid Data! : Row 2, Column 3 : abc", "", 1},
+        Case{"InvalidDataColumnCountsTheLabel", file({"-c", "-f", "in.csv"}, "a,1,2,1.2.3,4\n"), "",
+             "Invalid Data! : Row 1, Column 4 : 1.2.3", "Invalid Data! : Row 1, Column 4 : 1.2.3", "", 1},
+        Case{"MarkerIsCaseSensitive", file({"-m", "NA", "-f", "in.csv"}, "1,2,na,4\n"), "",
+             "Invalid Data! : Row 1, Column 3 : na", "Invalid Data! : Row 1, Column 3 : na", "", 1},
+        Case{"LoneMinusIsNotANumber", file({"-f", "in.csv"}, "-,2,3,4\n"), "",
+             "Invalid Data! : Row 1, Column 1 : -", "Invalid Data! : Row 1, Column 1 : -", "", 1},
+        Case{"OverflowingNumberIsNotANumber", file({"-f", "in.csv"}, "1" + std::string(400, '0') + ",2,3,4\n"),
+             "", "Invalid Data! : Row 1, Column 1 : 1" + std::string(400, '0'),
+             "Invalid Data! : Row 1, Column 1 : 1" + std::string(400, '0'), "", 1},
+        Case{"InvalidDataOnStandardInput", stdinput({}, "1\n2\nabc \n4\n"), "",
+             "Invalid Data! : Row 1, Column 3 : abc \n", "Invalid Data! : Row 1, Column 3 : abc \n", "", 1},
+        Case{"CommaTableOnStandardInput", stdinput({}, "1,2,3,4\n5,6,7,8\n9,1,2,3\n4,5,6,7\n"), "",
+             "Invalid Data! : Row 1, Column 1 : 1,2,3,4\n", "Invalid Data! : Row 1, Column 1 : 1,2,3,4\n",
+             "", 1},
+        Case{"IncompleteLastRow", stdinput({}, "1\n2\n3\n4\n5\n"), "",
+             "Invalid number of fields! : Vectors are of unequal length.",
+             "Invalid number of fields! : Vectors are of unequal length.", "1,2,3,4\n", 1},
+        Case{"IncompleteOnlyRowIsReported", stdinput({}, "1\n2\n"), "",
+             "Invalid number of fields! : Vectors are of unequal length.",
+             "Invalid number of fields! : Vectors are of unequal length.", "", 1},
+        Case{"NoInputData", stdinput({}, ""), "", "No input data detected.\n", "No input data detected.\n",
+             "", 1}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    EngineFrame, Program,
+    ::testing::Values(
+        Case{"HeaderOnlyGivesNineZeroSizeReports", file({"-r", "-f", "in.csv"}, "x,y,r,w\n"),
+             repeat(kZeroReport, 9) + "Smoothed Rate\n", "", "Smoothed Rate\n", "", 0},
+        Case{"EmptyFileWithHeaderOption", file({"-r", "-f", "in.csv"}, ""),
+             repeat(kZeroReport, 9) + "Smoothed Rate\n", "", "Smoothed Rate\n", "", 0},
+        Case{"EveryRowIgnored", file({"-m", "NA", "-f", "in.csv"}, "NA,1,1,1\n2,NA,2,2\n"),
+             repeat(kZeroReport, 9) + "NA\nNA\n", "", "NA\nNA\n", "", 0}),
+    caseName);
+
+TEST(ProgramFailures, WorkFileThatCannotBeCreated) {
+  RunSetup setup = file({"-f", "in.csv"}, kTriangle);
+  setup.files["tessel_temp.txt/"] = "";
+  RunResult r = runTessel(setup);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERROR : Couldn't create work file tessel_temp.txt\n");
+  EXPECT_EQ(r.log, "");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
+  // A program path in the UNC form without a share cannot be split.
+  RunSetup setup = file({"-f", "in.csv"}, kTriangle);
+  setup.argv0 = "\\\\srv";
+  RunResult r = runTessel(setup);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERROR : Invalid UNC name\nSet() of OvFileName\n");
+  EXPECT_EQ(r.log, kAbsent);
+  EXPECT_EQ(r.work, kAbsent);
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(ProgramFailures, ProgramNameComesFromItsPath) {
+  RunSetup setup = stdinput({"-?"}, "");
+  setup.argv0 = "/opt/x.1/prog.exe";
+  RunResult r = runTessel(setup);
+  std::string usage = kUsage;
+  usage.replace(usage.find("tessel"), 6, "prog");
+  EXPECT_EQ(r.err, usage);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#include "e2e/run_binary.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+const char kAbsent[] = "<absent>";
+
+std::string readFileBytes(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return kAbsent;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return kAbsent;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+namespace {
+
+void writeFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+void removeTree(const std::string& dir) {
+  std::string command = "rm -rf '" + dir + "'";
+  if (std::system(command.c_str()) != 0) {
+    // Leftover temporary files are harmless.
+  }
+}
+
+}  // namespace
+
+RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
+  char dirTemplate[] = "/tmp/tessel-e2e-XXXXXX";
+  if (mkdtemp(dirTemplate) == nullptr) throw std::runtime_error("mkdtemp failed");
+  std::string dir = dirTemplate;
+  for (const auto& file : setup.files) {
+    if (!file.first.empty() && file.first.back() == '/') {
+      mkdir((dir + "/" + file.first).c_str(), 0755);
+    } else {
+      writeFileBytes(dir + "/" + file.first, file.second);
+    }
+  }
+  std::string inPath = dir + "/.stdin", outPath = dir + "/.stdout", errPath = dir + "/.stderr";
+  writeFileBytes(inPath, setup.input);
+
+  std::vector<char*> argv;
+  const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
+  argv.push_back(const_cast<char*>(shownName.c_str()));
+  for (const std::string& arg : setup.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    int in = open(inPath.c_str(), O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(programPath.c_str(), argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  RunResult result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.out = readFileBytes(outPath);
+  result.err = readFileBytes(errPath);
+  result.log = readFileBytes(dir + "/TSLog.txt");
+  result.work = readFileBytes(dir + "/tessel_temp.txt");
+  removeTree(dir);
+  return result;
+}

@@ -1,0 +1,85 @@
+// Unit tests of the front end's field check, ignored-row lookup and line
+// reading.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "frontend/ignored_rows.h"
+#include "frontend/input_reader.h"
+#include "frontend/line_reader.h"
+
+namespace {
+
+struct NumericCase {
+  std::string text;
+  bool numeric;
+  std::string left;  // the text as the check leaves it
+};
+
+TEST(IsNumericField, AcceptsOnlyPlainDecimals) {
+  const NumericCase cases[] = {
+      {"12", true, "12"},         {"-3.5", true, "-3.5"},   {"5\n", true, "5"},
+      {"5\r", true, "5"},         {"5.", true, "5."},       {".5", true, ".5"},
+      {"-0.5", true, "-0.5"},     {"007", true, "007"},     {"1e-400", false, "1e-400"},
+      {"0." + std::string(400, '0') + "1", true, "0." + std::string(400, '0') + "1"},
+      {"", false, ""},            {"\n", false, ""},        {"-", false, "-"},
+      {".", false, "."},          {"-.", false, "-."},      {"1.2.3", false, "1.2.3"},
+      {"+1", false, "+1"},        {"1e5", false, "1e5"},    {" 7", false, " 7"},
+      {"1,2", false, "1,2"},      {"5\r\n", false, "5\r"},  {"3-", false, "3-"},
+      {"1" + std::string(400, '0'), false, "1" + std::string(400, '0')},
+      {"-1" + std::string(400, '0'), false, "-1" + std::string(400, '0')},
+  };
+  for (const NumericCase& c : cases) {
+    OvString text(c.text.c_str());
+    EXPECT_EQ(isNumericField(text), c.numeric) << "[" << c.text << "]";
+    EXPECT_STREQ(text.GetCString(), c.left.c_str()) << "[" << c.text << "]";
+  }
+}
+
+TEST(IsIgnoredAt, StopsAtTheFirstGreaterPosition) {
+  IgnoredRow a("", 0, 1), b("", 2, 4), c("", 2, 5), d("", 7, 9);
+  IgnoredRowList list;
+  for (IgnoredRow* row : {&a, &b, &c, &d}) list.push_back(row);
+  const struct {
+    int32_t index;
+    bool ignored;
+  } cases[] = {{0, true}, {1, false}, {2, true}, {3, false}, {7, true}, {8, false}};
+  for (const auto& c : cases) EXPECT_EQ(isIgnoredAt(list, c.index), c.ignored) << c.index;
+  EXPECT_FALSE(isIgnoredAt(IgnoredRowList(), 0));
+  EXPECT_EQ(list.size(), 4u);  // the list is taken by value
+}
+
+std::vector<std::string> readAll(const std::string& bytes, bool keepLineFeed) {
+  std::FILE* stream = tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::rewind(stream);
+  std::vector<std::string> lines;
+  LineReader reader(stream);
+  while (reader.next(keepLineFeed)) lines.emplace_back(reader.text(), reader.length());
+  std::fclose(stream);
+  return lines;
+}
+
+TEST(LineReader, SplitsPhysicalLines) {
+  const std::string longLine(5000, 'x');
+  const struct {
+    std::string bytes;
+    bool keep;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a\nb\n", true, {"a\n", "b\n"}},
+      {"a\nb", true, {"a\n", "b"}},
+      {"a\r\nb\r\n", false, {"a", "b"}},
+      {"a\r\n", true, {"a\n"}},
+      {"a\rb\r", false, {"a\rb\r"}},
+      {"\n\n", false, {"", ""}},
+      {std::string("ab\0cd\nef\n", 9), true, {"ab", "ef\n"}},
+      {std::string("\0\n", 2), false, {""}},
+      {longLine + "\n" + longLine, false, {longLine, longLine}},
+      {"", true, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(readAll(c.bytes, c.keep), c.lines);
+}
+
+}  // namespace
