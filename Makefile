@@ -24,7 +24,8 @@ sanitize:
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
 
-run: build
+run:
+	@$(MAKE) --no-print-directory -s build >/dev/null
 	./build/tessel -r -m NA -f examples/rates.csv
 
 bench: build

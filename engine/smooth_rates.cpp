@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/allocator.h"
+#include "engine/phases.h"
 #include "engine/work_arrays.h"
 
 namespace {
@@ -66,7 +67,11 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
     freeWorkArrays(N);
     return false;
   }
-  (void)ThetaStar;
+  computeDistances(N, NN, NTRIP, NITER);
+  sortNeighbors(N, NN, NTRIP, NITER);
+  selectInteriorTriples(N, NN, NTRIP, NITER, ThetaStar);
+  selectEndTriples(N, NN, NTRIP, NITER, ThetaStar);
+  runIterations(N, NN, NTRIP, NITER, currentValues);
   writeResults(N, missingText, ignoredRows, headerMark, log);
   bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
   freeWorkArrays(N);

@@ -1,0 +1,30 @@
+// The few formulas the smoothing phases share, written once so that every
+// phase rounds the same way: intermediate results of one formula are held in
+// long double and rounded to double where a value is stored or handed to a
+// library function. Owned by the smoothing phases (neighbours, triples).
+#ifndef TESSEL_ENGINE_NUMERICS_H_
+#define TESSEL_ENGINE_NUMERICS_H_
+
+#include "engine/work_arrays.h"
+
+// The angle tests use this value for pi: the double nearest 3.1415927.
+constexpr double PI = 3.1415927;
+
+// Euclidean distance of two points: the squared x and y differences summed
+// in long double, the sum rounded to double, then its square root.
+double pointDistance(const PointCoord& p, const PointCoord& q);
+
+// Cosine of the angle between the sides of lengths near1 and near2 of a
+// triangle whose third side is opposite (law of cosines):
+// (near1² + near2² − opposite²) / (2·near1·near2), rounded to double.
+double cosineOfAngle(double near1, double near2, double opposite);
+
+// The angle, in radians, whose cosine is c: 0 when c >= 1, PI when c <= -1,
+// otherwise acos(c).
+double angleOfCosine(double c);
+
+// The angle theta in degrees, theta × 180 × (1/PI), kept in long double so
+// that the threshold tests compare it without rounding. PI gives exactly 180.
+long double degreeValue(double theta);
+
+#endif  // TESSEL_ENGINE_NUMERICS_H_

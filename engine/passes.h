@@ -1,0 +1,28 @@
+// The smoothing passes' screen lists and their weighted median. A screen
+// list holds one weighted candidate value per triple; the passes own the
+// lists (obtained once per pass) and weightedMedian its own scratch array.
+#ifndef TESSEL_ENGINE_PASSES_H_
+#define TESSEL_ENGINE_PASSES_H_
+
+#include <cstdint>
+
+struct ScreenEntry {
+  double value;
+  double weight;
+};
+
+// Three-way comparison on value only: 1 when a's value is greater, -1 when
+// it is smaller, 0 otherwise.
+int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
+
+// Weighted median of list[0..count), sorted by ascending value. capacity is
+// the size of the scratch array obtained for the cumulative weights (NTRIP).
+// The first position whose cumulative weight reaches half the total gives
+// the result; at exactly half, the mean of it and the next value. The search
+// never reads past the list: if no position reaches half the total the last
+// value is the result, and at exactly half on the last entry its own value.
+// Leaves result untouched when count or capacity is below 1.
+void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
+                    double* result);
+
+#endif  // TESSEL_ENGINE_PASSES_H_
