@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "engine/work_arrays.h"
+#include "foundation/ov_alloc.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void* allocateWorkBlock(size_t size) {
   void* block = nullptr;
   if (size != 0) {
     // SIZE_MAX marks an impossible request; never hand it to the heap.
-    if (size != SIZE_MAX) block = std::malloc(size);
+    if (size != SIZE_MAX && !OvTakeInjectedFailure()) block = std::malloc(size);
     if (block == nullptr) outOfMemoryStop();
   } else {
     std::fputs("\n", stdout);

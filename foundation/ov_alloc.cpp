@@ -28,8 +28,7 @@ char* OvAllocate(int32_t size) {
 
   bool failed = false;
   char* block = nullptr;
-  if (successesBeforeFailure == 0) {
-    successesBeforeFailure = -1;
+  if (OvTakeInjectedFailure()) {
     failed = true;
   } else {
     try {
@@ -43,7 +42,6 @@ char* OvAllocate(int32_t size) {
     }
   }
   if (failed) RaiseMemoryError(kOutOfMemory, size);
-  if (successesBeforeFailure > 0) --successesBeforeFailure;
   return block;
 }
 
@@ -89,6 +87,16 @@ void OvCopyString(char** destination, const char* source, uint16_t extra) {
 }
 
 bool OvHasEmergencyReserve() { return emergencyReserve != nullptr; }
+
+bool OvTakeInjectedFailure() {
+  if (successesBeforeFailure < 0) return false;
+  if (successesBeforeFailure > 0) {
+    --successesBeforeFailure;
+    return false;
+  }
+  successesBeforeFailure = -1;
+  return true;
+}
 
 void OvFailAllocationAfter(int64_t successes) { successesBeforeFailure = successes < 0 ? -1 : successes; }
 

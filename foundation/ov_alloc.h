@@ -24,10 +24,13 @@ void OvCopyString(char** destination, const char* source, uint16_t extra);
 // True while the emergency reserve is held.
 bool OvHasEmergencyReserve();
 
-// Test seam: after `successes` further successful allocations, the next
-// OvAllocate fails as if the heap were exhausted (once). A negative value
-// switches the seam off. Counts allocations of OvAllocate only.
+// Test seam: after `successes` further allocations, the next one fails as if
+// the heap were exhausted (once). A negative value switches the seam off.
+// It counts the allocations of OvAllocate and of every other allocator that
+// asks OvTakeInjectedFailure (the engine's does).
 void OvFailAllocationAfter(int64_t successes);
+// Counts one allocation against the seam; true when it is the one to fail.
+bool OvTakeInjectedFailure();
 // Number of OvAllocate calls made so far (for failure-injection loops).
 int64_t OvAllocationCount();
 

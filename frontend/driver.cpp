@@ -1,5 +1,10 @@
 #include "frontend/driver.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -15,16 +20,39 @@ namespace {
 
 const char kLogFileName[] = "TSLog.txt";
 
+// Holds an exclusive advisory lock on the current directory for the life of
+// the run, so that runs sharing a directory (and so the log and the work
+// file) take turns instead of smoothing each other's points.
+class DirectoryLock {
+ public:
+  DirectoryLock() : fd(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd < 0) return;
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~DirectoryLock() {
+    if (fd >= 0) close(fd);
+  }
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+ private:
+  int fd;
+};
+
 // Writes text to standard error and, when it is open, to the log.
 void report(std::FILE* log, const char* text) {
   std::fputs(text, stderr);
   if (log != nullptr) std::fputs(text, log);
 }
 
-int run(int argc, char** argv, RunState& state) {
+// One run; `log` receives the run log as soon as it is open, so that the
+// caller can flush and close it whatever happens.
+int run(int argc, char** argv, std::FILE*& log) {
+  RunState state;
   RunSettings settings;
   state.programName.Set(argc > 0 && argv[0] != nullptr ? argv[0] : "");
-  state.log = std::fopen(kLogFileName, "w");
+  log = state.log = createOutputFile(kLogFileName);
   parseCommandLine(argc, argv, settings, state);
 
   if (!state.proceed) {
@@ -33,7 +61,10 @@ int run(int argc, char** argv, RunState& state) {
     return state.helpRequested ? kExitSuccess : kExitUsageError;
   }
 
-  std::FILE* workFile = createWorkFile();
+  // An input that is the work file itself would be emptied by creating it.
+  bool inputIsWorkFile = settings.readFromFile ? isWorkFile(settings.inputFileName.c_str())
+                                               : isWorkFile(fileno(stdin));
+  std::FILE* workFile = inputIsWorkFile ? nullptr : createWorkFile();
   if (workFile == nullptr) {
     std::fprintf(stderr, "ERROR : Couldn't create work file %s\n", kWorkFileName);
     return kExitFailure;
@@ -78,30 +109,32 @@ void writeTrace(const char* trace) {
   }
 }
 
+// Reports an exception that ended the run: standard output and the log are
+// flushed first, then the message goes to standard error.
+void reportException(std::FILE* log, const char* message, const char* trace) {
+  std::fflush(stdout);
+  if (log != nullptr) std::fflush(log);
+  std::fputs("ERROR : ", stderr);
+  std::fputs(message, stderr);
+  std::fputc('\n', stderr);
+  writeTrace(trace);
+}
+
 }  // namespace
 
 int runProgram(int argc, char** argv) {
-  RunState state;
+  DirectoryLock lock;
+  std::FILE* log = nullptr;
   int status;
   try {
-    status = run(argc, argv, state);
+    status = run(argc, argv, log);
   } catch (const OvException& e) {
-    std::fflush(stdout);
-    if (state.log != nullptr) std::fflush(state.log);
-    std::fputs("ERROR : ", stderr);
-    std::fputs(e.GetMessage(), stderr);
-    std::fputc('\n', stderr);
-    writeTrace(e.GetTrace());
+    reportException(log, e.GetMessage(), e.GetTrace());
     status = kExitFailure;
   } catch (const std::exception& e) {
-    std::fflush(stdout);
-    if (state.log != nullptr) std::fflush(state.log);
-    std::fputs("ERROR : ", stderr);
-    std::fputs(e.what(), stderr);
-    std::fputc('\n', stderr);
+    reportException(log, e.what(), "");
     status = kExitFailure;
   }
-  if (state.log != nullptr) std::fclose(state.log);
-  state.log = nullptr;
+  if (log != nullptr) std::fclose(log);
   return status;
 }

@@ -23,26 +23,26 @@ std::string readFileBytes(const std::string& path) {
   return text.str();
 }
 
-namespace {
-
 void writeFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
 }
 
-void removeTree(const std::string& dir) {
+TempDir::TempDir() {
+  char dirTemplate[] = "/tmp/tessel-e2e-XXXXXX";
+  if (mkdtemp(dirTemplate) == nullptr) throw std::runtime_error("mkdtemp failed");
+  dir = dirTemplate;
+}
+
+TempDir::~TempDir() {
   std::string command = "rm -rf '" + dir + "'";
   if (std::system(command.c_str()) != 0) {
     // Leftover temporary files are harmless.
   }
 }
 
-}  // namespace
-
-RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
-  char dirTemplate[] = "/tmp/tessel-e2e-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) throw std::runtime_error("mkdtemp failed");
-  std::string dir = dirTemplate;
+pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::string& tag,
+                  const std::string& programPath) {
   for (const auto& file : setup.files) {
     if (!file.first.empty() && file.first.back() == '/') {
       mkdir((dir + "/" + file.first).c_str(), 0755);
@@ -50,11 +50,12 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
       writeFileBytes(dir + "/" + file.first, file.second);
     }
   }
-  std::string inPath = dir + "/.stdin", outPath = dir + "/.stdout", errPath = dir + "/.stderr";
-  writeFileBytes(inPath, setup.input);
+  std::string inPath = setup.stdinFile.empty() ? dir + "/.stdin" + tag : dir + "/" + setup.stdinFile;
+  if (setup.stdinFile.empty()) writeFileBytes(inPath, setup.input);
+  std::string outPath = dir + "/.stdout" + tag, errPath = dir + "/.stderr" + tag;
 
-  std::vector<char*> argv;
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
+  std::vector<char*> argv;
   argv.push_back(const_cast<char*>(shownName.c_str()));
   for (const std::string& arg : setup.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -69,17 +70,26 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+RunResult finishTessel(pid_t pid, const std::string& dir, const std::string& tag) {
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   RunResult result;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  result.out = readFileBytes(outPath);
-  result.err = readFileBytes(errPath);
+  result.out = readFileBytes(dir + "/.stdout" + tag);
+  result.err = readFileBytes(dir + "/.stderr" + tag);
   result.log = readFileBytes(dir + "/TSLog.txt");
   result.work = readFileBytes(dir + "/tessel_temp.txt");
-  removeTree(dir);
   return result;
+}
+
+RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
+  TempDir dir;
+  return finishTessel(startTessel(dir.path(), setup, "", programPath), dir.path(), "");
 }

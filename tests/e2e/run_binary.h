@@ -5,6 +5,8 @@
 #ifndef TESSEL_TESTS_E2E_RUN_BINARY_H_
 #define TESSEL_TESTS_E2E_RUN_BINARY_H_
 
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -26,11 +28,36 @@ struct RunSetup {
   std::map<std::string, std::string> files;  // created in the directory first;
                                              // a name ending in "/" is a directory
   std::string argv0;                         // program name shown; empty: the path
+  std::vector<std::string> env;              // extra NAME=value settings
+  std::string stdinFile;                     // when set, standard input is this
+                                             // file of the directory instead
 };
 
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
 
-// Reads a whole file; kAbsent when it cannot be opened.
+// A temporary directory, removed with everything in it when destroyed.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return dir; }
+
+ private:
+  std::string dir;
+};
+
+// Lower-level pieces for runs that share one directory: startTessel creates
+// the setup's files and starts the program in `dir` with its standard
+// streams in files named after `tag`; finishTessel waits for it and collects
+// the result (log and work file as they are at that moment).
+pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::string& tag,
+                  const std::string& programPath = TESSEL_BINARY);
+RunResult finishTessel(pid_t pid, const std::string& dir, const std::string& tag);
+
+// Reads a whole regular file; kAbsent when there is none.
 std::string readFileBytes(const std::string& path);
+void writeFileBytes(const std::string& path, const std::string& bytes);
 
 #endif  // TESSEL_TESTS_E2E_RUN_BINARY_H_
