@@ -18,72 +18,20 @@ namespace {
 
 using Edit = std::function<void(OvString&)>;
 const std::string k40(40, 'L');
-
-TEST(OvString, CapacitiesFollowTheGrowthRules) {
-  const std::pair<Edit, uint32_t> cases[] = {
-      {[](OvString&) {}, 32},
-      {[](OvString& s) { s = std::string(31, 'a').c_str(); }, 32},
-      {[](OvString& s) { s = k40.c_str(); }, 72},
-      {[](OvString& s) { s.Append(k40.c_str()); }, 96},  // growth 60, request 92
-      {[](OvString& s) { s = std::string(4089, 'd').c_str(); }, 4121},
-      {[](OvString& s) { s = std::string(4064, 'd').c_str(); s.Append(std::string(25, 'e').c_str()); }, 4096},
-      {[](OvString& s) { s = std::string(4064, 'd').c_str(); s << std::string(25, 'e').c_str() << "0123456789"; },
-       5152},
-  };
-  for (auto& c : cases) {
-    OvString s;
-    c.first(s);
-    EXPECT_EQ(s.GetCapacity(), c.second) << s.GetLength();
-  }
-}
+const char* const kNull = nullptr;
 
 TEST(OvString, AppendersFormatNumbers) {
-  const std::pair<Edit, const char*> cases[] = {
-      {[](OvString& s) { s << short(-5) << ' '; s += short(7); }, "-5 7"},
-      {[](OvString& s) { s << INT_MIN << ' ' << LONG_MIN; }, "-2147483648 -9223372036854775808"},
-      {[](OvString& s) { s << static_cast<unsigned short>(65535) << ' ' << 4294967295u; }, "65535 4294967295"},
-      {[](OvString& s) { s << 4294967295ul << ' ' << ULONG_MAX; }, "4294967295 18446744073709551615"},
-      {[](OvString& s) { s << 2.5 << ' ' << -0.0000004; }, "2.500000 -0.000000"},
-      {[](OvString& s) { s << true << false << 'z' << '\0' << 'y'; }, "truefalsezy"},
-      {[](OvString& s) { s << "junk" << ClearText << "Row " << 12 << NewLine << static_cast<ControlCode>(7); },
-       "Row 12\r\n"},
-  };
-  for (auto& c : cases) {
-    OvString s;
-    c.first(s);
-    EXPECT_STREQ(s.GetCString(), c.second);
-  }
-  OvString huge;
-  huge << DBL_MAX;
-  EXPECT_EQ(huge.GetLength(), 316u);
-}
-
-TEST(OvString, SelfReferencingEditsWork) {
-  OvString s("abc");
-  s.Append(s);
-  EXPECT_STREQ(s.GetCString(), "abcabc");
-  OvString big(std::string(30, 'x').c_str());
-  big.Append(big.GetCString() + 10);  // grows while pointing at the old storage
-  EXPECT_EQ(big.GetCString(), std::string(50, 'x'));
-  OvString ins("abcd");
-  ins.Insert(ins.GetCString() + 1, 1);
-  EXPECT_STREQ(ins.GetCString(), "abcdbcd");
-  OvString same("same");
-  same += same;
-  same << same;
-  same = same.GetCString();
-  EXPECT_STREQ(same.GetCString(), "same");
-  OvString tail("prefix-tail");
-  tail = tail.GetCString() + 7;
-  EXPECT_STREQ(tail.GetCString(), "tail");
+  OvString s("junk");
+  s << ClearText << short(-5) << ' ' << INT_MIN << ' ' << LONG_MIN << ' ' << static_cast<unsigned short>(65535) << ' '
+    << 4294967295u << ' ' << ULONG_MAX << ' ' << 2.5 << ' ' << -0.0000004 << ' ' << true << false << 'z' << '\0'
+    << NewLine << static_cast<ControlCode>(7);
+  EXPECT_STREQ(s.GetCString(), "-5 -2147483648 -9223372036854775808 65535 4294967295 18446744073709551615 2.500000 "
+                               "-0.000000 truefalsez\r\n");
+  EXPECT_EQ((OvString() << DBL_MAX).GetLength(), 316u);  // formatted into a measured buffer
 }
 
 TEST(OvString, FailedGrowthKeepsTheOldText) {
-  struct Case {
-    Edit edit;
-    int64_t seam;  // successful allocations before the failing one
-    const char* trace;
-  } cases[] = {
+  const struct { Edit edit; int64_t seam; const char* trace; } cases[] = {  // seam: allocations that succeed
       {[](OvString& s) { s.Append(k40.c_str()); }, 0, "Reallocate() of OvString\r\nAppend(char *) of OvString"},
       {[](OvString& s) { s.Insert(k40.c_str(), 1); }, 0, "Reallocate() of OvString\r\nInsert() of OvString"},
       {[](OvString& s) { s = k40.c_str(); }, 0, "OvCopyString of OvAlloc\r\ncopy() of OvString"},
@@ -92,78 +40,67 @@ TEST(OvString, FailedGrowthKeepsTheOldText) {
   };
   for (auto& c : cases) {
     OvString s(std::string(24, 'h').c_str());
-    OvFailAllocationAfter(c.seam);
-    OvException e = caught([&] { c.edit(s); });
+    OvException e = caught([&] { OvFailAllocationAfter(c.seam); c.edit(s); });
     OvFailAllocationAfter(-1);
     EXPECT_STREQ(e.GetTrace(), c.trace);
     EXPECT_EQ(s.GetCString(), std::string(24, 'h'));
     EXPECT_EQ(s.GetCapacity(), 32u);
-    s.Append(k40.c_str());  // and it works afterwards
-    EXPECT_EQ(s.GetLength(), 64u);
+    EXPECT_EQ(s.Append(k40.c_str()).GetLength(), 64u);  // and it works afterwards
   }
 }
 
-TEST(OvString, FindForwardAndReverse) {
-  struct Case {
-    const char* text;
-    const char* pattern;
-    uint32_t start;
-    bool reverse;
-    int32_t result;
-  } cases[] = {
-      {"abcb", "b", 0, false, 1}, {"abcb", "b", 0, true, 3},  {"abcb", "b", 4, false, -1},
-      {"abcb", "b", 2, false, 3}, {"abcb", "x", 0, true, -1}, {"abcb", "", 2, false, 2},
-      {"abcb", "", 1, true, 4},   {"aaaa", "aa", 0, true, 2}, {"", "", 0, true, 0},
+TEST(OvString, Searches) {
+  const struct { const char *text, *pattern; uint32_t start; bool reverse; int32_t result; } finds[] = {
+      {"abcb", "b", 0, false, 1}, {"abcb", "b", 2, false, 3}, {"abcb", "b", 0, true, 3},
+      {"abcb", "x", 0, true, -1}, {"abcb", "", 1, true, 4},   {"aaa", "aa", 0, true, 1},
+  };
+  for (auto& c : finds) EXPECT_EQ(OvString(c.text).Find(c.pattern, c.start, c.reverse), c.result) << c.pattern;
+  OvString s("abcb");
+  EXPECT_TRUE(s.BeginsWith("") && s.BeginsWith("ab") && !s.BeginsWith("abcbb"));
+  EXPECT_TRUE(s.EndsWith("cb") && s.EndsWith('\0') && !s.EndsWith('c') && !s.EndsWith("xabcb"));
+}
+
+TEST(OvString, EditsGiveTextAndCapacity) {
+  const struct { Edit edit; std::string text; uint32_t capacity; } cases[] = {
+      {[](OvString& t) { t = std::string(31, 'a').c_str(); }, std::string(31, 'a'), 32},
+      {[](OvString& t) { t = std::string(32, 'a').c_str(); }, std::string(32, 'a'), 64},
+      {[](OvString& t) { t = k40.c_str(); }, k40, 72},
+      {[](OvString& t) { t.Append(k40.c_str()); }, "abcd" + k40, 96},  // growth 60, request 92
+      {[](OvString& t) { t = std::string(4064, 'd').c_str(); t << std::string(25, 'e').c_str() << "0123456789"; },
+       std::string(4064, 'd') + std::string(25, 'e') + "0123456789", 5152},
+      {[](OvString& t) { t.Insert(".", 0); t.Insert("!", 5); }, ".abcd!", 32},
+      {[](OvString& t) { t.Remove(1, 2); t.Remove(2, 0); }, "ad", 32},
+      {[](OvString& t) { t.Truncate(1); }, "a", 32},
+      {[](OvString& t) { t[1] = 'X'; t[4] = '\0'; }, "aXcd", 32},  // the terminator is writable
+      {[](OvString& t) { t = t.GetSubstring(1, 3) << t.GetSubstring(0, 1) << t.GetSubstring(4, -1); }, "bcda", 32},
+      // Texts taken from the string's own storage.
+      {[](OvString& t) { t += t; t << t; t.Append(t); }, "abcdabcd", 32},  // += and << of itself change nothing
+      {[](OvString& t) { t.Insert(t.GetCString() + 2, 1); }, "acdbcd", 32},
+      {[](OvString& t) { t << "-efghijklmnopqrstuvwxyz"; t.Append(t.GetCString() + 5); },  // grows meanwhile
+       "abcd-efghijklmnopqrstuvwxyzefghijklmnopqrstuvwxyz", 96},
+      {[](OvString& t) { t = t.GetCString() + 2; }, "cd", 32},
   };
   for (auto& c : cases) {
-    EXPECT_EQ(OvString(c.text).Find(c.pattern, c.start, c.reverse), c.result) << c.text << "/" << c.pattern;
+    OvString t("abcd");
+    c.edit(t);
+    EXPECT_EQ(t.GetCString(), c.text);
+    EXPECT_EQ(t.GetCapacity(), c.capacity) << c.text;
   }
-  OvString s("abcb");
-  EXPECT_EQ(s.Find('c'), 2);
-  EXPECT_EQ(s.Find(OvString("b"), 0, true), 3);
-  EXPECT_TRUE(s.BeginsWith("") && s.BeginsWith("ab") && !s.BeginsWith("abcbb"));
-  EXPECT_TRUE(s.EndsWith("") && s.EndsWith("cb") && s.EndsWith('\0') && !s.EndsWith('c') && !s.EndsWith("xabcb"));
-}
-
-TEST(OvString, EditingOperations) {
-  OvString ext("txt");
-  ext.Insert(".", 0);
-  ext.Insert("!", 4);
-  EXPECT_STREQ(ext.GetCString(), ".txt!");
-  OvString r("abcdef");
-  r.Remove(1, 2);
-  r.Remove(4, 0);
-  EXPECT_STREQ(r.GetCString(), "adef");
-  r.Truncate(1);
-  EXPECT_STREQ(r.GetCString(), "a");
-  OvString cut("abcd");
-  cut[2] = '\0';
-  EXPECT_STREQ(cut.GetCString(), "ab");
-  const std::pair<int32_t, const char*> substrings[] = {{-1, "bc"}, {0, ""}, {2, "bc"}, {1, "b"}};
-  for (auto& c : substrings) EXPECT_STREQ(OvString("abc").GetSubstring(1, c.first).GetCString(), c.second);
-  EXPECT_STREQ(OvString("abc").GetSubstring(3, 0).GetCString(), "");
 }
 
 TEST(OvString, ArgumentErrorsLeaveTheStringUnchanged) {
-  struct Case {
-    Edit edit;
-    const char* message;
-    const char* trace;
-  } cases[] = {
-      {[](OvString& s) { s.Append(static_cast<const char*>(nullptr)); }, "Invalid string (null) passed to Append",
-       "Append(char *) of OvString"},
-      {[](OvString& s) { s.Insert(nullptr, 0); }, "Invalid string (null) passed to Insert", "Insert() of OvString"},
+  const struct { Edit edit; const char *message, *trace; } cases[] = {
+      {[](OvString& s) { s.Append(kNull); }, "Invalid string (null) passed to Append", "Append(char *) of OvString"},
+      {[](OvString& s) { s.Insert(kNull, 0); }, "Invalid string (null) passed to Insert", "Insert() of OvString"},
       {[](OvString& s) { s.Insert(".", 5); }, "Invalid Insert past end of string", "Insert() of OvString"},
-      {[](OvString& s) { s.Remove(3, 2); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
+      {[](OvString& s) { s.Remove(5, 0); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
       {[](OvString& s) { s.Remove(1, UINT32_MAX); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
       {[](OvString& s) { s.Truncate(5); }, "Invalid parameter passed to Truncate()", "Truncate() of OvString"},
       {[](OvString& s) { s[5] = 'x'; }, "Invalid index to OvString element", ""},
       {[](OvString& s) { s.Find("b", 5); }, "Start position is longer than string", "Find() of OvString"},
-      {[](OvString& s) { s.Find(static_cast<const char*>(nullptr)); }, "Invalid parameter (null) passed to Find()",
-       "Find() of OvString"},
-      {[](OvString& s) { s.BeginsWith(nullptr); }, "Invalid parameter in BeginsWith()", "BeginsWith() of OvString"},
-      {[](OvString& s) { s.EndsWith(static_cast<const char*>(nullptr)); }, "Invalid parameter in EndsWith()",
-       "EndsWith() of OvString"},
+      {[](OvString& s) { s.Find(kNull); }, "Invalid parameter (null) passed to Find()", "Find() of OvString"},
+      {[](OvString& s) { s.BeginsWith(kNull); }, "Invalid parameter in BeginsWith()", "BeginsWith() of OvString"},
+      {[](OvString& s) { s.EndsWith(kNull); }, "Invalid parameter in EndsWith()", "EndsWith() of OvString"},
       {[](OvString& s) { s.GetSubstring(5, -1); }, "lStart (value=5) must not be greater than GetLength (value=4)",
        "GetSubstring() of OvString"},
       {[](OvString& s) { s.GetSubstring(1, 4); },
@@ -181,11 +118,7 @@ TEST(OvString, ArgumentErrorsLeaveTheStringUnchanged) {
 }
 
 TEST(OvDeblank, StripsSignedBlanks) {
-  struct Case {
-    const char* text;
-    bool leading, trailing;
-    const char* result;
-  } cases[] = {
+  const struct { const char* text; bool leading, trailing; const char* result; } cases[] = {
       {" \tx y\r\n", true, true, "x y"}, {" \tx y\r\n", true, false, "x y\r\n"}, {" \tx y\r\n", false, true, " \tx y"},
       {"caf\xE9", true, true, "caf"},    {"\x80\xFFok", true, false, "ok"},     {" \t ", true, false, ""},
       {"!~", true, true, "!~"},
