@@ -29,7 +29,8 @@ run:
 	./build/tessel -r -m NA -f examples/rates.csv
 
 bench: build
-	bash bench/run.sh
+	cmake --build build -j $(JOBS) --target tessel_exhaustive
+	bash bench/run.sh build
 
 install: build
 	cmake --install build --prefix $(PREFIX)

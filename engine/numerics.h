@@ -5,6 +5,8 @@
 #ifndef TESSEL_ENGINE_NUMERICS_H_
 #define TESSEL_ENGINE_NUMERICS_H_
 
+#include <cmath>
+
 #include "engine/work_arrays.h"
 
 // The angle tests use this value for pi: the double nearest 3.1415927.
@@ -26,5 +28,16 @@ double angleOfCosine(double c);
 // The angle theta in degrees, theta × 180 × (1/PI), kept in long double so
 // that the threshold tests compare it without rounding. PI gives exactly 180.
 long double degreeValue(double theta);
+
+// a + b summed in long double and rounded to double. When the plain double
+// sum is exact (its rounding error, found by the two-sum steps, is zero)
+// both give that same value, and the long double sum is skipped.
+inline double sumRoundedToDouble(double a, double b) {
+  const double sum = a + b;
+  const double bPart = sum - a;
+  const double error = (a - (sum - bPart)) + (b - bPart);
+  if (error == 0.0 && std::isfinite(sum)) return sum;
+  return static_cast<double>(static_cast<long double>(a) + b);
+}
 
 #endif  // TESSEL_ENGINE_NUMERICS_H_

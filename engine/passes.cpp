@@ -8,6 +8,8 @@
 #include <cstdlib>
 
 #include "engine/allocator.h"
+#include "engine/numerics.h"
+#include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
 #include "engine/work_arrays.h"
@@ -26,22 +28,49 @@ struct Screens {
   double lowTotal;
 };
 
-Screens obtainScreens(int32_t NTRIP) {
+// One block per list for all workers: worker w owns NTRIP entries at
+// w * screenStride(NTRIP), slices kept a cache line apart so that workers
+// never write to the same line. With NTRIP 0 each block is a zero-size
+// request, one per list.
+struct ScreenBlocks {
+  ScreenEntry* high;
+  ScreenEntry* low;
+};
+
+int64_t screenStride(int32_t NTRIP) {
+  const int64_t perLine = 64 / sizeof(ScreenEntry);
+  return NTRIP <= 0 ? 0 : (NTRIP + perLine - 1) / perLine * perLine + perLine;
+}
+
+ScreenBlocks obtainScreenBlocks(int32_t NTRIP) {
+  const int64_t size = screenStride(NTRIP) * workerCount();
+  ScreenBlocks blocks;
+  blocks.high = allocateWorkArray<ScreenEntry>(size);
+  blocks.low = allocateWorkArray<ScreenEntry>(size);
+  return blocks;
+}
+
+void releaseScreenBlocks(ScreenBlocks& blocks) {
+  std::free(blocks.high);
+  std::free(blocks.low);
+}
+
+Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker) {
+  const size_t offset = static_cast<size_t>(screenStride(NTRIP)) * static_cast<size_t>(worker);
   Screens s;
-  s.high = allocateWorkArray<ScreenEntry>(NTRIP);
-  s.low = allocateWorkArray<ScreenEntry>(NTRIP);
+  s.high = blocks.high == nullptr ? nullptr : blocks.high + offset;
+  s.low = blocks.low == nullptr ? nullptr : blocks.low + offset;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
   return s;
 }
 
-void releaseScreens(Screens& s) {
-  std::free(s.high);
-  std::free(s.low);
-}
-
 double addWeight(double total, long double amount) {
   return static_cast<double>(static_cast<long double>(total) + amount);
+}
+
+double addWeight(double total, double amount) {
+  return sumRoundedToDouble(total, amount);
 }
 
 // Puts the pair (va, wa), (vb, wb) of triple j on the lists: the larger value
@@ -103,18 +132,19 @@ void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
                     double* result) {
   const int32_t n = std::min(count, capacity);
   if (n < 1) return;
-  double* cumulative = allocateWorkArray<double>(capacity);
   double sum = 0.0;
   for (int32_t k = 0; k < n; ++k) {
-    cumulative[k] = static_cast<double>(static_cast<long double>(sum) +
-                                        list[k].weight);
-    sum = static_cast<double>(static_cast<long double>(sum) + list[k].weight);
+    sum = sumRoundedToDouble(sum, list[k].weight);
   }
   const long double half = static_cast<long double>(sum) * 0.5L;
+  // The running sums again, in the same order: each equals the cumulative
+  // weight at its position bit for bit.
   double median = list[n - 1].value;
+  double cumulative = 0.0;
   for (int32_t k = 0; k < n; ++k) {
-    if (cumulative[k] >= half) {
-      if (cumulative[k] > half || k == n - 1) {
+    cumulative = sumRoundedToDouble(cumulative, list[k].weight);
+    if (cumulative >= half) {
+      if (cumulative > half || k == n - 1) {
         median = list[k].value;
       } else {
         median = static_cast<double>(
@@ -124,49 +154,58 @@ void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
       break;
     }
   }
-  std::free(cumulative);
   *result = median;
 }
 
 void smoothInteriorPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
                           int32_t /*NITER*/, double* currentValues) {
-  Screens s = obtainScreens(NTRIP);
-  for (int32_t i = 0; i < N; ++i) {
-    const int32_t c = usableCount(tripleSets[i].interiorCount, NTRIP);
-    if (c <= 0) continue;
-    s.highTotal = 0.0;
-    s.lowTotal = 0.0;
-    const Triple* triples = tripleSets[i].triples;
-    for (int32_t j = 0; j < c; ++j) {
-      const int32_t a = triples[j].first;
-      const int32_t b = triples[j].second;
-      placePair(s, j, currentValues[a], weights[a], currentValues[b],
-                weights[b]);
+  ScreenBlocks blocks = obtainScreenBlocks(NTRIP);
+  const int32_t* order = visitOrder(N);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+    Screens s = workerScreens(blocks, NTRIP, worker);
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t i = order == nullptr ? k : order[k];
+      const int32_t c = usableCount(tripleSets[i].interiorCount, NTRIP);
+      if (c <= 0) continue;
+      s.highTotal = 0.0;
+      s.lowTotal = 0.0;
+      const Triple* triples = tripleSets[i].triples;
+      for (int32_t j = 0; j < c; ++j) {
+        const int32_t a = triples[j].first;
+        const int32_t b = triples[j].second;
+        placePair(s, j, currentValues[a], weights[a], currentValues[b],
+                  weights[b]);
+      }
+      nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
     }
-    nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
-  }
-  releaseScreens(s);
+  });
+  releaseScreenBlocks(blocks);
 }
 
 void smoothEndPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
                      int32_t /*NITER*/, double* currentValues) {
-  Screens s = obtainScreens(NTRIP);
-  for (int32_t i = 0; i < N; ++i) {
-    const int32_t c = usableCount(tripleSets[i].endCount, NTRIP);
-    if (c <= 0) continue;
-    s.highTotal = 0.0;
-    s.lowTotal = 0.0;
-    const Triple* triples = tripleSets[i].triples;
-    for (int32_t j = 0; j < c; ++j) {
-      const int32_t middle = triples[j].first;
-      const int32_t farPoint = triples[j].second;
-      // The far point's own value plays no part: the extrapolated value
-      // stands in for it, with the smaller of the two weights.
-      const double smaller = std::min(weights[middle], weights[farPoint]);
-      placePair(s, j, currentValues[middle], weights[middle], endValues[i][j],
-                smaller);
+  ScreenBlocks blocks = obtainScreenBlocks(NTRIP);
+  const int32_t* order = visitOrder(N);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+    Screens s = workerScreens(blocks, NTRIP, worker);
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t i = order == nullptr ? k : order[k];
+      const int32_t c = usableCount(tripleSets[i].endCount, NTRIP);
+      if (c <= 0) continue;
+      s.highTotal = 0.0;
+      s.lowTotal = 0.0;
+      const Triple* triples = tripleSets[i].triples;
+      for (int32_t j = 0; j < c; ++j) {
+        const int32_t middle = triples[j].first;
+        const int32_t farPoint = triples[j].second;
+        // The far point's own value plays no part: the extrapolated value
+        // stands in for it, with the smaller of the two weights.
+        const double smaller = std::min(weights[middle], weights[farPoint]);
+        placePair(s, j, currentValues[middle], weights[middle], endValues[i][j],
+                  smaller);
+      }
+      nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
     }
-    nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
-  }
-  releaseScreens(s);
+  });
+  releaseScreenBlocks(blocks);
 }

@@ -1,6 +1,6 @@
 // The smoothing passes' screen lists and their weighted median. A screen
 // list holds one weighted candidate value per triple; the passes own the
-// lists (obtained once per pass) and weightedMedian its own scratch array.
+// lists (one block per list per pass, a slice per worker).
 #ifndef TESSEL_ENGINE_PASSES_H_
 #define TESSEL_ENGINE_PASSES_H_
 
@@ -15,8 +15,8 @@ struct ScreenEntry {
 // it is smaller, 0 otherwise.
 int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 
-// Weighted median of list[0..count), sorted by ascending value. capacity is
-// the size of the scratch array obtained for the cumulative weights (NTRIP).
+// Weighted median of list[0..count), sorted by ascending value; only the
+// first capacity entries (NTRIP, the room of a screen list) count.
 // The first position whose cumulative weight reaches half the total gives
 // the result; at exactly half, the mean of it and the next value. The search
 // never reads past the list: if no position reaches half the total the last

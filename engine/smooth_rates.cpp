@@ -2,9 +2,15 @@
 // fixed order, and the sequence of phases from loading to release.
 #include "engine/smooth_rates.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "engine/allocator.h"
+#include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/work_arrays.h"
 
@@ -14,28 +20,199 @@ const int32_t kMaxNN = 100;
 const int32_t kMaxNTRIP = 80;
 const int32_t kMaxNITER = 100;
 
+// The per-point rows (coordinates, end values, triples, neighbour entries)
+// come from one block per kind, carved into rows, instead of one block per
+// point. A row of size 0 is still requested once per point, so that each
+// gives its zero-size report as before.
+struct RowBlocks {
+  PointCoord* coords = nullptr;
+  double* endRows = nullptr;
+  Triple* triples = nullptr;
+  NeighborEntry* entries = nullptr;
+};
+
+RowBlocks rowBlocks;
+
+// Asks the system to back a large block with huge pages where it can: a
+// million points fill hundreds of megabytes, and with small pages their
+// first touches and the translation misses of the phases cost more than
+// the phases' arithmetic. Only advice; nothing depends on it being taken.
+void adviseHugePages(const void* block, int64_t count, size_t elementSize) {
+#ifdef MADV_HUGEPAGE
+  const uintptr_t huge = uintptr_t{1} << 21;
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(block);
+  const uintptr_t first = (begin + huge - 1) & ~(huge - 1);
+  const uintptr_t last = (begin + static_cast<uintptr_t>(count) * elementSize) & ~(huge - 1);
+  if (block != nullptr && last > first) {
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+#else
+  (void)block;
+  (void)count;
+  (void)elementSize;
+#endif
+}
+
+template <class T>
+T* obtainRows(int32_t N, int64_t rowLength) {
+  if (rowLength == 0) {
+    for (int32_t i = 0; i < N; ++i) allocateWorkArray<T>(0);
+    return nullptr;
+  }
+  if (N <= 0) return nullptr;
+  T* block = allocateWorkArray<T>(static_cast<int64_t>(N) * rowLength);
+  adviseHugePages(block, static_cast<int64_t>(N) * rowLength, sizeof(T));
+  return block;
+}
+
+template <class T>
+T* rowAt(T* block, int64_t rowLength, int32_t i) {
+  return block == nullptr ? nullptr : block + rowLength * i;
+}
+
 // Obtains every work array, in the order the reports of zero-size requests
 // follow.
 void allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP) {
-  (void)NN;
+  const int32_t listLength = neighborListLength(N, NN);
   pointCoords = allocateWorkArray<PointCoord*>(N);
-  for (int32_t i = 0; i < N; ++i) pointCoords[i] = allocateWorkArray<PointCoord>(1);
+  rowBlocks.coords = obtainRows<PointCoord>(N, 1);
+  for (int32_t i = 0; i < N; ++i) pointCoords[i] = rowAt(rowBlocks.coords, 1, i);
   rates = allocateWorkArray<double>(N);
   weights = allocateWorkArray<double>(N);
   currentValues = allocateWorkArray<double>(N);
   nextValues = allocateWorkArray<double>(N);
   endValues = allocateWorkArray<double*>(N);
-  for (int32_t i = 0; i < N; ++i) endValues[i] = allocateWorkArray<double>(NTRIP);
+  rowBlocks.endRows = obtainRows<double>(N, NTRIP);
+  for (int32_t i = 0; i < N; ++i) endValues[i] = rowAt(rowBlocks.endRows, NTRIP, i);
   neighborScratch = allocateWorkArray<NeighborEntry>(N);
   tripleSets = allocateWorkArray<TripleSet>(N);
   neighborLists = allocateWorkArray<NeighborList>(N);
+  rowBlocks.triples = obtainRows<Triple>(N, NTRIP);
+  rowBlocks.entries = obtainRows<NeighborEntry>(N, listLength);
   for (int32_t i = 0; i < N; ++i) {
     tripleSets[i].interiorCount = 0;
     tripleSets[i].endCount = 0;
-    tripleSets[i].triples = allocateWorkArray<Triple>(NTRIP);
+    tripleSets[i].triples = rowAt(rowBlocks.triples, NTRIP, i);
     neighborLists[i].owner = i;
-    neighborLists[i].entries = allocateWorkArray<NeighborEntry>(N);
+    neighborLists[i].entries = rowAt(rowBlocks.entries, listLength, i);
   }
+}
+
+#ifndef TESSEL_EXHAUSTIVE_NEIGHBORS
+// Between the neighbour search and the writer the engine numbers the points
+// in the grid's order, so that points near each other in the plane lie near
+// each other in every array and the phases after the search read their
+// neighbours' data from the cache. Each list and triple keeps its order and
+// each point is treated on its own, so the results do not change; the
+// values go back to input order before they are written.
+
+// The rows of point i are placed at its place k in the grid's order; set
+// before the search fills the lists.
+void placeRowsInGridOrder(int32_t N, int32_t NTRIP, int32_t listLength,
+                          const int32_t* order) {
+  for (int32_t k = 0; k < N; ++k) {
+    const int32_t i = order[k];
+    endValues[i] = rowAt(rowBlocks.endRows, NTRIP, k);
+    tripleSets[i].triples = rowAt(rowBlocks.triples, NTRIP, k);
+    neighborLists[i].entries = rowAt(rowBlocks.entries, listLength, k);
+  }
+}
+
+// to[k] = from[order[k]] (gather) or to[order[k]] = from[k] (scatter).
+template <class T>
+void reorder(T* values, const int32_t* order, int32_t N, bool gather) {
+  std::vector<T> copy(values, values + N);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) {
+      if (gather) {
+        values[k] = copy[static_cast<size_t>(order[k])];
+      } else {
+        values[order[k]] = copy[static_cast<size_t>(k)];
+      }
+    }
+  });
+}
+
+// Renumbers the points after the search: point order[k] becomes point k.
+void numberInGridOrder(int32_t N, int32_t listLength, const int32_t* order) {
+  std::vector<int32_t> place(static_cast<size_t>(N));
+  for (int32_t k = 0; k < N; ++k) place[static_cast<size_t>(order[k])] = k;
+  reorder(rowBlocks.coords, order, N, true);
+  reorder(rates, order, N, true);
+  reorder(weights, order, N, true);
+  reorder(currentValues, order, N, true);
+  reorder(nextValues, order, N, true);
+  reorder(endValues, order, N, true);
+  reorder(tripleSets, order, N, true);
+  reorder(neighborLists, order, N, true);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) {
+      neighborLists[k].owner = k;
+      NeighborEntry* entries = neighborLists[k].entries;
+      for (int32_t e = 0; e < listLength; ++e) {
+        entries[e].index = place[static_cast<size_t>(entries[e].index)];
+      }
+    }
+  });
+  forgetVisitOrder();
+}
+
+// Puts the values back in input order for the writer.
+void restoreInputOrder(int32_t N, const std::vector<int32_t>& order) {
+  if (order.empty()) return;
+  reorder(rates, order.data(), N, false);
+  reorder(weights, order.data(), N, false);
+  reorder(currentValues, order.data(), N, false);
+  reorder(nextValues, order.data(), N, false);
+}
+
+#endif  // TESSEL_EXHAUSTIVE_NEIGHBORS
+
+// Frees the row blocks and clears the row pointers into them, then releases
+// the rest through freeWorkArrays, which finds no row of its own to free.
+void releaseWorkArrays(int32_t N) {
+  for (int32_t i = 0; i < N; ++i) {
+    if (pointCoords != nullptr) pointCoords[i] = nullptr;
+    if (endValues != nullptr) endValues[i] = nullptr;
+    if (tripleSets != nullptr) tripleSets[i].triples = nullptr;
+    if (neighborLists != nullptr) neighborLists[i].entries = nullptr;
+  }
+  std::free(rowBlocks.coords);
+  std::free(rowBlocks.endRows);
+  std::free(rowBlocks.triples);
+  std::free(rowBlocks.entries);
+  rowBlocks = RowBlocks();
+  freeWorkArrays(N);
+}
+
+// The run from loading to writing, on provisioned arrays; true when the
+// result table was written.
+bool smoothLoadedRun(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
+                     const char* workFileName, const IgnoredRowList& ignoredRows,
+                     const char* missingText, const char* headerMark, std::FILE* log) {
+  if (!loadPoints(N, NN, NTRIP, NITER, workFileName)) return false;
+#ifdef TESSEL_EXHAUSTIVE_NEIGHBORS
+  computeDistances(N, NN, NTRIP, NITER);
+  sortNeighbors(N, NN, NTRIP, NITER);
+#else
+  // The grid's order, kept to put the values back in input order.
+  std::vector<int32_t> gridOrder;
+  orderPointsInGrid(N);
+  if (const int32_t* order = visitOrder(N)) {
+    gridOrder.assign(order, order + N);
+    placeRowsInGridOrder(N, NTRIP, neighborListLength(N, NN), order);
+  }
+  findNearestNeighbors(N, NN, NTRIP, NITER);
+  if (!gridOrder.empty()) numberInGridOrder(N, neighborListLength(N, NN), gridOrder.data());
+#endif
+  selectInteriorTriples(N, NN, NTRIP, NITER, ThetaStar);
+  selectEndTriples(N, NN, NTRIP, NITER, ThetaStar);
+  runIterations(N, NN, NTRIP, NITER, currentValues);
+#ifndef TESSEL_EXHAUSTIVE_NEIGHBORS
+  restoreInputOrder(N, gridOrder);
+#endif
+  writeResults(N, missingText, ignoredRows, headerMark, log);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
 }  // namespace
@@ -63,17 +240,14 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
   if (N >= 1 && NN >= N) NN = N - 1;
 
   allocateWorkArrays(N, NN, NTRIP);
-  if (!loadPoints(N, NN, NTRIP, NITER, workFileName)) {
-    freeWorkArrays(N);
-    return false;
+  // Whatever ends the run early, an exception included, releases the arrays.
+  try {
+    bool written = smoothLoadedRun(N, NN, NTRIP, NITER, ThetaStar, workFileName,
+                                   ignoredRows, missingText, headerMark, log);
+    releaseWorkArrays(N);
+    return written;
+  } catch (...) {
+    releaseWorkArrays(N);
+    throw;
   }
-  computeDistances(N, NN, NTRIP, NITER);
-  sortNeighbors(N, NN, NTRIP, NITER);
-  selectInteriorTriples(N, NN, NTRIP, NITER, ThetaStar);
-  selectEndTriples(N, NN, NTRIP, NITER, ThetaStar);
-  runIterations(N, NN, NTRIP, NITER, currentValues);
-  writeResults(N, missingText, ignoredRows, headerMark, log);
-  bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-  freeWorkArrays(N);
-  return written;
 }

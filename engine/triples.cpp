@@ -8,11 +8,15 @@
 
 #include "engine/allocator.h"
 #include "engine/numerics.h"
+#include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
 #include "engine/work_arrays.h"
 
 namespace {
+
+// Neighbour positions the angle screen keeps offsets for (NN is at most 100).
+constexpr int32_t kMaxNeighborPositions = 100;
 
 // A distance a cosine formula may divide by: neither 0 nor infinite nor NaN.
 bool usableDistance(double d) { return d != 0.0 && std::isfinite(d); }
@@ -26,10 +30,15 @@ int32_t lastNeighborPosition(int32_t N, int32_t NN) {
   return std::min(NN, N - 1);
 }
 
-// One block of Triples holding the candidates and, after them, an equal
-// area used as merge scratch. A count of 0 is still one (zero-size) request.
-Triple* allocateCandidates(int64_t count) {
-  return allocateWorkArray<Triple>(2 * count);
+// One block of Triples for all workers: worker w owns the slice of 2 * room
+// entries at w * 2 * room, its candidates and after them an equal area used
+// as merge scratch. A room of 0 is still one (zero-size) request.
+Triple* allocateCandidates(int64_t room) {
+  return allocateWorkArray<Triple>(2 * room * workerCount());
+}
+
+Triple* workerCandidates(Triple* block, int64_t room, int32_t worker) {
+  return block == nullptr ? nullptr : block + 2 * room * worker;
 }
 
 // Sorts the candidates stably by lineOffset and copies the best of them,
@@ -43,100 +52,159 @@ int32_t keepBest(Triple* candidates, int64_t count, int64_t room,
   return static_cast<int32_t>(kept);
 }
 
+// The offsets from a point to its neighbours at positions 1..last, in plain
+// double arithmetic, for the angle screen.
+struct NeighborOffsets {
+  double x[kMaxNeighborPositions + 1];
+  double y[kMaxNeighborPositions + 1];
+
+  void measure(int32_t p, const NeighborEntry* list, int32_t last) {
+    const PointCoord& origin = *pointCoords[p];
+    for (int32_t a = 1; a <= last && a <= kMaxNeighborPositions; ++a) {
+      const PointCoord& q = *pointCoords[list[a].index];
+      x[a] = q.x - origin.x;
+      y[a] = q.y - origin.y;
+    }
+  }
+};
+
+// A cheap first look at the angle a pair of neighbours makes at the point.
+// Most pairs make an angle well below ThetaStar; for those the cosine from
+// the dot product of the offsets, less a bound on how far it can lie from
+// the cosine the exact test computes, still exceeds the cosine of an angle
+// a little below ThetaStar, and the exact test (square roots, acos) is
+// skipped: it could only reject the pair. Every other pair takes the exact
+// test. With ThetaStar outside [1, 179] degrees the screen stays off.
+class AngleScreen {
+ public:
+  explicit AngleScreen(double ThetaStar) {
+    enabled = ThetaStar >= 1.0 && ThetaStar <= 179.0;
+    if (enabled) limit = std::cos(ThetaStar * (PI / 180.0) - 1e-9);
+  }
+
+  bool surelyRejects(const NeighborOffsets& o, int32_t a, int32_t b, double da,
+                     double db) const {
+    if (!enabled || a > kMaxNeighborPositions || b > kMaxNeighborPositions) return false;
+    // Far from the ranges where products underflow or overflow.
+    if (!(da > 1e-100 && da < 1e100 && db > 1e-100 && db < 1e100)) return false;
+    const double cosine = (o.x[a] * o.x[b] + o.y[a] * o.y[b]) / (da * db);
+    // The exact test's cosine comes from rounded side lengths; its error
+    // grows with the ratio of the sides.
+    const double error = 1e-13 * (da / db + db / da + 4.0);
+    return cosine - error > limit;
+  }
+
+ private:
+  bool enabled = false;
+  double limit = 0.0;
+};
+
 }  // namespace
 
 void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
                            int32_t /*NITER*/, double ThetaStar) {
   const int64_t room = static_cast<int64_t>(NN) * (NN - 1) / 2;
-  Triple* candidates = allocateCandidates(room);
+  Triple* block = allocateCandidates(room);
   const int32_t last = lastNeighborPosition(N, NN);
-  for (int32_t p = 0; p < N; ++p) {
-    const NeighborEntry* list = neighborLists[p].entries;
-    int64_t count = 0;
-    for (int32_t a = 1; a <= last; ++a) {
-      for (int32_t b = a + 1; b <= last; ++b) {
-        const double da = list[a].distance;
-        const double db = list[b].distance;
-        const double dab = pointDistance(*pointCoords[list[a].index],
-                                         *pointCoords[list[b].index]);
-        if (!usableDistance(da) || !usableDistance(db) ||
-            !usableDistance(dab)) {
-          continue;
+  const AngleScreen screen(ThetaStar);
+  const int32_t* order = visitOrder(N);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+    Triple* candidates = workerCandidates(block, room, worker);
+    NeighborOffsets offsets;
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t p = order == nullptr ? k : order[k];
+      const NeighborEntry* list = neighborLists[p].entries;
+      offsets.measure(p, list, last);
+      int64_t count = 0;
+      for (int32_t a = 1; a <= last; ++a) {
+        for (int32_t b = a + 1; b <= last; ++b) {
+          const double da = list[a].distance;
+          const double db = list[b].distance;
+          if (!usableDistance(da) || !usableDistance(db)) continue;
+          if (screen.surelyRejects(offsets, a, b, da, db)) continue;
+          const double dab = pointDistance(*pointCoords[list[a].index],
+                                           *pointCoords[list[b].index]);
+          if (!usableDistance(dab)) continue;
+          const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
+          if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) {
+            continue;
+          }
+          const double phi = angleOfCosine(cosineOfAngle(da, dab, db));
+          Triple candidate;
+          candidate.first = list[a].index;
+          candidate.second = list[b].index;
+          candidate.firstDistance = da;
+          candidate.secondDistance = db;
+          candidate.lineOffset =
+              static_cast<double>(static_cast<long double>(std::sin(phi)) * da);
+          candidate.endFactor = 0.0;
+          if (!std::isfinite(candidate.lineOffset)) continue;
+          candidates[count++] = candidate;
         }
-        const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
-        if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) {
-          continue;
-        }
-        const double phi = angleOfCosine(cosineOfAngle(da, dab, db));
-        Triple candidate;
-        candidate.first = list[a].index;
-        candidate.second = list[b].index;
-        candidate.firstDistance = da;
-        candidate.secondDistance = db;
-        candidate.lineOffset =
-            static_cast<double>(static_cast<long double>(std::sin(phi)) * da);
-        candidate.endFactor = 0.0;
-        if (!std::isfinite(candidate.lineOffset)) continue;
-        candidates[count++] = candidate;
       }
+      tripleSets[p].interiorCount =
+          keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
+      tripleSets[p].endCount = 0;
     }
-    tripleSets[p].interiorCount =
-        keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
-    tripleSets[p].endCount = 0;
-  }
-  std::free(candidates);
+  });
+  std::free(block);
 }
 
 void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
                       double ThetaStar) {
   const int64_t room = static_cast<int64_t>(NN) * (NN - 1);
-  Triple* candidates = allocateCandidates(room);
+  Triple* block = allocateCandidates(room);
   const int32_t last = lastNeighborPosition(N, NN);
   const long double threshold =
       (180.0L + static_cast<long double>(ThetaStar)) * 0.5L;
-  for (int32_t p = 0; p < N; ++p) {
-    if (tripleSets[p].interiorCount != 0) continue;
-    const NeighborEntry* list = neighborLists[p].entries;
-    int64_t count = 0;
-    for (int32_t a = 1; a <= last; ++a) {
-      for (int32_t b = 1; b <= last; ++b) {
-        if (b == a) continue;
-        const double da = list[a].distance;
-        const double db = list[b].distance;
-        const double dab = pointDistance(*pointCoords[list[a].index],
-                                         *pointCoords[list[b].index]);
-        if (!usableDistance(da) || !usableDistance(db) ||
-            !usableDistance(dab)) {
-          continue;
+  const int32_t* order = visitOrder(N);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+    Triple* candidates = workerCandidates(block, room, worker);
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t p = order == nullptr ? k : order[k];
+      if (tripleSets[p].interiorCount != 0) continue;
+      const NeighborEntry* list = neighborLists[p].entries;
+      int64_t count = 0;
+      for (int32_t a = 1; a <= last; ++a) {
+        for (int32_t b = 1; b <= last; ++b) {
+          if (b == a) continue;
+          const double da = list[a].distance;
+          const double db = list[b].distance;
+          const double dab = pointDistance(*pointCoords[list[a].index],
+                                           *pointCoords[list[b].index]);
+          if (!usableDistance(da) || !usableDistance(db) ||
+              !usableDistance(dab)) {
+            continue;
+          }
+          // The angle at the middle point, between p and the far point.
+          const double theta = angleOfCosine(cosineOfAngle(da, dab, db));
+          if (!(degreeValue(theta) > threshold)) continue;
+          const long double ld = da;
+          const double turn =
+              static_cast<double>(static_cast<long double>(PI) - theta);
+          const double doubled =
+              static_cast<double>(2.0L * theta - static_cast<long double>(PI));
+          const double underRoot = static_cast<double>(
+              (1.0L - std::cos(doubled)) * (2.0L * ld * ld));
+          Triple candidate;
+          candidate.first = list[a].index;
+          candidate.second = list[b].index;
+          candidate.firstDistance = da;
+          candidate.secondDistance = db;
+          candidate.lineOffset =
+              static_cast<double>(static_cast<long double>(std::sin(turn)) * ld);
+          candidate.endFactor = static_cast<double>(
+              static_cast<long double>(std::sqrt(underRoot)) / dab);
+          if (!std::isfinite(candidate.lineOffset) ||
+              !std::isfinite(candidate.endFactor)) {
+            continue;
+          }
+          candidates[count++] = candidate;
         }
-        // The angle at the middle point, between p and the far point.
-        const double theta = angleOfCosine(cosineOfAngle(da, dab, db));
-        if (!(degreeValue(theta) > threshold)) continue;
-        const long double ld = da;
-        const double turn =
-            static_cast<double>(static_cast<long double>(PI) - theta);
-        const double doubled =
-            static_cast<double>(2.0L * theta - static_cast<long double>(PI));
-        const double underRoot = static_cast<double>(
-            (1.0L - std::cos(doubled)) * (2.0L * ld * ld));
-        Triple candidate;
-        candidate.first = list[a].index;
-        candidate.second = list[b].index;
-        candidate.firstDistance = da;
-        candidate.secondDistance = db;
-        candidate.lineOffset =
-            static_cast<double>(static_cast<long double>(std::sin(turn)) * ld);
-        candidate.endFactor = static_cast<double>(
-            static_cast<long double>(std::sqrt(underRoot)) / dab);
-        if (!std::isfinite(candidate.lineOffset) ||
-            !std::isfinite(candidate.endFactor)) {
-          continue;
-        }
-        candidates[count++] = candidate;
       }
+      tripleSets[p].endCount =
+          keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
     }
-    tripleSets[p].endCount =
-        keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
-  }
-  std::free(candidates);
+  });
+  std::free(block);
 }

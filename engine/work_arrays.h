@@ -19,7 +19,7 @@ struct NeighborEntry {
 
 struct NeighborList {
   int32_t owner;           // the point whose list this is
-  NeighborEntry* entries;  // every point, nearest first (owner at 0)
+  NeighborEntry* entries;  // the nearest points first (owner at 0)
 };
 
 struct Triple {
@@ -44,7 +44,7 @@ extern double* currentValues;       // N values at the start of an iteration
 extern double* nextValues;          // N values produced by an iteration
 extern double** endValues;          // N rows of NTRIP extrapolated values
 extern NeighborEntry* neighborScratch;  // N entries
-extern NeighborList* neighborLists;     // N lists of N entries
+extern NeighborList* neighborLists;     // N lists of NN + 1 entries
 extern TripleSet* tripleSets;           // N sets of NTRIP triples
 
 #endif  // TESSEL_ENGINE_WORK_ARRAYS_H_

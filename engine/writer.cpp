@@ -1,37 +1,64 @@
 // The result writer: the optional "Smoothed Rate" header, then one line per
 // input data row in input order, a value per point and a placeholder line
-// (row text and missing-value marker) per ignored row at its position.
+// (row text and missing-value marker) per ignored row at its position. The
+// lines are gathered in a buffer and written in large pieces, the same
+// bytes to standard output and to the log.
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "engine/smooth_rates.h"
+#include "engine/value_format.h"
 #include "engine/work_arrays.h"
 
 namespace {
 
-void writeLine(std::FILE* log, const char* format, double value) {
-  std::printf(format, value);
-  if (log != nullptr) std::fprintf(log, format, value);
-}
+class TableOutput {
+ public:
+  explicit TableOutput(std::FILE* log) : log(log) { buffer.reserve(kFlushSize + 512); }
+  ~TableOutput() { flush(); }
+  TableOutput(const TableOutput&) = delete;
+  TableOutput& operator=(const TableOutput&) = delete;
 
-// Writes the front row of the list as its placeholder line and removes it.
-void writeIgnoredRow(IgnoredRowList& list, const char* missingText, std::FILE* log) {
-  const char* text = list[0]->text.GetCString();
-  std::printf("%s%s\n", text, missingText);
-  if (log != nullptr) std::fprintf(log, "%s%s\n", text, missingText);
-  list.RemoveAt(0);
-}
+  void append(const char* text) { append(text, std::strlen(text)); }
+  void append(const char* text, size_t length) {
+    buffer.append(text, length);
+    if (buffer.size() >= kFlushSize) flush();
+  }
+  void flush() {
+    if (buffer.empty()) return;
+    std::fwrite(buffer.data(), 1, buffer.size(), stdout);
+    if (log != nullptr) std::fwrite(buffer.data(), 1, buffer.size(), log);
+    buffer.clear();
+  }
+
+ private:
+  static constexpr size_t kFlushSize = 1 << 16;
+  std::FILE* log;
+  std::string buffer;
+};
 
 }  // namespace
 
 void writeResults(int32_t N, const char* missingText, IgnoredRowList ignoredRows,
                   const char* headerMark, std::FILE* log) {
-  if (headerMark[0] != '\0') {
-    std::fputs("Smoothed Rate\n", stdout);
-    if (log != nullptr) std::fputs("Smoothed Rate\n", log);
-  }
+  TableOutput out(log);
+  if (headerMark[0] != '\0') out.append("Smoothed Rate\n");
+  // Ignored rows are written front to back; `next` is the first not written.
+  size_t next = 0;
+  auto writeIgnoredRow = [&] {
+    out.append(ignoredRows.data()[next]->text.GetCString());
+    out.append(missingText);
+    out.append("\n", 1);
+    ++next;
+  };
+  char line[kValueTextSize + 1];
   for (int32_t i = 0; i < N; ++i) {
-    while (isIgnoredAt(ignoredRows, i)) writeIgnoredRow(ignoredRows, missingText, log);
-    writeLine(log, "%lf\n", currentValues[i]);
+    while (isIgnoredAt(ignoredRows, next, i)) writeIgnoredRow();
+    const size_t length = formatValue(currentValues[i], line);
+    line[length] = '\n';
+    out.append(line, length + 1);
   }
-  while (!ignoredRows.empty()) writeIgnoredRow(ignoredRows, missingText, log);
+  while (next < ignoredRows.size()) writeIgnoredRow();
 }

@@ -1,9 +1,10 @@
 // Rows set aside because a field held the missing-value text. The front end
 // creates one IgnoredRow per such row and owns it for the whole run; the
-// engine and its result writer work on copies of the vector of pointers.
+// engine works on a copy of the vector of pointers.
 #ifndef TESSEL_FRONTEND_IGNORED_ROWS_H_
 #define TESSEL_FRONTEND_IGNORED_ROWS_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/ov_string.h"
@@ -20,8 +21,9 @@ struct IgnoredRow {
 
 using IgnoredRowList = OvVector<IgnoredRow*>;
 
-// True when, walking from the front, a row with position == index comes
-// before any row with a greater position.
-bool isIgnoredAt(IgnoredRowList list, int32_t index);
+// True when, walking from the front (or from list[from]), a row with
+// position == index comes before any row with a greater position.
+bool isIgnoredAt(const IgnoredRowList& list, int32_t index);
+bool isIgnoredAt(const IgnoredRowList& list, size_t from, int32_t index);
 
 #endif  // TESSEL_FRONTEND_IGNORED_ROWS_H_

@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
-#include "foundation/ov_string_tokenizer.h"
 #include "frontend/line_reader.h"
 #include "frontend/work_file.h"
 
@@ -43,6 +45,24 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
   }
 }
 
+// Splits the line in `fields` at every comma, as the library's tokenizer
+// does with the delimiter ",": blanks (' ') in front of a field are skipped,
+// empty fields count, and the text ends at its first NUL. The fields point
+// into `scratch`, a copy of the line with the commas replaced by NULs.
+void splitAtCommas(const char* text, std::string& scratch, std::vector<const char*>& fields) {
+  scratch.assign(text);
+  fields.clear();
+  char* p = &scratch[0];
+  for (;;) {
+    while (*p == ' ') ++p;
+    fields.push_back(p);
+    char* comma = std::strchr(p, ',');
+    if (comma == nullptr) return;
+    *comma = '\0';
+    p = comma + 1;
+  }
+}
+
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
                   std::FILE* workFile) {
   LineReader lines(input);
@@ -50,13 +70,13 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
     lines.next(true);
     ++state.rowNumber;
   }
-  OvStringTokenizer tokenizer("", " ");
-  tokenizer.SetStringDelimiter(",");
+  std::string scratch;
+  std::vector<const char*> tokens;
   OvString fields[kDataFields];
   while (state.proceed && lines.next(true)) {
     ++state.rowNumber;
-    tokenizer.SetString(lines.text());
-    uint32_t count = tokenizer.GetRemainingTokenCount();
+    splitAtCommas(lines.text(), scratch, tokens);
+    uint32_t count = static_cast<uint32_t>(tokens.size());
     if (count != static_cast<uint32_t>(settings.fieldsPerRow)) {
       state.proceed = false;
       state.errorTitle = "Invalid number of fields!";
@@ -66,9 +86,9 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
                         << lines.text() << "\n";
       break;
     }
-    if (settings.firstColumnHasLabels) tokenizer.GetNextToken();
+    size_t next = settings.firstColumnHasLabels ? 1 : 0;
     for (OvString& field : fields) {
-      field = tokenizer.GetNextToken();
+      field = tokens[next++];
       field.Deblank();
     }
     settleRow(settings, state, workFile, fields, true);
@@ -127,6 +147,12 @@ bool isNumericField(OvString& text) {
     }
   }
   if (digits == 0 || points > 1) return false;
+  // Only a number with more than 308 digits before the point can exceed
+  // the largest double; shorter ones need no conversion to be checked.
+  const char* point = std::strchr(s, '.');
+  const size_t integerDigits = (point != nullptr ? static_cast<size_t>(point - s)
+                                                 : std::strlen(s)) - (*s == '-' ? 1 : 0);
+  if (integerDigits <= 308) return true;
   errno = 0;
   double value = std::strtod(s, nullptr);
   return !(errno == ERANGE && std::isinf(value));

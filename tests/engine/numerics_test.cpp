@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
 
 #include "engine/numerics.h"
 
@@ -53,6 +56,28 @@ TEST(Numerics, AngleOfTheDiagonalPairReadsBelow135) {
   const long double degrees = degreeValue(angleOfCosine(cosine));
   EXPECT_LT(degrees, 135.0L);
   EXPECT_NEAR(static_cast<double>(degrees), 134.999998, 1e-6);
+}
+
+// The fast sum equals the long double sum rounded to double, including the
+// sums whose rounding twice (to long double, then to double) differs from
+// rounding once.
+TEST(Numerics, SumRoundedToDoubleMatchesTheLongDoubleSum) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+  std::uniform_int_distribution<int> exponent(-70, 70);
+  std::vector<std::pair<double, double>> cases = {
+      {1.0, std::ldexp(1.0, -53) + std::ldexp(1.0, -64)},  // rounded twice
+      {1e308, 1e308}, {-0.0, 0.0}, {1.0, -1.0}, {0.1, 0.2}, {HUGE_VAL, -HUGE_VAL}};
+  for (int k = 0; k < 20000; ++k) {
+    cases.push_back({std::ldexp(mantissa(random), exponent(random)) * (k % 3 ? 1 : -1),
+                     std::ldexp(mantissa(random), exponent(random))});
+  }
+  for (const auto& c : cases) {
+    const double want = static_cast<double>(static_cast<long double>(c.first) + c.second);
+    const double got = sumRoundedToDouble(c.first, c.second);
+    EXPECT_TRUE(std::memcmp(&got, &want, sizeof got) == 0 || (std::isnan(got) && std::isnan(want)))
+        << c.first << " + " << c.second;
+  }
 }
 
 }  // namespace

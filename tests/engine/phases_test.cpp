@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "engine/numerics.h"
+#include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/work_arrays.h"
 
@@ -63,9 +66,13 @@ struct WorkArrays {
   }
 
   // Neighbour search and both selection phases, as a run does them.
-  void select(int32_t nn, int32_t ntrip, double thetaStar) {
-    computeDistances(n, nn, ntrip, 0);
-    sortNeighbors(n, nn, ntrip, 0);
+  void select(int32_t nn, int32_t ntrip, double thetaStar, bool exhaustive = true) {
+    if (exhaustive) {
+      computeDistances(n, nn, ntrip, 0);
+      sortNeighbors(n, nn, ntrip, 0);
+    } else {
+      findNearestNeighbors(n, nn, ntrip, 0);
+    }
     selectInteriorTriples(n, nn, ntrip, 0, thetaStar);
     selectEndTriples(n, nn, ntrip, 0, thetaStar);
   }
@@ -302,6 +309,115 @@ TEST(Iterations, PointsWithoutTriplesKeepTheirRates) {
   runIterations(arrays.n, 2, 7, 5, currentValues);
   const double expected[] = {5, -1, 8, 2, 7};
   for (int32_t i = 0; i < 5; ++i) EXPECT_EQ(currentValues[i], expected[i]);
+}
+
+// ---- grid search against the exhaustive search ----
+
+// Point sets that stress the search: ties, clusters far below the grid's
+// cell size, a line, coincident points, large coordinates with tiny gaps.
+std::vector<PointCoord> pointSet(const char* kind, int32_t n) {
+  std::mt19937_64 random(static_cast<uint64_t>(n) * 7919u + static_cast<uint64_t>(kind[0]));
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::normal_distribution<double> spread(0.0, 1.0);
+  std::vector<PointCoord> points;
+  for (int32_t k = 0; k < n; ++k) {
+    const double t = unit(random);
+    if (std::strcmp(kind, "uniform") == 0) {
+      points.push_back({unit(random), t});
+    } else if (std::strcmp(kind, "clustered") == 0) {
+      const double scale = k % 3 == 0 ? 1e-9 : 1e-3;
+      const double centre = static_cast<double>(k % 5);
+      points.push_back({centre + scale * spread(random), centre * 0.5 + scale * spread(random)});
+    } else if (std::strcmp(kind, "grid") == 0) {
+      points.push_back({static_cast<double>(k % 37), static_cast<double>(k / 37)});
+    } else if (std::strcmp(kind, "line") == 0) {
+      points.push_back({0.25 * k, 0.5 * k});
+    } else if (std::strcmp(kind, "coincident") == 0) {
+      points.push_back({static_cast<double>(k % 7), static_cast<double>(k % 3)});
+    } else {  // "offset"
+      points.push_back({1e6 + 1e-6 * unit(random), -1e6 + 1e-6 * t});
+    }
+  }
+  return points;
+}
+
+TEST(GridSearch, FindsTheFirstEntriesOfTheExhaustiveLists) {
+  const char* kinds[] = {"uniform", "clustered", "grid", "line", "coincident", "offset"};
+  const int32_t sizes[] = {1, 2, 5, 11, 1200};
+  const int32_t neighbourCounts[] = {0, 1, 4, 10, 40};
+  for (const char* kind : kinds) {
+    for (int32_t n : sizes) {
+      const std::vector<PointCoord> points = pointSet(kind, n);
+      WorkArrays reference(points, 1);
+      computeDistances(n, 0, 1, 0);
+      sortNeighbors(n, 0, 1, 0);
+      const std::vector<std::vector<NeighborEntry>> full = reference.entries;
+      for (int32_t nn : neighbourCounts) {
+        for (int32_t workers : {1, 3}) {
+          SCOPED_TRACE(::testing::Message() << kind << " n=" << n << " nn=" << nn
+                                            << " workers=" << workers);
+          setWorkerCount(workers);
+          WorkArrays arrays(points, 1);
+          findNearestNeighbors(n, nn, 1, 0);
+          setWorkerCount(0);
+          const int32_t length = std::min(nn, n - 1) + 1;
+          int32_t mismatches = 0;
+          for (int32_t i = 0; i < n; ++i) {
+            EXPECT_EQ(neighborLists[i].owner, i);
+            for (int32_t k = 0; k < length; ++k) {
+              const NeighborEntry& got = neighborLists[i].entries[k];
+              const NeighborEntry& want = full[i][k];
+              // Bit for bit: the same distance, not merely an equal one.
+              if (got.index != want.index ||
+                  std::memcmp(&got.distance, &want.distance, sizeof(double)) != 0) {
+                ++mismatches;
+              }
+            }
+          }
+          EXPECT_EQ(mismatches, 0);
+        }
+      }
+    }
+  }
+}
+
+// Triples and smoothed values from the grid search with any worker count
+// equal those from the exhaustive search on one worker, bit for bit.
+TEST(GridSearch, SelectionAndPassesMatchTheReferenceOnAnyWorkerCount) {
+  for (const char* kind : {"uniform", "grid", "clustered"}) {
+    const int32_t n = 1500;
+    const std::vector<PointCoord> points = pointSet(kind, n);
+    std::vector<double> rateList, weightList;
+    for (int32_t i = 0; i < n; ++i) {
+      rateList.push_back((i * 37 % 101) * 0.37);
+      weightList.push_back(1.0 + i % 9 * 0.5);
+    }
+    std::vector<double> want;
+    std::vector<int32_t> wantTriples;
+    for (int32_t workers : {1, 2, 3}) {
+      SCOPED_TRACE(::testing::Message() << kind << " workers=" << workers);
+      setWorkerCount(workers);
+      WorkArrays arrays(points, 7, rateList, weightList);
+      arrays.select(10, 7, 135.0, /*exhaustive=*/workers == 1);
+      runIterations(n, 10, 7, 3, currentValues);
+      setWorkerCount(0);
+      std::vector<int32_t> triples;
+      for (int32_t i = 0; i < n; ++i) {
+        triples.push_back(tripleSets[i].interiorCount * 100 + tripleSets[i].endCount);
+        for (int32_t j = 0; j < tripleSets[i].interiorCount + tripleSets[i].endCount; ++j) {
+          triples.push_back(tripleSets[i].triples[j].first);
+          triples.push_back(tripleSets[i].triples[j].second);
+        }
+      }
+      if (workers == 1) {
+        want = arrays.current;
+        wantTriples = triples;
+        continue;
+      }
+      EXPECT_EQ(triples, wantTriples);
+      EXPECT_EQ(0, std::memcmp(arrays.current.data(), want.data(), n * sizeof(double)));
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+// The whole program on larger point sets against a reference computed in
+// the test with the exhaustive neighbour search on one worker: every output
+// byte must match, whatever the grid search, the workers and the internal
+// renumbering of the points do.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "e2e/run_binary.h"
+#include "engine/parallel.h"
+#include "engine/phases.h"
+#include "engine/work_arrays.h"
+
+namespace {
+
+struct Table {
+  std::string text;  // x,y,rate,weight lines as plain decimals
+  std::vector<double> values[4];
+};
+
+void addRow(Table& t, double x, double y, double rate, double weight) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%.6f,%.6f,%.3f,%.0f\n", x, y, rate, weight);
+  t.text += line;
+  // The program reads the text, so the reference does too.
+  char* p = line;
+  for (std::vector<double>& column : t.values) {
+    column.push_back(std::strtod(p, &p));
+    ++p;
+  }
+}
+
+Table makeTable(const std::string& kind, int n) {
+  std::mt19937_64 random(static_cast<uint64_t>(n) + kind.size());
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  Table t;
+  for (int k = 0; k < n; ++k) {
+    const double rate = unit(random) * 100.0;
+    const double weight = 1 + k % 50;
+    const double a = unit(random);
+    const double b = unit(random);
+    if (kind == "uniform") addRow(t, a * 1000.0, b * 1000.0, rate, weight);
+    if (kind == "grid") addRow(t, k % 50, k / 50, rate, weight);
+    if (kind == "clustered") addRow(t, (k % 4) * 100 + a * 0.01, (k % 3) * 100 + b * 0.01, rate, weight);
+    if (kind == "line") addRow(t, k * 0.5, k * 0.25, rate, weight);
+    if (kind == "coincident") addRow(t, k % 9, k % 4, rate, weight);
+  }
+  return t;
+}
+
+// The result table by the reference phases, as "%lf" lines.
+std::string referenceOutput(const Table& t, int32_t nn, int32_t ntrip, int32_t niter,
+                            double thetaStar) {
+  const int32_t n = static_cast<int32_t>(t.values[0].size());
+  if (nn >= n) nn = n - 1;
+  std::vector<PointCoord> coords(n);
+  std::vector<PointCoord*> coordPointers(n);
+  std::vector<double> current = t.values[2], next = t.values[2], weightList = t.values[3];
+  std::vector<std::vector<double>> endRows(n, std::vector<double>(ntrip));
+  std::vector<double*> endPointers(n);
+  std::vector<NeighborEntry> scratch(n);
+  std::vector<std::vector<NeighborEntry>> entries(n, std::vector<NeighborEntry>(n));
+  std::vector<NeighborList> lists(n);
+  std::vector<std::vector<Triple>> triples(n, std::vector<Triple>(ntrip));
+  std::vector<TripleSet> sets(n);
+  for (int32_t i = 0; i < n; ++i) {
+    coords[i] = {t.values[0][i], t.values[1][i]};
+    coordPointers[i] = &coords[i];
+    endPointers[i] = endRows[i].data();
+    lists[i] = {i, entries[i].data()};
+    sets[i] = {0, 0, triples[i].data()};
+  }
+  pointCoords = coordPointers.data();
+  rates = const_cast<double*>(t.values[2].data());
+  weights = weightList.data();
+  currentValues = current.data();
+  nextValues = next.data();
+  endValues = endPointers.data();
+  neighborScratch = scratch.data();
+  neighborLists = lists.data();
+  tripleSets = sets.data();
+  setWorkerCount(1);
+  computeDistances(n, nn, ntrip, niter);
+  sortNeighbors(n, nn, ntrip, niter);
+  selectInteriorTriples(n, nn, ntrip, niter, thetaStar);
+  selectEndTriples(n, nn, ntrip, niter, thetaStar);
+  runIterations(n, nn, ntrip, niter, currentValues);
+  setWorkerCount(0);
+  std::string out;
+  char line[400];
+  for (double v : current) {
+    std::snprintf(line, sizeof line, "%lf\n", v);
+    out += line;
+  }
+  pointCoords = nullptr;
+  rates = weights = currentValues = nextValues = nullptr;
+  endValues = nullptr;
+  neighborScratch = nullptr;
+  neighborLists = nullptr;
+  tripleSets = nullptr;
+  return out;
+}
+
+TEST(Scale, ProgramMatchesTheExhaustiveReference) {
+  struct Case {
+    const char* kind;
+    int n;
+    std::vector<std::string> args;
+    int32_t nn, ntrip, niter;
+    double thetaStar;
+  };
+  const Case cases[] = {
+      {"uniform", 2500, {}, 10, 7, 10, 135.0},
+      {"uniform", 1200, {"-n", "30", "-t", "20", "-a", "120", "-i", "4"}, 30, 20, 4, 120.0},
+      {"grid", 2500, {}, 10, 7, 10, 135.0},
+      {"clustered", 2000, {"-n", "6"}, 6, 7, 10, 135.0},
+      {"line", 1500, {}, 10, 7, 10, 135.0},
+      {"coincident", 700, {"-n", "12", "-i", "3"}, 12, 7, 3, 135.0},
+      {"uniform", 6, {"-n", "20"}, 20, 7, 10, 135.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.kind << " n=" << c.n);
+    const Table table = makeTable(c.kind, c.n);
+    RunSetup setup;
+    setup.args = c.args;
+    setup.args.insert(setup.args.end(), {"-f", "in.csv"});
+    setup.files["in.csv"] = table.text;
+    const RunResult r = runTessel(setup);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.work, table.text);
+    const std::string want = referenceOutput(table, c.nn, c.ntrip, c.niter, c.thetaStar);
+    EXPECT_TRUE(r.out == want) << "standard output differs";
+    EXPECT_TRUE(r.log == want) << "log differs";
+  }
+}
+
+}  // namespace
