@@ -3,6 +3,7 @@
 #   make test      build, then run every test
 #   make sanitize  build with AddressSanitizer/UBSan into build-asan/ and run every test there
 #   make bench     time whole runs at growing sizes
+#   make fuzz      build the libFuzzer targets with clang and run each a while
 #   make install   install the program and its man page (PREFIX=/usr/local)
 
 PREFIX ?= /usr/local
@@ -36,4 +37,28 @@ install: build
 	cmake --install build --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz
+
+# make fuzz: builds the libFuzzer targets with clang (needs clang and
+# libclang-rt-14-dev) into $(FUZZ_BUILD)/ and runs each for FUZZ_SECONDS
+# seconds on a working copy of its seed corpus and regression cases, so the
+# committed files stay as they are. Findings go to $(FUZZ_BUILD)/artifacts/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_CXX ?= clang++
+FUZZ_SECONDS ?= 30
+FUZZ_MAX_LEN ?= 4096
+
+.PHONY: fuzz
+fuzz:
+	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target tokenizer_fuzz program_fuzz
+	@set -e; dir="$(abspath $(FUZZ_BUILD))"; mkdir -p "$$dir/artifacts"; \
+	for target in tokenizer program; do \
+	  mkdir -p "$$dir/corpus-$$target"; \
+	  cp -R fuzz/corpus/$$target/. "$$dir/corpus-$$target/"; \
+	  if [ -d fuzz/regressions/$$target ]; then cp -R fuzz/regressions/$$target/. "$$dir/corpus-$$target/"; fi; \
+	  echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
+	  "$$dir/$${target}_fuzz" -max_total_time=$(FUZZ_SECONDS) -max_len=$(FUZZ_MAX_LEN) \
+	    -timeout=20 -close_fd_mask=2 -print_final_stats=1 \
+	    -artifact_prefix="$$dir/artifacts/$$target-" "$$dir/corpus-$$target" </dev/null; \
+	done
