@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "e2e/expected_output.h"
 #include "e2e/run_binary.h"
 
 namespace {
@@ -33,16 +34,6 @@ const char kUsage[] =
     "             (default blank space or null character).\n"
     "    -?       Show this message.\n"
     "\n";
-
-const char kZeroReport[] =
-    "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n"
-    "         PRESS ANY KEY TO CONTINUE";
-
-std::string repeat(const std::string& text, int times) {
-  std::string all;
-  for (int i = 0; i < times; ++i) all += text;
-  return all;
-}
 
 // Three points of a right triangle: no pair is near a straight line, so no
 // point gets a triple and every value stays its rate.

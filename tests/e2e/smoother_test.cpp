@@ -4,19 +4,10 @@
 
 #include <string>
 
+#include "e2e/expected_output.h"
 #include "e2e/run_binary.h"
 
 namespace {
-
-const char kZeroReport[] =
-    "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n"
-    "         PRESS ANY KEY TO CONTINUE";
-
-std::string repeat(const std::string& text, int times) {
-  std::string all;
-  for (int i = 0; i < times; ++i) all += text;
-  return all;
-}
 
 // Five points on a line with rates 1, 5, 2, 8, 3.
 const char kLine[] = "0,0,1,1\n1,0,5,1\n2,0,2,1\n3,0,8,1\n4,0,3,1\n";
