@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/parallel.h"
+#include "engine/passes.h"
 #include "engine/phases.h"
 #include "engine/work_arrays.h"
 
@@ -11,18 +12,7 @@ void extrapolateEndValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/,
   const int32_t* order = visitOrder(N);
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
-      const int32_t i = order == nullptr ? k : order[k];
-      const int32_t c = tripleSets[i].endCount;
-      const Triple* triples = tripleSets[i].triples;
-      for (int32_t j = 0; j < c; ++j) {
-        // The middle point's value continued away from the far point.
-        const double middle = currentValues[triples[j].first];
-        const double farValue = currentValues[triples[j].second];
-        const long double difference =
-            static_cast<long double>(middle) - farValue;
-        endValues[i][j] = static_cast<double>(
-            difference * triples[j].endFactor + middle);
-      }
+      extrapolateEndValuesAt(order == nullptr ? k : order[k], currentValues);
     }
   });
 }
@@ -37,9 +27,9 @@ void commitNextValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/,
 void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
                    double* currentValues) {
   for (int32_t k = 0; k < NITER; ++k) {
-    extrapolateEndValues(N, NN, NTRIP, NITER, currentValues);
-    smoothInteriorPoints(N, NN, NTRIP, NITER, currentValues);
-    smoothEndPoints(N, NN, NTRIP, NITER, currentValues);
+    // extrapolateEndValues, smoothInteriorPoints and smoothEndPoints, in
+    // one sweep over the points; the commit waits for all of them.
+    smoothAllPoints(N, NTRIP, currentValues);
     commitNextValues(N, NN, NTRIP, NITER, currentValues);
   }
 }

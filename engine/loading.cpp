@@ -1,9 +1,19 @@
 // Loading: the work file's lines become the points' coordinates, rates and
-// weights; both value arrays start as the rates.
-#include <charconv>
-#include <cstdio>
-#include <system_error>
+// weights; both value arrays start as the rates. The lines the front end
+// writes are parsed on every worker; any other file is read line by line.
+#include <sys/mman.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "engine/parallel.h"
 #include "engine/smooth_rates.h"
 #include "engine/work_arrays.h"
 #include "frontend/line_reader.h"
@@ -38,6 +48,88 @@ bool parseLine(const LineReader& lines, double values[4]) {
                      &values[2], &values[3]) == 4;
 }
 
+void storePoint(int32_t i, const double values[4]) {
+  pointCoords[i]->x = values[0];
+  pointCoords[i]->y = values[1];
+  rates[i] = values[2];
+  weights[i] = values[3];
+  currentValues[i] = rates[i];
+  nextValues[i] = rates[i];
+}
+
+// Bytes per piece of the file that one worker parses at a time.
+constexpr size_t kPieceBytes = size_t{1} << 18;
+
+// The file's first N lines, read from a map of the whole file and parsed on
+// every worker, piece by piece. Takes only the lines the line reader would
+// hand to parsePlainLine unchanged (no NUL byte, no carriage return before
+// the line feed) and that parsePlainLine accepts; returns false, having
+// stored nothing that the line-by-line reading would not overwrite, when a
+// line is missing or any line is of another kind.
+bool loadMappedLines(std::FILE* file, int32_t N) {
+  struct stat status;
+  const int descriptor = fileno(file);
+  if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_size <= 0) {
+    return false;
+  }
+  const size_t size = static_cast<size_t>(status.st_size);
+  if (size / kPieceBytes >= static_cast<size_t>(INT32_MAX)) return false;
+  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
+  if (map == MAP_FAILED) return false;
+  const char* text = static_cast<const char*>(map);
+  // Piece p holds the lines that start in [start[p], start[p + 1]).
+  const int32_t pieces = static_cast<int32_t>((size - 1) / kPieceBytes + 1);
+  std::vector<size_t> start(static_cast<size_t>(pieces) + 1, size);
+  std::vector<int64_t> firstLine(static_cast<size_t>(pieces) + 1, 0);
+  start[0] = 0;
+  for (int32_t p = 1; p < pieces; ++p) {
+    const size_t from = static_cast<size_t>(p) * kPieceBytes - 1;
+    const void* feed = std::memchr(text + from, '\n', size - from);
+    start[static_cast<size_t>(p)] =
+        feed == nullptr ? size : static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
+  }
+  forEachChunk(pieces, 1, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t p = begin; p < end; ++p) {
+      const size_t from = start[static_cast<size_t>(p)];
+      const size_t to = start[static_cast<size_t>(p) + 1];
+      if (to < from) continue;
+      int64_t lines = std::count(text + from, text + to, '\n');
+      if (to == size && to > from && text[size - 1] != '\n') ++lines;
+      firstLine[static_cast<size_t>(p) + 1] = lines;
+    }
+  });
+  for (int32_t p = 0; p < pieces; ++p) {
+    firstLine[static_cast<size_t>(p) + 1] += firstLine[static_cast<size_t>(p)];
+  }
+  const bool complete = firstLine[static_cast<size_t>(pieces)] >= N;
+  std::atomic<bool> plain{true};
+  if (complete) {
+    forEachChunk(pieces, 1, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      for (int32_t p = begin; p < end && plain.load(std::memory_order_relaxed); ++p) {
+        size_t at = start[static_cast<size_t>(p)];
+        const size_t to = start[static_cast<size_t>(p) + 1];
+        for (int64_t i = firstLine[static_cast<size_t>(p)]; at < to && i < N; ++i) {
+          const char* feed = static_cast<const char*>(std::memchr(text + at, '\n', to - at));
+          const size_t lineEnd = feed == nullptr ? to : static_cast<size_t>(feed - text) + 1;
+          const size_t length = lineEnd - at;
+          double values[4];
+          if (std::memchr(text + at, '\0', length) != nullptr ||
+              (feed != nullptr && feed > text + at && feed[-1] == '\r') ||
+              !parsePlainLine(text + at, length, values)) {
+            plain.store(false, std::memory_order_relaxed);
+            break;
+          }
+          storePoint(static_cast<int32_t>(i), values);
+          at = lineEnd;
+        }
+      }
+    });
+  }
+  munmap(map, size);
+  return complete && plain.load();
+}
+
 }  // namespace
 
 bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
@@ -48,6 +140,10 @@ bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
     std::fflush(stdout);
     return false;
   }
+  if (N > 0 && loadMappedLines(file, N)) {
+    std::fclose(file);
+    return true;
+  }
   LineReader lines(file);
   for (int32_t i = 0; i < N; ++i) {
     double values[4];
@@ -57,12 +153,7 @@ bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
       std::fclose(file);
       return false;
     }
-    pointCoords[i]->x = values[0];
-    pointCoords[i]->y = values[1];
-    rates[i] = values[2];
-    weights[i] = values[3];
-    currentValues[i] = rates[i];
-    nextValues[i] = rates[i];
+    storePoint(i, values);
   }
   std::fclose(file);
   return true;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/huge_pages.h"
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
@@ -107,16 +108,23 @@ void sizeGrid(Grid& grid, int32_t N) {
 void buildGrid(Grid& grid, int32_t N) {
   sizeGrid(grid, N);
   const size_t cellCount = static_cast<size_t>(grid.cols) * static_cast<size_t>(grid.rows);
-  std::vector<int32_t> cellOfPoint(static_cast<size_t>(N));
-  grid.cellStart.assign(cellCount + 1, 0);
+  std::vector<int32_t> cellOfPoint;
+  resizeOnHugePages(cellOfPoint, static_cast<size_t>(N));
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t i = begin; i < end; ++i) {
+      cellOfPoint[static_cast<size_t>(i)] =
+          grid.row(pointCoords[i]->y) * grid.cols + grid.column(pointCoords[i]->x);
+    }
+  });
+  resizeOnHugePages(grid.cellStart, cellCount + 1);
   for (int32_t i = 0; i < N; ++i) {
-    const int32_t cell = grid.row(pointCoords[i]->y) * grid.cols + grid.column(pointCoords[i]->x);
-    cellOfPoint[static_cast<size_t>(i)] = cell;
-    ++grid.cellStart[static_cast<size_t>(cell) + 1];
+    ++grid.cellStart[static_cast<size_t>(cellOfPoint[static_cast<size_t>(i)]) + 1];
   }
   for (size_t c = 0; c < cellCount; ++c) grid.cellStart[c + 1] += grid.cellStart[c];
-  std::vector<int32_t> fill(grid.cellStart.begin(), grid.cellStart.end() - 1);
-  grid.coords.resize(static_cast<size_t>(N));
+  std::vector<int32_t> fill;
+  resizeOnHugePages(fill, cellCount);
+  std::copy(grid.cellStart.begin(), grid.cellStart.end() - 1, fill.begin());
+  resizeOnHugePages(grid.coords, static_cast<size_t>(N));
   for (int32_t i = 0; i < N; ++i) {
     const int32_t position = fill[static_cast<size_t>(cellOfPoint[static_cast<size_t>(i)])]++;
     neighborScratch[position].index = i;
@@ -299,6 +307,18 @@ int32_t neighborListLength(int32_t N, int32_t NN) {
 
 namespace {
 
+// Points ahead whose list header the search fetches.
+constexpr int32_t kPrefetchDistance = 8;
+
+// A hint that *address will soon be written; no effect on any result.
+inline void prefetchForWriting(const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address, 1);
+#else
+  (void)address;
+#endif
+}
+
 // The grid of the search under way, built by orderPointsInGrid.
 Grid searchGrid;
 int32_t searchGridPoints = -1;
@@ -324,6 +344,11 @@ void findNearestNeighbors(int32_t N, int32_t NN, int32_t /*NTRIP*/,
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     NearestSearch search(searchGrid, count);
     for (int32_t position = begin; position < end; ++position) {
+      // Positions follow the grid, owners do not: fetch the list header of
+      // a point a few positions ahead while this one is searched.
+      if (end - position > kPrefetchDistance) {
+        prefetchForWriting(&neighborLists[neighborScratch[position + kPrefetchDistance].index]);
+      }
       const int32_t owner = neighborScratch[position].index;
       neighborLists[owner].owner = owner;
       search.run(position, neighborLists[owner].entries);

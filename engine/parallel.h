@@ -1,7 +1,8 @@
 // Splitting a phase's points across worker threads. A phase hands
 // forEachPointRange a function of (begin, end, worker) that must treat every
 // point on its own; ranges are taken in chunks, so the result never depends
-// on how many workers there are or which worker takes which chunk. Each
+// on how many workers there are or which worker takes which chunk
+// (forEachChunk does the same for other kinds of items). Each
 // worker owns the slice `worker` of any per-worker scratch the phase set up
 // beforehand (slices sized for workerCount()). Owned by the smoothing phases.
 #ifndef TESSEL_ENGINE_PARALLEL_H_
@@ -26,11 +27,12 @@ constexpr int32_t kMaxWorkers = 16;
 // Points per chunk handed to a worker.
 constexpr int32_t kPointChunk = 512;
 
-// Runs body(begin, end, worker) over [0, n) in chunks. With one worker, or
-// no more than one chunk, everything runs on the calling thread as worker 0.
+// Runs body(begin, end, worker) over [0, n) in chunks of chunkSize. With one
+// worker, or no more than one chunk, everything runs on the calling thread
+// as worker 0.
 template <class Body>
-void forEachPointRange(int32_t n, Body body) {
-  const int32_t chunks = n <= 0 ? 0 : (n - 1) / kPointChunk + 1;
+void forEachChunk(int32_t n, int32_t chunkSize, Body body) {
+  const int32_t chunks = n <= 0 ? 0 : (n - 1) / chunkSize + 1;
   int32_t workers = workerCount();
   if (workers > chunks) workers = chunks;
   if (workers <= 1) {
@@ -42,8 +44,8 @@ void forEachPointRange(int32_t n, Body body) {
     for (;;) {
       const int32_t chunk = next.fetch_add(1, std::memory_order_relaxed);
       if (chunk >= chunks) return;
-      const int32_t begin = chunk * kPointChunk;
-      const int32_t end = n - begin < kPointChunk ? n : begin + kPointChunk;
+      const int32_t begin = chunk * chunkSize;
+      const int32_t end = n - begin < chunkSize ? n : begin + chunkSize;
       body(begin, end, worker);
     }
   };
@@ -59,6 +61,13 @@ void forEachPointRange(int32_t n, Body body) {
   }
   work(0);
   for (std::thread& t : threads) t.join();
+}
+
+// Runs body(begin, end, worker) over the points [0, n) in chunks of
+// kPointChunk.
+template <class Body>
+void forEachPointRange(int32_t n, Body body) {
+  forEachChunk(n, kPointChunk, body);
 }
 
 #endif  // TESSEL_ENGINE_PARALLEL_H_

@@ -4,6 +4,7 @@
 #include "engine/passes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -16,9 +17,13 @@
 
 namespace {
 
-bool valueBefore(const ScreenEntry& a, const ScreenEntry& b) {
-  return compareByValue(a, b) < 0;
-}
+// Order of a screen list: ascending value (equal values keep their order in
+// the stable sorts that use it).
+struct ValueOrder {
+  bool operator()(const ScreenEntry& a, const ScreenEntry& b) const {
+    return compareByValue(a, b) < 0;
+  }
+};
 
 // The two screen lists of one pass and the running totals of their weights.
 struct Screens {
@@ -76,18 +81,19 @@ double addWeight(double total, double amount) {
 // Puts the pair (va, wa), (vb, wb) of triple j on the lists: the larger value
 // on the high list, the smaller on the low list; equal values (or values that
 // do not compare) go on both with the mean of the two weights.
-void placePair(Screens& s, int32_t j, double va, double wa, double vb,
-               double wb) {
-  if (va < vb) {
-    s.high[j] = {vb, wb};
-    s.low[j] = {va, wa};
-    s.highTotal = addWeight(s.highTotal, wb);
-    s.lowTotal = addWeight(s.lowTotal, wa);
-  } else if (va > vb) {
-    s.high[j] = {va, wa};
-    s.low[j] = {vb, wb};
-    s.highTotal = addWeight(s.highTotal, wa);
-    s.lowTotal = addWeight(s.lowTotal, wb);
+inline void placePair(Screens& s, int32_t j, double va, double wa, double vb,
+                      double wb) {
+  if (va < vb || va > vb) {
+    // Chosen without branches: which value is larger is a coin toss.
+    const bool bHigher = va < vb;
+    const double highValue = bHigher ? vb : va;
+    const double highWeight = bHigher ? wb : wa;
+    const double lowValue = bHigher ? va : vb;
+    const double lowWeight = bHigher ? wa : wb;
+    s.high[j] = {highValue, highWeight};
+    s.low[j] = {lowValue, lowWeight};
+    s.highTotal = addWeight(s.highTotal, highWeight);
+    s.lowTotal = addWeight(s.lowTotal, lowWeight);
   } else {
     const long double half = (static_cast<long double>(wa) + wb) * 0.5L;
     const double weight = static_cast<double>(half);
@@ -98,26 +104,143 @@ void placePair(Screens& s, int32_t j, double va, double wa, double vb,
   }
 }
 
+// Lists this long or shorter are sorted by counting ranks.
+constexpr int32_t kRankSortLimit = 16;
+
+// Sorts list[0..c) by ascending value, equal values in their order: the
+// result of insertionSort with ValueOrder. For short lists without NaN
+// (where the order is a strict weak order and the stable result is unique)
+// each entry's place is counted directly: the entries of smaller value,
+// and those of equal value before it. Counting has no branches to mispredict,
+// which on random values costs insertion more than its comparisons.
+void sortByValue(ScreenEntry* list, int32_t c) {
+  if (c > kRankSortLimit) {
+    insertionSort(list, static_cast<size_t>(c), ValueOrder());
+    return;
+  }
+  double values[kRankSortLimit];
+  ScreenEntry copy[kRankSortLimit];
+  bool comparable = true;
+  for (int32_t k = 0; k < c; ++k) {
+    copy[k] = list[k];
+    values[k] = list[k].value;
+    comparable = comparable && !std::isnan(values[k]);
+  }
+  if (!comparable) {
+    insertionSort(list, static_cast<size_t>(c), ValueOrder());
+    return;
+  }
+  // One comparison per pair j < k: k goes first only when its value is
+  // smaller; otherwise j does.
+  int32_t rank[kRankSortLimit] = {};
+  for (int32_t k = 1; k < c; ++k) {
+    const double value = values[k];
+    int32_t before = 0;
+    for (int32_t j = 0; j < k; ++j) {
+      const int32_t kFirst = value < values[j];
+      rank[j] += kFirst;
+      before += 1 - kFirst;
+    }
+    rank[k] = before;
+  }
+  for (int32_t k = 0; k < c; ++k) list[rank[k]] = copy[k];
+}
+
+// Screen lists this long or shorter (every list of a run: NTRIP is at most
+// 80) take the median's single pass.
+constexpr int32_t kShortList = 80;
+
+// The weighted median of the sorted list[0..n), n >= 1. The running sums
+// of the weights are kept as they are formed, so the total is the last of
+// them and each one at its position is the cumulative weight bit for bit.
+double medianOfSorted(const ScreenEntry* list, int32_t n) {
+  double cumulative[kShortList];
+  double sum = 0.0;
+  for (int32_t k = 0; k < n; ++k) {
+    sum = sumRoundedToDouble(sum, list[k].weight);
+    cumulative[k] = sum;
+  }
+  // Half the total, in long double as the rule has it. Unless the total is
+  // so small that halving it in double could round, half of it in double is
+  // the same number, and the comparisons take the cheaper type.
+  int32_t k = 0;
+  if (!(std::fabs(sum) < 0x1p-1020)) {
+    const double half = sum * 0.5;
+    while (k < n && !(cumulative[k] >= half)) ++k;
+    if (k < n && !(cumulative[k] > half) && k != n - 1) {
+      return static_cast<double>(
+          (static_cast<long double>(list[k].value) + list[k + 1].value) * 0.5L);
+    }
+  } else {
+    const long double half = static_cast<long double>(sum) * 0.5L;
+    while (k < n && !(cumulative[k] >= half)) ++k;
+    if (k < n && !(cumulative[k] > half) && k != n - 1) {
+      return static_cast<double>(
+          (static_cast<long double>(list[k].value) + list[k + 1].value) * 0.5L);
+    }
+  }
+  return list[k < n ? k : n - 1].value;
+}
+
 // The new value of a point with value v, weight w and c triples whose pairs
-// are on the lists.
+// are on the lists (1 <= c <= NTRIP).
+// A point held by its own weight keeps its value whatever the screens; one
+// below the low screen takes it whatever the high screen. Neither screen is
+// computed where its value cannot matter.
 double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v,
                      double w) {
-  insertionSort(s.high, static_cast<size_t>(c), valueBefore);
-  insertionSort(s.low, static_cast<size_t>(c), valueBefore);
-  double highScreen = 0.0;
-  double lowScreen = 0.0;
-  weightedMedian(s.high, NTRIP, c, &highScreen);
-  weightedMedian(s.low, NTRIP, c, &lowScreen);
   const long double total = static_cast<long double>(s.highTotal) + s.lowTotal;
   const long double own = static_cast<long double>(c) * w;
-  if (v < lowScreen && own < total) return lowScreen;
-  if (v > highScreen && own < total) return highScreen;
+  if (!(own < total)) return v;
+  double lowScreen = 0.0;
+  sortByValue(s.low, c);
+  weightedMedian(s.low, NTRIP, c, &lowScreen);
+  if (v < lowScreen) return lowScreen;
+  double highScreen = 0.0;
+  sortByValue(s.high, c);
+  weightedMedian(s.high, NTRIP, c, &highScreen);
+  if (v > highScreen) return highScreen;
   return v;
 }
 
 // Number of triples of a point that fit the lists.
 int32_t usableCount(int32_t count, int32_t NTRIP) {
   return std::min(count, NTRIP);
+}
+
+// The interior pass at point i.
+inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const double* currentValues,
+                                Screens& s) {
+  const int32_t c = usableCount(tripleSets[i].interiorCount, NTRIP);
+  if (c <= 0) return;
+  s.highTotal = 0.0;
+  s.lowTotal = 0.0;
+  const Triple* triples = tripleSets[i].triples;
+  for (int32_t j = 0; j < c; ++j) {
+    const int32_t a = triples[j].first;
+    const int32_t b = triples[j].second;
+    placePair(s, j, currentValues[a], weights[a], currentValues[b], weights[b]);
+  }
+  nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+}
+
+// The end pass at point i, on the extrapolated values in endValues[i].
+inline void smoothEndPoint(int32_t i, int32_t NTRIP, const double* currentValues,
+                           Screens& s) {
+  const int32_t c = usableCount(tripleSets[i].endCount, NTRIP);
+  if (c <= 0) return;
+  s.highTotal = 0.0;
+  s.lowTotal = 0.0;
+  const Triple* triples = tripleSets[i].triples;
+  for (int32_t j = 0; j < c; ++j) {
+    const int32_t middle = triples[j].first;
+    const int32_t farPoint = triples[j].second;
+    // The far point's own value plays no part: the extrapolated value
+    // stands in for it, with the smaller of the two weights.
+    const double smaller = std::min(weights[middle], weights[farPoint]);
+    placePair(s, j, currentValues[middle], weights[middle], endValues[i][j], smaller);
+  }
+  nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
 }
 
 }  // namespace
@@ -132,6 +255,10 @@ void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
                     double* result) {
   const int32_t n = std::min(count, capacity);
   if (n < 1) return;
+  if (n <= kShortList) {
+    *result = medianOfSorted(list, n);
+    return;
+  }
   double sum = 0.0;
   for (int32_t k = 0; k < n; ++k) {
     sum = sumRoundedToDouble(sum, list[k].weight);
@@ -157,6 +284,18 @@ void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
   *result = median;
 }
 
+void extrapolateEndValuesAt(int32_t i, const double* currentValues) {
+  const int32_t c = tripleSets[i].endCount;
+  const Triple* triples = tripleSets[i].triples;
+  for (int32_t j = 0; j < c; ++j) {
+    // The middle point's value continued away from the far point.
+    const double middle = currentValues[triples[j].first];
+    const double farValue = currentValues[triples[j].second];
+    const long double difference = static_cast<long double>(middle) - farValue;
+    endValues[i][j] = static_cast<double>(difference * triples[j].endFactor + middle);
+  }
+}
+
 void smoothInteriorPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
                           int32_t /*NITER*/, double* currentValues) {
   ScreenBlocks blocks = obtainScreenBlocks(NTRIP);
@@ -164,19 +303,7 @@ void smoothInteriorPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens s = workerScreens(blocks, NTRIP, worker);
     for (int32_t k = begin; k < end; ++k) {
-      const int32_t i = order == nullptr ? k : order[k];
-      const int32_t c = usableCount(tripleSets[i].interiorCount, NTRIP);
-      if (c <= 0) continue;
-      s.highTotal = 0.0;
-      s.lowTotal = 0.0;
-      const Triple* triples = tripleSets[i].triples;
-      for (int32_t j = 0; j < c; ++j) {
-        const int32_t a = triples[j].first;
-        const int32_t b = triples[j].second;
-        placePair(s, j, currentValues[a], weights[a], currentValues[b],
-                  weights[b]);
-      }
-      nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+      smoothInteriorPoint(order == nullptr ? k : order[k], NTRIP, currentValues, s);
     }
   });
   releaseScreenBlocks(blocks);
@@ -189,23 +316,27 @@ void smoothEndPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens s = workerScreens(blocks, NTRIP, worker);
     for (int32_t k = begin; k < end; ++k) {
-      const int32_t i = order == nullptr ? k : order[k];
-      const int32_t c = usableCount(tripleSets[i].endCount, NTRIP);
-      if (c <= 0) continue;
-      s.highTotal = 0.0;
-      s.lowTotal = 0.0;
-      const Triple* triples = tripleSets[i].triples;
-      for (int32_t j = 0; j < c; ++j) {
-        const int32_t middle = triples[j].first;
-        const int32_t farPoint = triples[j].second;
-        // The far point's own value plays no part: the extrapolated value
-        // stands in for it, with the smaller of the two weights.
-        const double smaller = std::min(weights[middle], weights[farPoint]);
-        placePair(s, j, currentValues[middle], weights[middle], endValues[i][j],
-                  smaller);
-      }
-      nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+      smoothEndPoint(order == nullptr ? k : order[k], NTRIP, currentValues, s);
     }
   });
   releaseScreenBlocks(blocks);
+}
+
+void smoothAllPoints(int32_t N, int32_t NTRIP, double* currentValues) {
+  // The screen lists of both passes, obtained in the passes' order.
+  ScreenBlocks interiorBlocks = obtainScreenBlocks(NTRIP);
+  ScreenBlocks endBlocks = obtainScreenBlocks(NTRIP);
+  const int32_t* order = visitOrder(N);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+    Screens interior = workerScreens(interiorBlocks, NTRIP, worker);
+    Screens ends = workerScreens(endBlocks, NTRIP, worker);
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t i = order == nullptr ? k : order[k];
+      extrapolateEndValuesAt(i, currentValues);
+      smoothInteriorPoint(i, NTRIP, currentValues, interior);
+      smoothEndPoint(i, NTRIP, currentValues, ends);
+    }
+  });
+  releaseScreenBlocks(interiorBlocks);
+  releaseScreenBlocks(endBlocks);
 }

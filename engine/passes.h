@@ -1,6 +1,7 @@
 // The smoothing passes' screen lists and their weighted median. A screen
 // list holds one weighted candidate value per triple; the passes own the
-// lists (one block per list per pass, a slice per worker).
+// lists (one block per list per pass, a slice per worker). Also the
+// point-by-point form of one iteration's phases that the loop runs.
 #ifndef TESSEL_ENGINE_PASSES_H_
 #define TESSEL_ENGINE_PASSES_H_
 
@@ -24,5 +25,15 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 // Leaves result untouched when count or capacity is below 1.
 void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
                     double* result);
+
+// The extrapolated values of point i's end triples (endValues[i]).
+void extrapolateEndValuesAt(int32_t i, const double* currentValues);
+
+// One iteration's extrapolation and both passes, point by point: the same
+// results as extrapolateEndValues, smoothInteriorPoints and smoothEndPoints
+// in turn, because each of them reads only the current values and the
+// point's own end values and writes only the point's own entries. The
+// screen lists are obtained as the two passes obtain them, in their order.
+void smoothAllPoints(int32_t N, int32_t NTRIP, double* currentValues);
 
 #endif  // TESSEL_ENGINE_PASSES_H_

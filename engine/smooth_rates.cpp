@@ -2,16 +2,20 @@
 // fixed order, and the sequence of phases from loading to release.
 #include "engine/smooth_rates.h"
 
-#include <sys/mman.h>
-
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "engine/allocator.h"
+#include "engine/huge_pages.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
+#include "engine/prefault.h"
 #include "engine/work_arrays.h"
 
 namespace {
@@ -33,35 +37,23 @@ struct RowBlocks {
 
 RowBlocks rowBlocks;
 
-// Asks the system to back a large block with huge pages where it can: a
-// million points fill hundreds of megabytes, and with small pages their
-// first touches and the translation misses of the phases cost more than
-// the phases' arithmetic. Only advice; nothing depends on it being taken.
-void adviseHugePages(const void* block, int64_t count, size_t elementSize) {
-#ifdef MADV_HUGEPAGE
-  const uintptr_t huge = uintptr_t{1} << 21;
-  const uintptr_t begin = reinterpret_cast<uintptr_t>(block);
-  const uintptr_t first = (begin + huge - 1) & ~(huge - 1);
-  const uintptr_t last = (begin + static_cast<uintptr_t>(count) * elementSize) & ~(huge - 1);
-  if (block != nullptr && last > first) {
-    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  }
-#else
-  (void)block;
-  (void)count;
-  (void)elementSize;
-#endif
+// Advises huge pages for an array of count elements of elementSize bytes.
+void adviseHugeArray(const void* block, int64_t count, size_t elementSize) {
+  if (count > 0) adviseHugePages(block, static_cast<size_t>(count) * elementSize);
 }
 
+// Rows that every point fills are advised huge pages (hugePages); rows only
+// some points fill (the end values) are left on small pages, so that the
+// pages no point writes are never provided.
 template <class T>
-T* obtainRows(int32_t N, int64_t rowLength) {
+T* obtainRows(int32_t N, int64_t rowLength, bool hugePages = true) {
   if (rowLength == 0) {
     for (int32_t i = 0; i < N; ++i) allocateWorkArray<T>(0);
     return nullptr;
   }
   if (N <= 0) return nullptr;
   T* block = allocateWorkArray<T>(static_cast<int64_t>(N) * rowLength);
-  adviseHugePages(block, static_cast<int64_t>(N) * rowLength, sizeof(T));
+  if (hugePages) adviseHugeArray(block, static_cast<int64_t>(N) * rowLength, sizeof(T));
   return block;
 }
 
@@ -76,26 +68,37 @@ void allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP) {
   const int32_t listLength = neighborListLength(N, NN);
   pointCoords = allocateWorkArray<PointCoord*>(N);
   rowBlocks.coords = obtainRows<PointCoord>(N, 1);
-  for (int32_t i = 0; i < N; ++i) pointCoords[i] = rowAt(rowBlocks.coords, 1, i);
   rates = allocateWorkArray<double>(N);
   weights = allocateWorkArray<double>(N);
   currentValues = allocateWorkArray<double>(N);
   nextValues = allocateWorkArray<double>(N);
   endValues = allocateWorkArray<double*>(N);
-  rowBlocks.endRows = obtainRows<double>(N, NTRIP);
-  for (int32_t i = 0; i < N; ++i) endValues[i] = rowAt(rowBlocks.endRows, NTRIP, i);
+  rowBlocks.endRows = obtainRows<double>(N, NTRIP, /*hugePages=*/false);
   neighborScratch = allocateWorkArray<NeighborEntry>(N);
   tripleSets = allocateWorkArray<TripleSet>(N);
   neighborLists = allocateWorkArray<NeighborList>(N);
   rowBlocks.triples = obtainRows<Triple>(N, NTRIP);
   rowBlocks.entries = obtainRows<NeighborEntry>(N, listLength);
-  for (int32_t i = 0; i < N; ++i) {
-    tripleSets[i].interiorCount = 0;
-    tripleSets[i].endCount = 0;
-    tripleSets[i].triples = rowAt(rowBlocks.triples, NTRIP, i);
-    neighborLists[i].owner = i;
-    neighborLists[i].entries = rowAt(rowBlocks.entries, listLength, i);
-  }
+  adviseHugeArray(pointCoords, N, sizeof(PointCoord*));
+  adviseHugeArray(rates, N, sizeof(double));
+  adviseHugeArray(weights, N, sizeof(double));
+  adviseHugeArray(currentValues, N, sizeof(double));
+  adviseHugeArray(nextValues, N, sizeof(double));
+  adviseHugeArray(endValues, N, sizeof(double*));
+  adviseHugeArray(neighborScratch, N, sizeof(NeighborEntry));
+  adviseHugeArray(tripleSets, N, sizeof(TripleSet));
+  adviseHugeArray(neighborLists, N, sizeof(NeighborList));
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t i = begin; i < end; ++i) {
+      pointCoords[i] = rowAt(rowBlocks.coords, 1, i);
+      endValues[i] = rowAt(rowBlocks.endRows, NTRIP, i);
+      tripleSets[i].interiorCount = 0;
+      tripleSets[i].endCount = 0;
+      tripleSets[i].triples = rowAt(rowBlocks.triples, NTRIP, i);
+      neighborLists[i].owner = i;
+      neighborLists[i].entries = rowAt(rowBlocks.entries, listLength, i);
+    }
+  });
 }
 
 #ifndef TESSEL_EXHAUSTIVE_NEIGHBORS
@@ -110,41 +113,69 @@ void allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP) {
 // before the search fills the lists.
 void placeRowsInGridOrder(int32_t N, int32_t NTRIP, int32_t listLength,
                           const int32_t* order) {
-  for (int32_t k = 0; k < N; ++k) {
-    const int32_t i = order[k];
-    endValues[i] = rowAt(rowBlocks.endRows, NTRIP, k);
-    tripleSets[i].triples = rowAt(rowBlocks.triples, NTRIP, k);
-    neighborLists[i].entries = rowAt(rowBlocks.entries, listLength, k);
-  }
-}
-
-// to[k] = from[order[k]] (gather) or to[order[k]] = from[k] (scatter).
-template <class T>
-void reorder(T* values, const int32_t* order, int32_t N, bool gather) {
-  std::vector<T> copy(values, values + N);
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
-      if (gather) {
-        values[k] = copy[static_cast<size_t>(order[k])];
-      } else {
-        values[order[k]] = copy[static_cast<size_t>(k)];
-      }
+      const int32_t i = order[k];
+      endValues[i] = rowAt(rowBlocks.endRows, NTRIP, k);
+      tripleSets[i].triples = rowAt(rowBlocks.triples, NTRIP, k);
+      neighborLists[i].entries = rowAt(rowBlocks.entries, listLength, k);
     }
   });
 }
 
+// Moves array elements between input order and grid order through one
+// scratch copy of their bytes, reused for every array.
+class Reorderer {
+ public:
+  explicit Reorderer(int32_t N)
+      : N(N < 0 ? 0 : N), scratch(new unsigned char[static_cast<size_t>(this->N) * kSlotSize]) {
+    adviseHugePages(scratch.get(), static_cast<size_t>(this->N) * kSlotSize);
+  }
+
+  // values[k] = old values[order[k]] (gather) or values[order[k]] = old
+  // values[k] (scatter).
+  template <class T>
+  void apply(T* values, const int32_t* order, bool gather) {
+    static_assert(sizeof(T) <= kSlotSize && std::is_trivially_copyable<T>::value,
+                  "element unfit for the scratch copy");
+    unsigned char* copy = scratch.get();
+    forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      std::memcpy(copy + static_cast<size_t>(begin) * sizeof(T), values + begin,
+                  static_cast<size_t>(end - begin) * sizeof(T));
+    });
+    forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      for (int32_t k = begin; k < end; ++k) {
+        if (gather) {
+          std::memcpy(&values[k], copy + static_cast<size_t>(order[k]) * sizeof(T), sizeof(T));
+        } else {
+          std::memcpy(&values[order[k]], copy + static_cast<size_t>(k) * sizeof(T), sizeof(T));
+        }
+      }
+    });
+  }
+
+ private:
+  // Bytes of the largest element the engine reorders.
+  static constexpr size_t kSlotSize = 16;
+  int32_t N;
+  std::unique_ptr<unsigned char[]> scratch;
+};
+
 // Renumbers the points after the search: point order[k] becomes point k.
 void numberInGridOrder(int32_t N, int32_t listLength, const int32_t* order) {
   std::vector<int32_t> place(static_cast<size_t>(N));
-  for (int32_t k = 0; k < N; ++k) place[static_cast<size_t>(order[k])] = k;
-  reorder(rowBlocks.coords, order, N, true);
-  reorder(rates, order, N, true);
-  reorder(weights, order, N, true);
-  reorder(currentValues, order, N, true);
-  reorder(nextValues, order, N, true);
-  reorder(endValues, order, N, true);
-  reorder(tripleSets, order, N, true);
-  reorder(neighborLists, order, N, true);
+  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) place[static_cast<size_t>(order[k])] = k;
+  });
+  Reorderer reorder(N);
+  reorder.apply(rowBlocks.coords, order, true);
+  reorder.apply(rates, order, true);
+  reorder.apply(weights, order, true);
+  reorder.apply(currentValues, order, true);
+  reorder.apply(nextValues, order, true);
+  reorder.apply(endValues, order, true);
+  reorder.apply(tripleSets, order, true);
+  reorder.apply(neighborLists, order, true);
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
       neighborLists[k].owner = k;
@@ -160,10 +191,11 @@ void numberInGridOrder(int32_t N, int32_t listLength, const int32_t* order) {
 // Puts the values back in input order for the writer.
 void restoreInputOrder(int32_t N, const std::vector<int32_t>& order) {
   if (order.empty()) return;
-  reorder(rates, order.data(), N, false);
-  reorder(weights, order.data(), N, false);
-  reorder(currentValues, order.data(), N, false);
-  reorder(nextValues, order.data(), N, false);
+  Reorderer reorder(N);
+  reorder.apply(rates, order.data(), false);
+  reorder.apply(weights, order.data(), false);
+  reorder.apply(currentValues, order.data(), false);
+  reorder.apply(nextValues, order.data(), false);
 }
 
 #endif  // TESSEL_EXHAUSTIVE_NEIGHBORS
@@ -190,8 +222,17 @@ void releaseWorkArrays(int32_t N) {
 bool smoothLoadedRun(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                      const char* workFileName, const IgnoredRowList& ignoredRows,
                      const char* missingText, const char* headerMark, std::FILE* log) {
+  // While loading and ordering run on one core, the pages of the blocks the
+  // search and the selection fill are made ready on another.
+  Prefaulter prefaulter;
+  const size_t points = static_cast<size_t>(N < 0 ? 0 : N);
+  prefaulter.add(rowBlocks.entries,
+                 points * static_cast<size_t>(neighborListLength(N, NN)) * sizeof(NeighborEntry));
+  prefaulter.add(rowBlocks.triples, points * static_cast<size_t>(NTRIP) * sizeof(Triple));
+  prefaulter.start();
   if (!loadPoints(N, NN, NTRIP, NITER, workFileName)) return false;
 #ifdef TESSEL_EXHAUSTIVE_NEIGHBORS
+  prefaulter.finish();
   computeDistances(N, NN, NTRIP, NITER);
   sortNeighbors(N, NN, NTRIP, NITER);
 #else
@@ -202,6 +243,7 @@ bool smoothLoadedRun(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double
     gridOrder.assign(order, order + N);
     placeRowsInGridOrder(N, NTRIP, neighborListLength(N, NN), order);
   }
+  prefaulter.finish();
   findNearestNeighbors(N, NN, NTRIP, NITER);
   if (!gridOrder.empty()) numberInGridOrder(N, neighborListLength(N, NN), gridOrder.data());
 #endif

@@ -21,9 +21,11 @@ constexpr int32_t kMaxNeighborPositions = 100;
 // A distance a cosine formula may divide by: neither 0 nor infinite nor NaN.
 bool usableDistance(double d) { return d != 0.0 && std::isfinite(d); }
 
-bool byLineOffset(const Triple& a, const Triple& b) {
-  return a.lineOffset < b.lineOffset;
-}
+struct ByLineOffset {
+  bool operator()(const Triple& a, const Triple& b) const {
+    return a.lineOffset < b.lineOffset;
+  }
+};
 
 // Highest neighbour position that exists in a list of N entries.
 int32_t lastNeighborPosition(int32_t N, int32_t NN) {
@@ -46,7 +48,7 @@ Triple* workerCandidates(Triple* block, int64_t room, int32_t worker) {
 int32_t keepBest(Triple* candidates, int64_t count, int64_t room,
                  int32_t NTRIP, Triple* triples) {
   mergeSort(candidates, static_cast<size_t>(count), candidates + room,
-            byLineOffset);
+            ByLineOffset());
   const int64_t kept = std::min<int64_t>(count, std::max(NTRIP, 0));
   for (int64_t k = 0; k < kept; ++k) triples[k] = candidates[k];
   return static_cast<int32_t>(kept);
@@ -68,35 +70,48 @@ struct NeighborOffsets {
   }
 };
 
-// A cheap first look at the angle a pair of neighbours makes at the point.
-// Most pairs make an angle well below ThetaStar; for those the cosine from
-// the dot product of the offsets, less a bound on how far it can lie from
-// the cosine the exact test computes, still exceeds the cosine of an angle
-// a little below ThetaStar, and the exact test (square roots, acos) is
-// skipped: it could only reject the pair. Every other pair takes the exact
-// test. With ThetaStar outside [1, 179] degrees the screen stays off.
+// A cheap first look at the angle a pair of neighbours makes at the point:
+// the cosine from the dot product of the offsets, and a bound on how far it
+// can lie from the cosine the exact test computes from the rounded side
+// lengths (that error grows with the ratio of the sides). Most pairs make an
+// angle well below ThetaStar: their cosine, less the bound, still exceeds
+// the cosine of an angle a little below ThetaStar, and the exact test could
+// only reject them. Most of the others make an angle well above it: their
+// cosine, plus the bound, stays below the cosine of an angle a little above
+// ThetaStar, and the exact test (the law of cosines, acos and the degree
+// value) could only accept them. The margin of 1e-9 radians dwarfs every
+// rounding of those steps. Only the pairs in between take the exact test.
+// With ThetaStar outside [1, 179] degrees the screen stays off.
 class AngleScreen {
  public:
+  enum Verdict { kRejected, kAccepted, kUndecided };
+
   explicit AngleScreen(double ThetaStar) {
     enabled = ThetaStar >= 1.0 && ThetaStar <= 179.0;
-    if (enabled) limit = std::cos(ThetaStar * (PI / 180.0) - 1e-9);
+    if (enabled) {
+      rejectAbove = std::cos(ThetaStar * (PI / 180.0) - 1e-9);
+      acceptBelow = std::cos(ThetaStar * (PI / 180.0) + 1e-9);
+    }
   }
 
-  bool surelyRejects(const NeighborOffsets& o, int32_t a, int32_t b, double da,
-                     double db) const {
-    if (!enabled || a > kMaxNeighborPositions || b > kMaxNeighborPositions) return false;
+  Verdict judge(const NeighborOffsets& o, int32_t a, int32_t b, double da,
+                double db) const {
+    if (!enabled || a > kMaxNeighborPositions || b > kMaxNeighborPositions) {
+      return kUndecided;
+    }
     // Far from the ranges where products underflow or overflow.
-    if (!(da > 1e-100 && da < 1e100 && db > 1e-100 && db < 1e100)) return false;
+    if (!(da > 1e-100 && da < 1e100 && db > 1e-100 && db < 1e100)) return kUndecided;
     const double cosine = (o.x[a] * o.x[b] + o.y[a] * o.y[b]) / (da * db);
-    // The exact test's cosine comes from rounded side lengths; its error
-    // grows with the ratio of the sides.
     const double error = 1e-13 * (da / db + db / da + 4.0);
-    return cosine - error > limit;
+    if (cosine - error > rejectAbove) return kRejected;
+    if (cosine + error < acceptBelow) return kAccepted;
+    return kUndecided;
   }
 
  private:
   bool enabled = false;
-  double limit = 0.0;
+  double rejectAbove = 0.0;
+  double acceptBelow = 0.0;
 };
 
 }  // namespace
@@ -121,13 +136,16 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
           const double da = list[a].distance;
           const double db = list[b].distance;
           if (!usableDistance(da) || !usableDistance(db)) continue;
-          if (screen.surelyRejects(offsets, a, b, da, db)) continue;
+          const AngleScreen::Verdict verdict = screen.judge(offsets, a, b, da, db);
+          if (verdict == AngleScreen::kRejected) continue;
           const double dab = pointDistance(*pointCoords[list[a].index],
                                            *pointCoords[list[b].index]);
           if (!usableDistance(dab)) continue;
-          const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
-          if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) {
-            continue;
+          if (verdict != AngleScreen::kAccepted) {
+            const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
+            if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) {
+              continue;
+            }
           }
           const double phi = angleOfCosine(cosineOfAngle(da, dab, db));
           Triple candidate;

@@ -47,10 +47,12 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
 
 // Splits the line in `fields` at every comma, as the library's tokenizer
 // does with the delimiter ",": blanks (' ') in front of a field are skipped,
-// empty fields count, and the text ends at its first NUL. The fields point
-// into `scratch`, a copy of the line with the commas replaced by NULs.
-void splitAtCommas(const char* text, std::string& scratch, std::vector<const char*>& fields) {
-  scratch.assign(text);
+// empty fields count, and the text ends at its first NUL (the line reader's
+// length stops there). The fields point into `scratch`, a copy of the line
+// with the commas replaced by NULs.
+void splitAtCommas(const char* text, size_t length, std::string& scratch,
+                   std::vector<const char*>& fields) {
+  scratch.assign(text, length);
   fields.clear();
   char* p = &scratch[0];
   for (;;) {
@@ -75,7 +77,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
   OvString fields[kDataFields];
   while (state.proceed && lines.next(true)) {
     ++state.rowNumber;
-    splitAtCommas(lines.text(), scratch, tokens);
+    splitAtCommas(lines.text(), lines.length(), scratch, tokens);
     uint32_t count = static_cast<uint32_t>(tokens.size());
     if (count != static_cast<uint32_t>(settings.fieldsPerRow)) {
       state.proceed = false;
@@ -131,17 +133,18 @@ void readStandardInputRows(const RunSettings& settings, RunState& state,
 bool isNumericField(OvString& text) {
   uint32_t length = text.GetLength();
   if (length == 0) return false;
-  char last = text[length - 1];
+  char last = text.GetCString()[length - 1];
   if (last == '\n' || last == '\r') text.Truncate(length - 1);
   const char* s = text.GetCString();
   const char* p = (*s == '-') ? s + 1 : s;
+  const char* point = nullptr;  // the first '.'
   int digits = 0;
   int points = 0;
   for (; *p != '\0'; ++p) {
     if (*p >= '0' && *p <= '9') {
       ++digits;
     } else if (*p == '.') {
-      ++points;
+      if (points++ == 0) point = p;
     } else {
       return false;
     }
@@ -149,9 +152,8 @@ bool isNumericField(OvString& text) {
   if (digits == 0 || points > 1) return false;
   // Only a number with more than 308 digits before the point can exceed
   // the largest double; shorter ones need no conversion to be checked.
-  const char* point = std::strchr(s, '.');
-  const size_t integerDigits = (point != nullptr ? static_cast<size_t>(point - s)
-                                                 : std::strlen(s)) - (*s == '-' ? 1 : 0);
+  const size_t integerDigits = static_cast<size_t>((point != nullptr ? point : p) - s) -
+                               (*s == '-' ? 1 : 0);
   if (integerDigits <= 308) return true;
   errno = 0;
   double value = std::strtod(s, nullptr);

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 const char kWorkFileName[] = "tessel_temp.txt";
 
 namespace {
@@ -39,7 +41,51 @@ bool isWorkFile(const char* path) {
   return stat(path, &input) == 0 && isWorkFile(input);
 }
 
+namespace {
+
+// Gathers the bytes of one line and hands them over in as few writes as
+// possible; false once a write has failed.
+class LineWriter {
+ public:
+  explicit LineWriter(std::FILE* file) : file(file) {}
+  void put(const char* text) { put(text, std::strlen(text)); }
+  void put(const char* text, size_t length) {
+    if (used + length > sizeof line) {
+      flush();
+      if (length > sizeof line) {
+        written = written && std::fwrite(text, 1, length, file) == length;
+        return;
+      }
+    }
+    std::memcpy(line + used, text, length);
+    used += length;
+  }
+  bool flush() {
+    written = written && std::fwrite(line, 1, used, file) == used;
+    used = 0;
+    return written;
+  }
+
+ private:
+  std::FILE* file;
+  char line[256];
+  size_t used = 0;
+  bool written = true;
+};
+
+}  // namespace
+
 bool writeWorkRow(std::FILE* workFile, const char* x, const char* y,
                   const char* rate, const char* weight) {
-  return std::fprintf(workFile, "%s,%s,%s,%s\n", x, y, rate, weight) >= 0;
+  // The bytes of "%s,%s,%s,%s\n".
+  LineWriter out(workFile);
+  out.put(x);
+  out.put(",", 1);
+  out.put(y);
+  out.put(",", 1);
+  out.put(rate);
+  out.put(",", 1);
+  out.put(weight);
+  out.put("\n", 1);
+  return out.flush();
 }

@@ -2,6 +2,8 @@
 // triple selection, the two passes and the iteration loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -9,6 +11,7 @@
 
 #include "engine/numerics.h"
 #include "engine/parallel.h"
+#include "engine/passes.h"
 #include "engine/phases.h"
 #include "engine/work_arrays.h"
 
@@ -309,6 +312,90 @@ TEST(Iterations, PointsWithoutTriplesKeepTheirRates) {
   runIterations(arrays.n, 2, 7, 5, currentValues);
   const double expected[] = {5, -1, 8, 2, 7};
   for (int32_t i = 0; i < 5; ++i) EXPECT_EQ(currentValues[i], expected[i]);
+}
+
+// The interior pass against a plain statement of its rule (std::stable_sort,
+// weightedMedian on both whole lists, then the clamp) on random lists of up
+// to 20 pairs: ties everywhere, NaN now and then, weights that hold the
+// point or not. One iteration (the fused sweep) equals the four phases run
+// one after another, end triples included.
+TEST(InteriorPass, MatchesThePlainRuleOnRandomLists) {
+  std::mt19937_64 random(11);
+  const double kNan = std::nan("");
+  const int32_t n = 41;
+  for (int round = 0; round < 300; ++round) {
+    const int32_t c = 1 + round % 20;
+    std::vector<double> values(n), weightList(n);
+    for (int32_t i = 0; i < n; ++i) {
+      values[i] = random() % 50 == 0 ? kNan : static_cast<double>(random() % 3);
+      // Weights whose sums round, so that the order of equal values shows.
+      const double kWeights[] = {1.0, 1e16, 3.0, 0.1, 0.0, 1.0, 1e16};
+      weightList[i] = kWeights[random() % 7];
+    }
+    WorkArrays arrays(std::vector<PointCoord>(n, PointCoord{0, 0}), c, values, weightList);
+    std::vector<Triple> triples;
+    for (int32_t j = 0; j < c; ++j) triples.push_back(pair(1 + 2 * j, 2 + 2 * j));
+    arrays.setTriples(0, c, 0, triples);
+    smoothInteriorPoints(n, 2, c, 1, currentValues);
+    std::vector<ScreenEntry> high, low;
+    long double total = 0;
+    for (int32_t j = 0; j < c; ++j) {
+      const double va = values[1 + 2 * j], vb = values[2 + 2 * j];
+      const double wa = weightList[1 + 2 * j], wb = weightList[2 + 2 * j];
+      if (va < vb || va > vb) {
+        high.push_back(va < vb ? ScreenEntry{vb, wb} : ScreenEntry{va, wa});
+        low.push_back(va < vb ? ScreenEntry{va, wa} : ScreenEntry{vb, wb});
+      } else {
+        const double half = static_cast<double>((static_cast<long double>(wa) + wb) * 0.5L);
+        high.push_back({va, half});
+        low.push_back({va, half});
+      }
+      total += static_cast<long double>(high.back().weight) + low.back().weight;
+    }
+    auto byValue = [](const ScreenEntry& a, const ScreenEntry& b) { return a.value < b.value; };
+    // NaN breaks a strict weak order; the pass sorts such lists by insertion.
+    const bool comparable = std::none_of(values.begin(), values.begin() + 2 * c + 1,
+                                         [](double v) { return std::isnan(v); });
+    if (!comparable) continue;
+    std::stable_sort(high.begin(), high.end(), byValue);
+    std::stable_sort(low.begin(), low.end(), byValue);
+    double highScreen = 0, lowScreen = 0;
+    weightedMedian(high.data(), c, c, &highScreen);
+    weightedMedian(low.data(), c, c, &lowScreen);
+    double want = values[0];
+    if (static_cast<long double>(c) * weightList[0] < total) {
+      if (values[0] < lowScreen) {
+        want = lowScreen;
+      } else if (values[0] > highScreen) {
+        want = highScreen;
+      }
+    }
+    EXPECT_EQ(0, std::memcmp(&nextValues[0], &want, sizeof want)) << "round " << round;
+  }
+}
+
+TEST(Iterations, OneSweepEqualsTheFourPhases) {
+  const std::vector<PointCoord> points = {{0, 0}, {1, 0}, {2, 0.1}, {3, 0}, {4, 0.2},
+                                          {2, 1},  {1, 2}, {3, 2},   {2, 3}, {5, 1}};
+  const std::vector<double> start = {5, 1, 8, 2, 7, 3, 9, 4, 6, 0};
+  std::vector<double> want;
+  {
+    WorkArrays fused(points, 7, start);
+    fused.select(4, 7, 135.0);
+    runIterations(fused.n, 4, 7, 1, currentValues);
+    want = fused.current;
+  }
+  WorkArrays phased(points, 7, start);
+  phased.select(4, 7, 135.0);
+  int32_t endPoints = 0;
+  for (int32_t i = 0; i < phased.n; ++i) endPoints += tripleSets[i].endCount > 0;
+  EXPECT_GT(endPoints, 0);
+  extrapolateEndValues(phased.n, 4, 7, 1, currentValues);
+  smoothInteriorPoints(phased.n, 4, 7, 1, currentValues);
+  smoothEndPoints(phased.n, 4, 7, 1, currentValues);
+  commitNextValues(phased.n, 4, 7, 1, currentValues);
+  EXPECT_EQ(phased.current, want);
+  EXPECT_NE(want, start);
 }
 
 // ---- grid search against the exhaustive search ----

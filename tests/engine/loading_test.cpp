@@ -1,0 +1,110 @@
+// Loading the work file: the lines the front end writes are parsed on every
+// worker from a map of the file; any other line sends the whole file to the
+// line-by-line reading, which gives the same values or the same report.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/parallel.h"
+#include "engine/smooth_rates.h"
+#include "engine/work_arrays.h"
+
+namespace {
+
+struct Loaded {
+  bool ok;
+  std::string out;  // what loading printed
+  std::vector<double> values;  // x, y, rate, weight per point
+};
+
+Loaded load(const std::string& text, int32_t n) {
+  char path[] = "/tmp/tessel_load_XXXXXX";
+  const int fd = mkstemp(path);
+  EXPECT_GE(fd, 0);
+  EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(fd);
+  std::vector<PointCoord> coords(n);
+  std::vector<PointCoord*> coordPointers(n);
+  std::vector<double> r(n), w(n), current(n), next(n);
+  for (int32_t i = 0; i < n; ++i) coordPointers[i] = &coords[i];
+  pointCoords = coordPointers.data();
+  rates = r.data();
+  weights = w.data();
+  currentValues = current.data();
+  nextValues = next.data();
+  testing::internal::CaptureStdout();
+  Loaded result;
+  result.ok = loadPoints(n, 1, 1, 1, path);
+  result.out = testing::internal::GetCapturedStdout();
+  for (int32_t i = 0; i < n; ++i) {
+    EXPECT_EQ(current[i], r[i]);
+    EXPECT_EQ(next[i], r[i]);
+    result.values.insert(result.values.end(), {coords[i].x, coords[i].y, r[i], w[i]});
+  }
+  pointCoords = nullptr;
+  rates = weights = currentValues = nextValues = nullptr;
+  unlink(path);
+  if (!result.ok) {
+    EXPECT_EQ(result.out, "Error reading file " + std::string(path) + ".\n");
+  }
+  return result;
+}
+
+TEST(Loading, LinesOfEveryKind) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int32_t n;
+    bool ok;
+    std::vector<double> values;
+  };
+  const Case cases[] = {
+      {"plain", "1,2,3,4\n-5.5,.25,7.,0\n", 2, true, {1, 2, 3, 4, -5.5, 0.25, 7, 0}},
+      {"last line without a line feed", "1,2,3,4\n5,6,7,8", 2, true, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"lines beyond the points", "1,2,3,4\n5,6,7,8\nx\n", 1, true, {1, 2, 3, 4}},
+      {"CR LF", "1,2,3,4\r\n5,6,7,8\r\n", 2, true, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"blanks", "1, 2,3,4\n", 1, true, {1, 2, 3, 4}},
+      {"a NUL ends the text", std::string("1,2,3,4\0junk\n5,6,7,8\n", 21), 2, true,
+       {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"a line missing", "1,2,3,4\n", 2, false, {1, 2, 3, 4, 0, 0, 0, 0}},
+      {"not a number", "1,2,3,4\n1,2,x,4\n", 2, false, {1, 2, 3, 4, 0, 0, 0, 0}},
+      {"empty file", "", 1, false, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    const Loaded got = load(c.text, c.n);
+    EXPECT_EQ(got.ok, c.ok) << c.name;
+    EXPECT_EQ(got.values, c.values) << c.name;
+  }
+}
+
+// A file of many pieces, on any number of workers, with and without a line
+// only the line-by-line reading takes (blanks) near the end.
+TEST(Loading, LargeFilesOnAnyWorkerCount) {
+  const int32_t n = 60000;
+  std::string text;
+  std::vector<double> want;
+  for (int32_t i = 0; i < n; ++i) {
+    const double v[4] = {i * 0.5, -i * 0.25, i % 97 * 1.5, static_cast<double>(i % 13)};
+    char line[128];
+    std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.0f\n", v[0], v[1], v[2], v[3]);
+    text += line;
+    want.insert(want.end(), v, v + 4);
+  }
+  std::string blanked = text;
+  blanked.insert(blanked.rfind(',') + 1, " ");
+  for (int32_t workers : {1, 2, 3}) {
+    setWorkerCount(workers);
+    EXPECT_EQ(load(text, n).values, want) << workers;
+    const Loaded got = load(blanked, n);
+    setWorkerCount(0);
+    EXPECT_TRUE(got.ok);
+    EXPECT_EQ(got.values, want) << workers;
+  }
+}
+
+}  // namespace
