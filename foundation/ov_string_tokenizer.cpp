@@ -44,7 +44,7 @@ void OvStringTokenizer::SetString(const char* newText) {
     if (newText == nullptr) OvException::Raise("Cannot tokenize null string.", kClass);
     text = newText;  // copied before the tokens go: newText may be one of them
     tokenIndex = 0;
-    tokens.DeleteAll();
+    RecycleTokens();
     tokenStarts.clear();
     textLength = text.GetLength();
     ParseStringIntoTokens(0);
@@ -60,7 +60,7 @@ void OvStringTokenizer::SetStringDelimiter(const char* newDelimiter) {
     int32_t restart = tokenIndex < tokens.size() ? tokenStarts[static_cast<int32_t>(tokenIndex)]
                                                  : static_cast<int32_t>(textLength);
     tokenIndex = 0;
-    tokens.DeleteAll();
+    RecycleTokens();
     tokenStarts.clear();
     ParseStringIntoTokens(restart);
   });
@@ -107,19 +107,44 @@ void OvStringTokenizer::ParseStringIntoTokens(int32_t start) {
         position = nextDelimiter(searchFrom);
       } else {
         int32_t found = nextDelimiter(static_cast<uint32_t>(position));
-        if (found < 0) {
-          token.reset(new OvString(text.GetSubstring(position, -1)));
-          position = -1;
-        } else {
-          token.reset(new OvString(text.GetSubstring(position, found - position)));
-          position = found;
-        }
+        token.reset(plainToken(found));
+        position = found;
       }
       tokens.push_back(token.get());
       token.release();
       SkipDelimiter();
     }
   });
+}
+
+// The token from `position` up to `end` (exclusive), or to the end of the
+// text when end is negative, built straight from the text (cut at `end` for
+// the copy and mended afterwards, whatever happens) into a recycled token
+// object when there is one.
+OvString* OvStringTokenizer::plainToken(int32_t end) {
+  const char* start = text.GetCString() + position;
+  char unused = '\0';
+  char& cut = end < 0 ? unused : text[static_cast<uint32_t>(end)];
+  struct Mend {
+    char& at;
+    char saved;
+    ~Mend() { at = saved; }
+  } mend{cut, cut};
+  cut = '\0';
+  if (spareTokens.empty()) return new OvString(start);
+  std::unique_ptr<OvString> token(spareTokens.back());
+  spareTokens.pop_back();
+  *token = start;
+  return token.release();
+}
+
+// Moves the tokens to the spare list: the next parse refills these objects
+// instead of allocating new ones. Tokens handed out become invalid, as the
+// interface says.
+void OvStringTokenizer::RecycleTokens() {
+  spareTokens.reserve(spareTokens.size() + tokens.size());
+  for (OvString* token : tokens) spareTokens.push_back(token);
+  tokens.clear();
 }
 
 void OvStringTokenizer::SkipSpaces() {

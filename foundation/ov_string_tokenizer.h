@@ -30,6 +30,8 @@ class OvStringTokenizer {
 
  private:
   void ParseStringIntoTokens(int32_t start);
+  OvString* plainToken(int32_t end);
+  void RecycleTokens();
   void SkipSpaces();
   void SkipDelimiter();
   bool DelimiterAt(int32_t p) const;
@@ -44,6 +46,7 @@ class OvStringTokenizer {
   bool keepSpaces;
   int32_t position;
   OvPointerVector<OvString> tokens;
+  OvPointerVector<OvString> spareTokens;  // emptied tokens kept for reuse
   OvVector<int32_t> tokenStarts;
   uint32_t tokenIndex;
   uint32_t textLength;

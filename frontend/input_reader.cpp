@@ -4,9 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
+#include "foundation/ov_string_tokenizer.h"
 #include "frontend/line_reader.h"
 #include "frontend/work_file.h"
 
@@ -45,26 +44,6 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
   }
 }
 
-// Splits the line in `fields` at every comma, as the library's tokenizer
-// does with the delimiter ",": blanks (' ') in front of a field are skipped,
-// empty fields count, and the text ends at its first NUL (the line reader's
-// length stops there). The fields point into `scratch`, a copy of the line
-// with the commas replaced by NULs.
-void splitAtCommas(const char* text, size_t length, std::string& scratch,
-                   std::vector<const char*>& fields) {
-  scratch.assign(text, length);
-  fields.clear();
-  char* p = &scratch[0];
-  for (;;) {
-    while (*p == ' ') ++p;
-    fields.push_back(p);
-    char* comma = std::strchr(p, ',');
-    if (comma == nullptr) return;
-    *comma = '\0';
-    p = comma + 1;
-  }
-}
-
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
                   std::FILE* workFile) {
   LineReader lines(input);
@@ -72,13 +51,13 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
     lines.next(true);
     ++state.rowNumber;
   }
-  std::string scratch;
-  std::vector<const char*> tokens;
+  OvStringTokenizer tokenizer("", " ");
+  tokenizer.SetStringDelimiter(",");
   OvString fields[kDataFields];
   while (state.proceed && lines.next(true)) {
     ++state.rowNumber;
-    splitAtCommas(lines.text(), lines.length(), scratch, tokens);
-    uint32_t count = static_cast<uint32_t>(tokens.size());
+    tokenizer.SetString(lines.text());
+    uint32_t count = tokenizer.GetRemainingTokenCount();
     if (count != static_cast<uint32_t>(settings.fieldsPerRow)) {
       state.proceed = false;
       state.errorTitle = "Invalid number of fields!";
@@ -88,9 +67,9 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
                         << lines.text() << "\n";
       break;
     }
-    size_t next = settings.firstColumnHasLabels ? 1 : 0;
+    if (settings.firstColumnHasLabels) tokenizer.GetNextToken();
     for (OvString& field : fields) {
-      field = tokens[next++];
+      field = tokenizer.GetNextToken();
       field.Deblank();
     }
     settleRow(settings, state, workFile, fields, true);
