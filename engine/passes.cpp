@@ -296,30 +296,32 @@ void extrapolateEndValuesAt(int32_t i, const double* currentValues) {
   }
 }
 
-void smoothInteriorPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
-                          int32_t /*NITER*/, double* currentValues) {
+namespace {
+
+// One pass on its own: its screen lists, then smoothPoint for every point.
+template <class SmoothPoint>
+void runPass(int32_t N, int32_t NTRIP, double* currentValues, SmoothPoint smoothPoint) {
   ScreenBlocks blocks = obtainScreenBlocks(NTRIP);
   const int32_t* order = visitOrder(N);
   forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens s = workerScreens(blocks, NTRIP, worker);
     for (int32_t k = begin; k < end; ++k) {
-      smoothInteriorPoint(order == nullptr ? k : order[k], NTRIP, currentValues, s);
+      smoothPoint(order == nullptr ? k : order[k], NTRIP, currentValues, s);
     }
   });
   releaseScreenBlocks(blocks);
 }
 
+}  // namespace
+
+void smoothInteriorPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
+                          int32_t /*NITER*/, double* currentValues) {
+  runPass(N, NTRIP, currentValues, smoothInteriorPoint);
+}
+
 void smoothEndPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
                      int32_t /*NITER*/, double* currentValues) {
-  ScreenBlocks blocks = obtainScreenBlocks(NTRIP);
-  const int32_t* order = visitOrder(N);
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
-    Screens s = workerScreens(blocks, NTRIP, worker);
-    for (int32_t k = begin; k < end; ++k) {
-      smoothEndPoint(order == nullptr ? k : order[k], NTRIP, currentValues, s);
-    }
-  });
-  releaseScreenBlocks(blocks);
+  runPass(N, NTRIP, currentValues, smoothEndPoint);
 }
 
 void smoothAllPoints(int32_t N, int32_t NTRIP, double* currentValues) {
