@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "e2e/run_binary.h"
-#include "engine/parallel.h"
-#include "engine/phases.h"
-#include "engine/work_arrays.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -56,52 +54,17 @@ Table makeTable(const std::string& kind, int n) {
 std::string referenceOutput(const Table& t, int32_t nn, int32_t ntrip, int32_t niter,
                             double thetaStar) {
   const int32_t n = static_cast<int32_t>(t.values[0].size());
-  if (nn >= n) nn = n - 1;
-  std::vector<PointCoord> coords(n);
-  std::vector<PointCoord*> coordPointers(n);
-  std::vector<double> current = t.values[2], next = t.values[2], weightList = t.values[3];
-  std::vector<std::vector<double>> endRows(n, std::vector<double>(ntrip));
-  std::vector<double*> endPointers(n);
-  std::vector<NeighborEntry> scratch(n);
-  std::vector<std::vector<NeighborEntry>> entries(n, std::vector<NeighborEntry>(n));
-  std::vector<NeighborList> lists(n);
-  std::vector<std::vector<Triple>> triples(n, std::vector<Triple>(ntrip));
-  std::vector<TripleSet> sets(n);
-  for (int32_t i = 0; i < n; ++i) {
-    coords[i] = {t.values[0][i], t.values[1][i]};
-    coordPointers[i] = &coords[i];
-    endPointers[i] = endRows[i].data();
-    lists[i] = {i, entries[i].data()};
-    sets[i] = {0, 0, triples[i].data()};
-  }
-  pointCoords = coordPointers.data();
-  rates = const_cast<double*>(t.values[2].data());
-  weights = weightList.data();
-  currentValues = current.data();
-  nextValues = next.data();
-  endValues = endPointers.data();
-  neighborScratch = scratch.data();
-  neighborLists = lists.data();
-  tripleSets = sets.data();
-  setWorkerCount(1);
-  computeDistances(n, nn, ntrip, niter);
-  sortNeighbors(n, nn, ntrip, niter);
-  selectInteriorTriples(n, nn, ntrip, niter, thetaStar);
-  selectEndTriples(n, nn, ntrip, niter, thetaStar);
-  runIterations(n, nn, ntrip, niter, currentValues);
-  setWorkerCount(0);
+  std::vector<PointCoord> points;
+  for (int32_t i = 0; i < n; ++i) points.push_back({t.values[0][i], t.values[1][i]});
+  Workers one(1);
+  WorkArrays arrays(points, ntrip, t.values[2], t.values[3]);
+  arrays.run(nn < n ? nn : n - 1, ntrip, niter, thetaStar);
   std::string out;
   char line[400];
-  for (double v : current) {
+  for (double v : arrays.current) {
     std::snprintf(line, sizeof line, "%lf\n", v);
     out += line;
   }
-  pointCoords = nullptr;
-  rates = weights = currentValues = nextValues = nullptr;
-  endValues = nullptr;
-  neighborScratch = nullptr;
-  neighborLists = nullptr;
-  tripleSets = nullptr;
   return out;
 }
 

@@ -10,47 +10,33 @@
 #include <string>
 #include <vector>
 
-#include "engine/parallel.h"
 #include "engine/smooth_rates.h"
-#include "engine/work_arrays.h"
+#include "engine_fixture.h"
 
 namespace {
 
 struct Loaded {
   bool ok;
-  std::string out;  // what loading printed
   std::vector<double> values;  // x, y, rate, weight per point
 };
 
+// Loads n points from a file holding text; a failure must be reported.
 Loaded load(const std::string& text, int32_t n) {
   char path[] = "/tmp/tessel_load_XXXXXX";
   const int fd = mkstemp(path);
-  EXPECT_GE(fd, 0);
   EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   close(fd);
-  std::vector<PointCoord> coords(n);
-  std::vector<PointCoord*> coordPointers(n);
-  std::vector<double> r(n), w(n), current(n), next(n);
-  for (int32_t i = 0; i < n; ++i) coordPointers[i] = &coords[i];
-  pointCoords = coordPointers.data();
-  rates = r.data();
-  weights = w.data();
-  currentValues = current.data();
-  nextValues = next.data();
+  WorkArrays arrays(std::vector<PointCoord>(n), 0, {}, std::vector<double>(n, 0.0), 0);
   testing::internal::CaptureStdout();
-  Loaded result;
-  result.ok = loadPoints(n, 1, 1, 1, path);
-  result.out = testing::internal::GetCapturedStdout();
-  for (int32_t i = 0; i < n; ++i) {
-    EXPECT_EQ(current[i], r[i]);
-    EXPECT_EQ(next[i], r[i]);
-    result.values.insert(result.values.end(), {coords[i].x, coords[i].y, r[i], w[i]});
-  }
-  pointCoords = nullptr;
-  rates = weights = currentValues = nextValues = nullptr;
+  Loaded result{loadPoints(n, 1, 1, 1, path), {}};
+  const std::string out = testing::internal::GetCapturedStdout();
   unlink(path);
-  if (!result.ok) {
-    EXPECT_EQ(result.out, "Error reading file " + std::string(path) + ".\n");
+  EXPECT_EQ(out, result.ok ? "" : "Error reading file " + std::string(path) + ".\n");
+  for (int32_t i = 0; i < n; ++i) {
+    EXPECT_EQ(arrays.current[i], arrays.rateList[i]);
+    EXPECT_EQ(arrays.next[i], arrays.rateList[i]);
+    result.values.insert(result.values.end(), {arrays.coords[i].x, arrays.coords[i].y,
+                                               arrays.rateList[i], arrays.weightList[i]});
   }
   return result;
 }
@@ -98,10 +84,9 @@ TEST(Loading, LargeFilesOnAnyWorkerCount) {
   std::string blanked = text;
   blanked.insert(blanked.rfind(',') + 1, " ");
   for (int32_t workers : {1, 2, 3}) {
-    setWorkerCount(workers);
+    Workers fixed(workers);
     EXPECT_EQ(load(text, n).values, want) << workers;
     const Loaded got = load(blanked, n);
-    setWorkerCount(0);
     EXPECT_TRUE(got.ok);
     EXPECT_EQ(got.values, want) << workers;
   }

@@ -2,60 +2,45 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "engine/numerics.h"
 
 namespace {
 
-TEST(Numerics, AngleOfCosine) {
-  struct Case {
-    double cosine;
-    double angle;
-  };
-  const Case cases[] = {
-      {1.0, 0.0}, {1.5, 0.0}, {-1.0, PI}, {-2.0, PI}, {0.5, std::acos(0.5)},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(angleOfCosine(c.cosine), c.angle) << c.cosine;
-  }
-}
-
-TEST(Numerics, DegreeValue) {
+TEST(Numerics, AnglesAndDegrees) {
+  // A straight angle reads exactly 180, and so does any cosine at or below -1.
   EXPECT_EQ(degreeValue(PI), 180.0L);
-  // PI is a little above pi, so a true 90 degrees reads slightly less.
-  EXPECT_LT(degreeValue(M_PI / 2), 90.0L);
+  EXPECT_EQ(degreeValue(angleOfCosine(-1.5)), 180.0L);
+  EXPECT_EQ(angleOfCosine(1.5), 0.0);
+  // Degrees stay in long double: one radian is not rounded to double.
+  EXPECT_EQ(degreeValue(1.0), 0xe.52ee09a50aa4ee7p+2L);
+  // (1,0) and (-1,1) seen from the origin: a true 135 degrees reads
+  // 134.999998 (PI exceeds pi), from a cosine formed in long double.
+  const double cosine = cosineOfAngle(1.0, std::sqrt(2.0), std::sqrt(5.0));
+  EXPECT_EQ(cosine, -0x1.6a09e667f3bcdp-1);
+  EXPECT_NEAR(static_cast<double>(degreeValue(angleOfCosine(cosine))), 134.999998, 1e-6);
 }
 
-TEST(Numerics, DistanceIsSymmetricAndExactOnPythagoreanTriples) {
+TEST(Numerics, Distance) {
   struct Case {
-    PointCoord p;
-    PointCoord q;
+    PointCoord p, q;
     double distance;
   };
   const Case cases[] = {
       {{0, 0}, {3, 4}, 5.0},
-      {{6, 8}, {0, 0}, 10.0},
-      {{-1, -1}, {-1, -1}, 0.0},
-      // The squared sum is rounded to double before the root, so it
-      // overflows even though it fits in long double.
+      // The squares summed in long double (in double the sum rounds up).
+      {{0, 0}, {0x1.dc02a09dd4a7bp+2, 0x1.d97566f9bd25p-1}, 0x1.dfacdb5600d86p+2},
+      // The sum is rounded to double before the root, so it overflows.
       {{1e200, 0}, {-1e200, 0}, HUGE_VAL},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(pointDistance(c.p, c.q), c.distance);
     EXPECT_EQ(pointDistance(c.q, c.p), c.distance);
   }
-}
-
-// Seen from the origin, (1,0) and (-1,1) make a true angle of 135 degrees,
-// which reads just below 135 because PI exceeds pi.
-TEST(Numerics, AngleOfTheDiagonalPairReadsBelow135) {
-  const double cosine = cosineOfAngle(1.0, std::sqrt(2.0), std::sqrt(5.0));
-  const long double degrees = degreeValue(angleOfCosine(cosine));
-  EXPECT_LT(degrees, 135.0L);
-  EXPECT_NEAR(static_cast<double>(degrees), 134.999998, 1e-6);
 }
 
 // The fast sum equals the long double sum rounded to double, including the
