@@ -52,7 +52,8 @@ pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::stri
   }
   std::string inPath = setup.stdinFile.empty() ? dir + "/.stdin" + tag : dir + "/" + setup.stdinFile;
   if (setup.stdinFile.empty()) writeFileBytes(inPath, setup.input);
-  std::string outPath = dir + "/.stdout" + tag, errPath = dir + "/.stderr" + tag;
+  std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;
+  std::string errPath = dir + "/.stderr" + tag;
 
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
   std::vector<char*> argv;
@@ -64,7 +65,7 @@ pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::stri
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
     int in = open(inPath.c_str(), O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | (setup.stdoutPath.empty() ? O_TRUNC : 0), 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0) _exit(127);
     dup2(in, 0);

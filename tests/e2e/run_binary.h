@@ -31,6 +31,8 @@ struct RunSetup {
   std::vector<std::string> env;              // extra NAME=value settings
   std::string stdinFile;                     // when set, standard input is this
                                              // file of the directory instead
+  std::string stdoutPath;                    // when set, standard output goes to
+                                             // this path (e.g. /dev/full)
 };
 
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
