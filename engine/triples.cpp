@@ -114,6 +114,21 @@ class AngleScreen {
   double acceptBelow = 0.0;
 };
 
+// The candidate made of the neighbours at positions a and b of `list`:
+// lineOffset is sine × dₐ, formed in long double and rounded once.
+Triple makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
+                     double endFactor) {
+  Triple candidate;
+  candidate.first = list[a].index;
+  candidate.second = list[b].index;
+  candidate.firstDistance = list[a].distance;
+  candidate.secondDistance = list[b].distance;
+  candidate.lineOffset =
+      static_cast<double>(static_cast<long double>(sine) * list[a].distance);
+  candidate.endFactor = endFactor;
+  return candidate;
+}
+
 }  // namespace
 
 void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
@@ -148,14 +163,7 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
             }
           }
           const double phi = angleOfCosine(cosineOfAngle(da, dab, db));
-          Triple candidate;
-          candidate.first = list[a].index;
-          candidate.second = list[b].index;
-          candidate.firstDistance = da;
-          candidate.secondDistance = db;
-          candidate.lineOffset =
-              static_cast<double>(static_cast<long double>(std::sin(phi)) * da);
-          candidate.endFactor = 0.0;
+          const Triple candidate = makeCandidate(list, a, b, std::sin(phi), 0.0);
           if (!std::isfinite(candidate.lineOffset)) continue;
           candidates[count++] = candidate;
         }
@@ -204,15 +212,9 @@ void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
               static_cast<double>(2.0L * theta - static_cast<long double>(PI));
           const double underRoot = static_cast<double>(
               (1.0L - std::cos(doubled)) * (2.0L * ld * ld));
-          Triple candidate;
-          candidate.first = list[a].index;
-          candidate.second = list[b].index;
-          candidate.firstDistance = da;
-          candidate.secondDistance = db;
-          candidate.lineOffset =
-              static_cast<double>(static_cast<long double>(std::sin(turn)) * ld);
-          candidate.endFactor = static_cast<double>(
-              static_cast<long double>(std::sqrt(underRoot)) / dab);
+          const Triple candidate = makeCandidate(
+              list, a, b, std::sin(turn),
+              static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab));
           if (!std::isfinite(candidate.lineOffset) ||
               !std::isfinite(candidate.endFactor)) {
             continue;
