@@ -30,7 +30,6 @@ run:
 	./build/tessel -r -m NA -f examples/rates.csv
 
 bench: build
-	cmake --build build -j $(JOBS) --target tessel_exhaustive
 	bash bench/run.sh build
 
 install: build

@@ -12,7 +12,7 @@
 #include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
-#include "engine/work_arrays.h"
+#include "engine/workspace.h"
 
 namespace {
 
@@ -43,9 +43,6 @@ double pairDistance(int32_t i, const PointCoord& pi, int32_t j, const PointCoord
   return i < j ? pointDistance(pi, pj) : pointDistance(pj, pi);
 }
 
-// The points in the grid's order, for the later phases to visit.
-std::vector<int32_t> gridOrder;
-
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // A uniform grid of about one point per cell over the points' bounding box.
@@ -53,7 +50,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // column is u rounded down and clamped to the grid. Computed u is monotone
 // in x, so a block of columns holds every point whose u lies inside it.
 // The points are listed cell by cell, in ascending index within a cell:
-// their indices in neighborScratch, their coordinates in coords.
+// their indices in owners, their coordinates in coords.
 struct Grid {
   double minX = 0.0;
   double minY = 0.0;
@@ -62,6 +59,7 @@ struct Grid {
   int32_t rows = 1;
   double slack = 0.0;  // bound on the rounding of u and v, in cell units
   std::vector<int32_t> cellStart;  // cols * rows + 1 offsets
+  std::vector<int32_t> owners;
   std::vector<PointCoord> coords;
 
   double u(double x) const { return (x - minX) * scale; }
@@ -75,13 +73,13 @@ struct Grid {
   int32_t row(double y) const { return cellOf(v(y), rows); }
 };
 
-void sizeGrid(Grid& grid, int32_t N) {
+void sizeGrid(Grid& grid, const PointCoord* pointCoords, int32_t N) {
   double minX = kInfinity, maxX = -kInfinity, minY = kInfinity, maxY = -kInfinity;
   for (int32_t i = 0; i < N; ++i) {
-    minX = std::min(minX, pointCoords[i]->x);
-    maxX = std::max(maxX, pointCoords[i]->x);
-    minY = std::min(minY, pointCoords[i]->y);
-    maxY = std::max(maxY, pointCoords[i]->y);
+    minX = std::min(minX, pointCoords[i].x);
+    maxX = std::max(maxX, pointCoords[i].x);
+    minY = std::min(minY, pointCoords[i].y);
+    maxY = std::max(maxY, pointCoords[i].y);
   }
   grid.minX = minX;
   grid.minY = minY;
@@ -105,15 +103,15 @@ void sizeGrid(Grid& grid, int32_t N) {
   grid.slack = 1e-9 + 1e-14 * (cols + rows);
 }
 
-void buildGrid(Grid& grid, int32_t N) {
-  sizeGrid(grid, N);
+void buildGrid(Grid& grid, const PointCoord* pointCoords, int32_t N, int32_t workers) {
+  sizeGrid(grid, pointCoords, N);
   const size_t cellCount = static_cast<size_t>(grid.cols) * static_cast<size_t>(grid.rows);
   std::vector<int32_t> cellOfPoint;
   resizeOnHugePages(cellOfPoint, static_cast<size_t>(N));
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+  forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
       cellOfPoint[static_cast<size_t>(i)] =
-          grid.row(pointCoords[i]->y) * grid.cols + grid.column(pointCoords[i]->x);
+          grid.row(pointCoords[i].y) * grid.cols + grid.column(pointCoords[i].x);
     }
   });
   resizeOnHugePages(grid.cellStart, cellCount + 1);
@@ -125,11 +123,11 @@ void buildGrid(Grid& grid, int32_t N) {
   resizeOnHugePages(fill, cellCount);
   std::copy(grid.cellStart.begin(), grid.cellStart.end() - 1, fill.begin());
   resizeOnHugePages(grid.coords, static_cast<size_t>(N));
+  resizeOnHugePages(grid.owners, static_cast<size_t>(N));
   for (int32_t i = 0; i < N; ++i) {
     const int32_t position = fill[static_cast<size_t>(cellOfPoint[static_cast<size_t>(i)])]++;
-    neighborScratch[position].index = i;
-    neighborScratch[position].distance = 0.0;
-    grid.coords[static_cast<size_t>(position)] = *pointCoords[i];
+    grid.owners[static_cast<size_t>(position)] = i;
+    grid.coords[static_cast<size_t>(position)] = pointCoords[i];
   }
 }
 
@@ -154,7 +152,7 @@ class NearestSearch {
 
   // Fills list[0..count) of the point at grid position `position`.
   void run(int32_t position, NeighborEntry* list) {
-    const int32_t owner = neighborScratch[position].index;
+    const int32_t owner = grid.owners[static_cast<size_t>(position)];
     const PointCoord p = grid.coords[static_cast<size_t>(position)];
     const double u = grid.u(p.x);
     const double v = grid.v(p.y);
@@ -192,7 +190,7 @@ class NearestSearch {
     picked.clear();
     for (const Candidate& c : candidates) {
       if (!(c.approximate <= limit)) continue;
-      const int32_t j = neighborScratch[c.position].index;
+      const int32_t j = grid.owners[static_cast<size_t>(c.position)];
       const PointCoord& q = grid.coords[static_cast<size_t>(c.position)];
       picked.push_back({j, j == owner ? 0.0 : pairDistance(owner, p, j, q)});
     }
@@ -263,9 +261,10 @@ class NearestSearch {
 
 }  // namespace
 
-void computeDistances(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/,
-                      int32_t /*NITER*/) {
-  gridOrder.clear();
+void computeDistances(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
+                      Workspace& ws) {
+  const PointCoord* pointCoords = ws.pointCoords;
+  NeighborList* neighborLists = ws.neighborLists;
   for (int32_t i = 0; i < N; ++i) {
     NeighborEntry* own = neighborLists[i].entries;
     neighborLists[i].owner = i;
@@ -274,7 +273,7 @@ void computeDistances(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/,
     // Each pair is measured once and stored in both lists, so the distance
     // from i to j equals the distance from j to i bit for bit.
     for (int32_t j = i + 1; j < N; ++j) {
-      const double d = pointDistance(*pointCoords[i], *pointCoords[j]);
+      const double d = pointDistance(pointCoords[i], pointCoords[j]);
       own[j].index = j;
       own[j].distance = d;
       neighborLists[j].entries[i].index = i;
@@ -283,26 +282,16 @@ void computeDistances(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/,
   }
 }
 
-void sortNeighbors(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/,
-                   int32_t /*NITER*/) {
+void sortNeighbors(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
+                   Workspace& ws) {
+  NeighborEntry* scratch = ws.neighborScratch;
   for (int32_t i = 0; i < N; ++i) {
-    NeighborEntry* list = neighborLists[i].entries;
-    for (int32_t k = 0; k < N; ++k) neighborScratch[k] = list[k];
+    NeighborEntry* list = ws.neighborLists[i].entries;
+    for (int32_t k = 0; k < N; ++k) scratch[k] = list[k];
     // The list itself, already copied out, serves as the merge scratch.
-    mergeSort(neighborScratch, static_cast<size_t>(N), list,
-              NeighborOrder{neighborLists[i].owner});
-    for (int32_t k = 0; k < N; ++k) list[k] = neighborScratch[k];
+    mergeSort(scratch, static_cast<size_t>(N), list, NeighborOrder{ws.neighborLists[i].owner});
+    for (int32_t k = 0; k < N; ++k) list[k] = scratch[k];
   }
-}
-
-int32_t neighborListLength(int32_t N, int32_t NN) {
-  if (N <= 0) return 0;
-#ifdef TESSEL_EXHAUSTIVE_NEIGHBORS
-  (void)NN;
-  return N;
-#else
-  return std::min(NN, N - 1) + 1;
-#endif
 }
 
 namespace {
@@ -319,47 +308,31 @@ inline void prefetchForWriting(const void* address) {
 #endif
 }
 
-// The grid of the search under way, built by orderPointsInGrid.
-Grid searchGrid;
-int32_t searchGridPoints = -1;
-
 }  // namespace
 
-void orderPointsInGrid(int32_t N) {
-  searchGrid = Grid();
-  searchGridPoints = -1;
-  gridOrder.clear();
+void findNearestNeighbors(int32_t N, int32_t NN, int32_t /*NTRIP*/, int32_t /*NITER*/,
+                          Workspace& ws) {
   if (N <= 0) return;
-  buildGrid(searchGrid, N);
-  searchGridPoints = N;
-  gridOrder.resize(static_cast<size_t>(N));
-  for (int32_t k = 0; k < N; ++k) gridOrder[static_cast<size_t>(k)] = neighborScratch[k].index;
-}
-
-void findNearestNeighbors(int32_t N, int32_t NN, int32_t /*NTRIP*/,
-                          int32_t /*NITER*/) {
-  if (N <= 0) return;
-  if (searchGridPoints != N) orderPointsInGrid(N);
+  Grid grid;
+  buildGrid(grid, ws.pointCoords, N, ws.workers);
+  // The later phases visit the points in the grid's order, and each point's
+  // rows lie at its place in that order.
+  ws.visitOrder = grid.owners;
+  ws.placeRowsInOrder(ws.visitOrder.data());
   const int32_t count = std::min(std::max(NN, 0), N - 1) + 1;
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    NearestSearch search(searchGrid, count);
+  NeighborList* neighborLists = ws.neighborLists;
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    NearestSearch search(grid, count);
     for (int32_t position = begin; position < end; ++position) {
       // Positions follow the grid, owners do not: fetch the list header of
       // a point a few positions ahead while this one is searched.
       if (end - position > kPrefetchDistance) {
-        prefetchForWriting(&neighborLists[neighborScratch[position + kPrefetchDistance].index]);
+        prefetchForWriting(
+            &neighborLists[grid.owners[static_cast<size_t>(position + kPrefetchDistance)]]);
       }
-      const int32_t owner = neighborScratch[position].index;
+      const int32_t owner = grid.owners[static_cast<size_t>(position)];
       neighborLists[owner].owner = owner;
       search.run(position, neighborLists[owner].entries);
     }
   });
-  searchGrid = Grid();
-  searchGridPoints = -1;
 }
-
-const int32_t* visitOrder(int32_t N) {
-  return gridOrder.size() == static_cast<size_t>(N) && N > 0 ? gridOrder.data() : nullptr;
-}
-
-void forgetVisitOrder() { gridOrder.clear(); }

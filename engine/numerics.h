@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "engine/work_arrays.h"
+#include "engine/records.h"
 
 // The angle tests use this value for pi: the double nearest 3.1415927.
 constexpr double PI = 3.1415927;

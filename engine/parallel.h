@@ -2,72 +2,85 @@
 // forEachPointRange a function of (begin, end, worker) that must treat every
 // point on its own; ranges are taken in chunks, so the result never depends
 // on how many workers there are or which worker takes which chunk
-// (forEachChunk does the same for other kinds of items). Each
-// worker owns the slice `worker` of any per-worker scratch the phase set up
-// beforehand (slices sized for workerCount()). Owned by the smoothing phases.
+// (forEachChunk does the same for other kinds of items). The worker count is
+// settled once per run (the Workspace holds it) and handed down; each worker
+// owns the slice `worker` of any per-worker scratch the phase set up
+// beforehand. An exception in any worker stops the others from taking new
+// chunks and is thrown again on the calling thread once all have finished.
+// Owned by the smoothing phases.
 #ifndef TESSEL_ENGINE_PARALLEL_H_
 #define TESSEL_ENGINE_PARALLEL_H_
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
-
-// Number of workers the phases use: the hardware's thread count (at most
-// kMaxWorkers) unless set otherwise.
-int32_t workerCount();
-
-// Internal: fixes the worker count (tests use it to show that results do not
-// depend on it); 0 or less returns to the hardware default.
-void setWorkerCount(int32_t count);
 
 constexpr int32_t kMaxWorkers = 16;
 
 // Points per chunk handed to a worker.
 constexpr int32_t kPointChunk = 512;
 
-// Runs body(begin, end, worker) over [0, n) in chunks of chunkSize. With one
-// worker, or no more than one chunk, everything runs on the calling thread
-// as worker 0.
+// The worker count for `requested`: itself within [1, kMaxWorkers], or the
+// hardware's thread count (at most kMaxWorkers) when it is 0 or less.
+inline int32_t settleWorkerCount(int32_t requested) {
+  if (requested > 0) return requested < kMaxWorkers ? requested : kMaxWorkers;
+  const unsigned hardware = std::thread::hardware_concurrency();
+  if (hardware == 0) return 1;
+  return hardware < static_cast<unsigned>(kMaxWorkers) ? static_cast<int32_t>(hardware)
+                                                       : kMaxWorkers;
+}
+
+// Runs body(begin, end, worker) over [0, n) in chunks of chunkSize on at
+// most `workers` threads. With one worker, or no more than one chunk,
+// everything runs on the calling thread as worker 0.
 template <class Body>
-void forEachChunk(int32_t n, int32_t chunkSize, Body body) {
+void forEachChunk(int32_t n, int32_t chunkSize, int32_t workers, Body body) {
   const int32_t chunks = n <= 0 ? 0 : (n - 1) / chunkSize + 1;
-  int32_t workers = workerCount();
   if (workers > chunks) workers = chunks;
   if (workers <= 1) {
     if (n > 0) body(0, n, 0);
     return;
   }
   std::atomic<int32_t> next{0};
+  std::mutex failureLock;
+  std::exception_ptr failure;
   auto work = [&](int32_t worker) {
-    for (;;) {
-      const int32_t chunk = next.fetch_add(1, std::memory_order_relaxed);
-      if (chunk >= chunks) return;
-      const int32_t begin = chunk * chunkSize;
-      const int32_t end = n - begin < chunkSize ? n : begin + chunkSize;
-      body(begin, end, worker);
+    try {
+      for (;;) {
+        const int32_t chunk = next.fetch_add(1, std::memory_order_relaxed);
+        if (chunk >= chunks) return;
+        const int32_t begin = chunk * chunkSize;
+        const int32_t end = n - begin < chunkSize ? n : begin + chunkSize;
+        body(begin, end, worker);
+      }
+    } catch (...) {
+      next.store(chunks, std::memory_order_relaxed);
+      std::lock_guard<std::mutex> hold(failureLock);
+      if (!failure) failure = std::current_exception();
     }
   };
   std::vector<std::thread> threads;
-  threads.reserve(static_cast<size_t>(workers - 1));
-  for (int32_t w = 1; w < workers; ++w) {
-    // A thread the system refuses only leaves more chunks to the others.
-    try {
-      threads.emplace_back(work, w);
-    } catch (const std::system_error&) {
-      break;
-    }
+  try {
+    threads.reserve(static_cast<size_t>(workers - 1));
+    for (int32_t w = 1; w < workers; ++w) threads.emplace_back(work, w);
+  } catch (const std::exception&) {
+    // A thread (or its room) the system refuses only leaves more chunks to
+    // the others.
   }
   work(0);
   for (std::thread& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 // Runs body(begin, end, worker) over the points [0, n) in chunks of
 // kPointChunk.
 template <class Body>
-void forEachPointRange(int32_t n, Body body) {
-  forEachChunk(n, kPointChunk, body);
+void forEachPointRange(int32_t n, int32_t workers, Body body) {
+  forEachChunk(n, kPointChunk, workers, body);
 }
 
 #endif  // TESSEL_ENGINE_PARALLEL_H_

@@ -7,13 +7,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
-#include "engine/allocator.h"
+#include "engine/allocation.h"
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
-#include "engine/work_arrays.h"
+#include "engine/workspace.h"
 
 namespace {
 
@@ -47,17 +48,16 @@ int64_t screenStride(int32_t NTRIP) {
   return NTRIP <= 0 ? 0 : (NTRIP + perLine - 1) / perLine * perLine + perLine;
 }
 
-ScreenBlocks obtainScreenBlocks(int32_t NTRIP) {
-  const int64_t size = screenStride(NTRIP) * workerCount();
-  ScreenBlocks blocks;
-  blocks.high = allocateWorkArray<ScreenEntry>(size);
-  blocks.low = allocateWorkArray<ScreenEntry>(size);
-  return blocks;
-}
+// Obtains both blocks of a pass; the unique_ptrs release them on every
+// way out.
+using ScreenBlock = std::unique_ptr<ScreenEntry, FreeBlock>;
 
-void releaseScreenBlocks(ScreenBlocks& blocks) {
-  std::free(blocks.high);
-  std::free(blocks.low);
+ScreenBlocks obtainScreenBlocks(Workspace& ws, int32_t NTRIP, ScreenBlock& high,
+                                ScreenBlock& low) {
+  const int64_t size = screenStride(NTRIP) * ws.workers;
+  high.reset(obtainArray<ScreenEntry>(ws.policy, size));
+  low.reset(obtainArray<ScreenEntry>(ws.policy, size));
+  return {high.get(), low.get()};
 }
 
 Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker) {
@@ -146,15 +146,14 @@ void sortByValue(ScreenEntry* list, int32_t c) {
   for (int32_t k = 0; k < c; ++k) list[rank[k]] = copy[k];
 }
 
-// Screen lists this long or shorter (every list of a run: NTRIP is at most
-// 80) take the median's single pass.
-constexpr int32_t kShortList = 80;
+// The longest screen list: NTRIP is at most 80 in every run.
+constexpr int32_t kLongestList = 80;
 
 // The weighted median of the sorted list[0..n), n >= 1. The running sums
 // of the weights are kept as they are formed, so the total is the last of
 // them and each one at its position is the cumulative weight bit for bit.
 double medianOfSorted(const ScreenEntry* list, int32_t n) {
-  double cumulative[kShortList];
+  double cumulative[kLongestList];
   double sum = 0.0;
   for (int32_t k = 0; k < n; ++k) {
     sum = sumRoundedToDouble(sum, list[k].weight);
@@ -209,38 +208,55 @@ int32_t usableCount(int32_t count, int32_t NTRIP) {
 }
 
 // The interior pass at point i.
-inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const double* currentValues,
-                                Screens& s) {
-  const int32_t c = usableCount(tripleSets[i].interiorCount, NTRIP);
+inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const Workspace& ws, Screens& s) {
+  const double* currentValues = ws.currentValues;
+  const double* weights = ws.weights;
+  const int32_t c = usableCount(ws.tripleSets[i].interiorCount, NTRIP);
   if (c <= 0) return;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
-  const Triple* triples = tripleSets[i].triples;
+  const Triple* triples = ws.tripleSets[i].triples;
   for (int32_t j = 0; j < c; ++j) {
     const int32_t a = triples[j].first;
     const int32_t b = triples[j].second;
     placePair(s, j, currentValues[a], weights[a], currentValues[b], weights[b]);
   }
-  nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+  ws.nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
 }
 
 // The end pass at point i, on the extrapolated values in endValues[i].
-inline void smoothEndPoint(int32_t i, int32_t NTRIP, const double* currentValues,
-                           Screens& s) {
-  const int32_t c = usableCount(tripleSets[i].endCount, NTRIP);
+inline void smoothEndPoint(int32_t i, int32_t NTRIP, const Workspace& ws, Screens& s) {
+  const double* currentValues = ws.currentValues;
+  const double* weights = ws.weights;
+  const int32_t c = usableCount(ws.tripleSets[i].endCount, NTRIP);
   if (c <= 0) return;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
-  const Triple* triples = tripleSets[i].triples;
+  const Triple* triples = ws.tripleSets[i].triples;
+  const double* endValues = ws.endValues[i];
   for (int32_t j = 0; j < c; ++j) {
     const int32_t middle = triples[j].first;
     const int32_t farPoint = triples[j].second;
     // The far point's own value plays no part: the extrapolated value
     // stands in for it, with the smaller of the two weights.
     const double smaller = std::min(weights[middle], weights[farPoint]);
-    placePair(s, j, currentValues[middle], weights[middle], endValues[i][j], smaller);
+    placePair(s, j, currentValues[middle], weights[middle], endValues[j], smaller);
   }
-  nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+  ws.nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+}
+
+// The extrapolated values of point i's end triples: each middle point's
+// value continued away from its far point.
+inline void extrapolateEndValuesAt(int32_t i, const Workspace& ws) {
+  const int32_t c = ws.tripleSets[i].endCount;
+  const Triple* triples = ws.tripleSets[i].triples;
+  const double* currentValues = ws.currentValues;
+  for (int32_t j = 0; j < c; ++j) {
+    const double middle = currentValues[triples[j].first];
+    const double farValue = currentValues[triples[j].second];
+    const long double difference = static_cast<long double>(middle) - farValue;
+    ws.endValues[i][j] = static_cast<double>(difference * triples[j].endFactor + middle);
+  }
 }
 
 }  // namespace
@@ -253,92 +269,25 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b) {
 
 void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
                     double* result) {
-  const int32_t n = std::min(count, capacity);
-  if (n < 1) return;
-  if (n <= kShortList) {
-    *result = medianOfSorted(list, n);
-    return;
-  }
-  double sum = 0.0;
-  for (int32_t k = 0; k < n; ++k) {
-    sum = sumRoundedToDouble(sum, list[k].weight);
-  }
-  const long double half = static_cast<long double>(sum) * 0.5L;
-  // The running sums again, in the same order: each equals the cumulative
-  // weight at its position bit for bit.
-  double median = list[n - 1].value;
-  double cumulative = 0.0;
-  for (int32_t k = 0; k < n; ++k) {
-    cumulative = sumRoundedToDouble(cumulative, list[k].weight);
-    if (cumulative >= half) {
-      if (cumulative > half || k == n - 1) {
-        median = list[k].value;
-      } else {
-        median = static_cast<double>(
-            (static_cast<long double>(list[k].value) + list[k + 1].value) *
-            0.5L);
-      }
-      break;
-    }
-  }
-  *result = median;
+  const int32_t n = std::min(std::min(count, capacity), kLongestList);
+  if (n >= 1) *result = medianOfSorted(list, n);
 }
 
-void extrapolateEndValuesAt(int32_t i, const double* currentValues) {
-  const int32_t c = tripleSets[i].endCount;
-  const Triple* triples = tripleSets[i].triples;
-  for (int32_t j = 0; j < c; ++j) {
-    // The middle point's value continued away from the far point.
-    const double middle = currentValues[triples[j].first];
-    const double farValue = currentValues[triples[j].second];
-    const long double difference = static_cast<long double>(middle) - farValue;
-    endValues[i][j] = static_cast<double>(difference * triples[j].endFactor + middle);
-  }
-}
-
-namespace {
-
-// One pass on its own: its screen lists, then smoothPoint for every point.
-template <class SmoothPoint>
-void runPass(int32_t N, int32_t NTRIP, double* currentValues, SmoothPoint smoothPoint) {
-  ScreenBlocks blocks = obtainScreenBlocks(NTRIP);
-  const int32_t* order = visitOrder(N);
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
-    Screens s = workerScreens(blocks, NTRIP, worker);
-    for (int32_t k = begin; k < end; ++k) {
-      smoothPoint(order == nullptr ? k : order[k], NTRIP, currentValues, s);
-    }
-  });
-  releaseScreenBlocks(blocks);
-}
-
-}  // namespace
-
-void smoothInteriorPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
-                          int32_t /*NITER*/, double* currentValues) {
-  runPass(N, NTRIP, currentValues, smoothInteriorPoint);
-}
-
-void smoothEndPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP,
-                     int32_t /*NITER*/, double* currentValues) {
-  runPass(N, NTRIP, currentValues, smoothEndPoint);
-}
-
-void smoothAllPoints(int32_t N, int32_t NTRIP, double* currentValues) {
+void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/,
+                     Workspace& ws) {
   // The screen lists of both passes, obtained in the passes' order.
-  ScreenBlocks interiorBlocks = obtainScreenBlocks(NTRIP);
-  ScreenBlocks endBlocks = obtainScreenBlocks(NTRIP);
-  const int32_t* order = visitOrder(N);
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+  ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
+  const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
+  const ScreenBlocks endBlocks = obtainScreenBlocks(ws, NTRIP, endHigh, endLow);
+  const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens interior = workerScreens(interiorBlocks, NTRIP, worker);
     Screens ends = workerScreens(endBlocks, NTRIP, worker);
     for (int32_t k = begin; k < end; ++k) {
       const int32_t i = order == nullptr ? k : order[k];
-      extrapolateEndValuesAt(i, currentValues);
-      smoothInteriorPoint(i, NTRIP, currentValues, interior);
-      smoothEndPoint(i, NTRIP, currentValues, ends);
+      extrapolateEndValuesAt(i, ws);
+      smoothInteriorPoint(i, NTRIP, ws, interior);
+      smoothEndPoint(i, NTRIP, ws, ends);
     }
   });
-  releaseScreenBlocks(interiorBlocks);
-  releaseScreenBlocks(endBlocks);
 }

@@ -1,7 +1,7 @@
 // The smoothing passes' screen lists and their weighted median. A screen
 // list holds one weighted candidate value per triple; the passes own the
-// lists (one block per list per pass, a slice per worker). Also the
-// point-by-point form of one iteration's phases that the loop runs.
+// lists (one block per list per pass, a slice per worker). The passes
+// themselves are smoothAllPoints (phases.h).
 #ifndef TESSEL_ENGINE_PASSES_H_
 #define TESSEL_ENGINE_PASSES_H_
 
@@ -17,7 +17,8 @@ struct ScreenEntry {
 int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 
 // Weighted median of list[0..count), sorted by ascending value; only the
-// first capacity entries (NTRIP, the room of a screen list) count.
+// first capacity entries (NTRIP, the room of a screen list, at most 80)
+// count.
 // The first position whose cumulative weight reaches half the total gives
 // the result; at exactly half, the mean of it and the next value. The search
 // never reads past the list: if no position reaches half the total the last
@@ -25,15 +26,5 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 // Leaves result untouched when count or capacity is below 1.
 void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
                     double* result);
-
-// The extrapolated values of point i's end triples (endValues[i]).
-void extrapolateEndValuesAt(int32_t i, const double* currentValues);
-
-// One iteration's extrapolation and both passes, point by point: the same
-// results as extrapolateEndValues, smoothInteriorPoints and smoothEndPoints
-// in turn, because each of them reads only the current values and the
-// point's own end values and writes only the point's own entries. The
-// screen lists are obtained as the two passes obtain them, in their order.
-void smoothAllPoints(int32_t N, int32_t NTRIP, double* currentValues);
 
 #endif  // TESSEL_ENGINE_PASSES_H_

@@ -1,58 +1,47 @@
-// The smoothing phases that run between loading and writing. Each takes the
-// control numbers N, NN, NTRIP and NITER first and works on the module-level
-// arrays of work_arrays.h.
+// The smoothing phases between loading and writing. Each takes the control
+// numbers N, NN, NTRIP and NITER first (the ones a phase does not need play
+// no part) and the Workspace of the run, whose arrays it reads and writes;
+// smoothing.h runs them in order.
 #ifndef TESSEL_ENGINE_PHASES_H_
 #define TESSEL_ENGINE_PHASES_H_
 
 #include <cstdint>
+
+#include "engine/workspace.h"
 
 // Neighbour lists order points by ascending distance; at equal distance the
 // owner first, then ascending point index.
 //
 // The exhaustive search, the reference: computeDistances fills every list
 // with all N points, sortNeighbors sorts them. Lists need room for N.
-void computeDistances(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER);
-void sortNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER);
+void computeDistances(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
+void sortNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
 
-// Builds the grid search's grid over the N points and records its order of
-// the points (visitOrder). findNearestNeighbors does it when not done.
-void orderPointsInGrid(int32_t N);
+// The nearest-neighbour search: fills each list with exactly its first
+// min(NN, N - 1) + 1 entries of the exhaustive order, the same distances
+// bit for bit. Sets the workspace's visit order and places each point's
+// rows at its place in it.
+void findNearestNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
 
-// The grid search: fills each list with exactly its first min(NN, N - 1) + 1
-// entries of the exhaustive order, the same distances bit for bit. Uses
-// neighborScratch (N entries) and every worker.
-void findNearestNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER);
-
-// The order in which the later phases visit the points: the grid's order
-// after a grid search of N points (neighbours lie close together, so their
-// values stay in the cache), otherwise null for index order. Every point is
-// treated on its own, so any order gives the same results.
-const int32_t* visitOrder(int32_t N);
-void forgetVisitOrder();
-
-// Entries each list is given in a run: min(NN, N - 1) + 1, or N in the
-// reference build (TESSEL_EXHAUSTIVE_NEIGHBORS), which runs the exhaustive
-// search instead of the grid search. 0 when N is 0.
-int32_t neighborListLength(int32_t N, int32_t NN);
-
-// Triple selection, once per run.
+// Triple selection, once per run, after the search.
 void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                           double ThetaStar);
-void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                      double ThetaStar);
+                           double ThetaStar, Workspace& ws);
+void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
+                      Workspace& ws);
 
-// The four phases of one iteration, in this order.
-void extrapolateEndValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                          double* currentValues);
-void smoothInteriorPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                          double* currentValues);
-void smoothEndPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                     double* currentValues);
-void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                      double* currentValues);
+// One iteration in one sweep over the points: for each point in turn the
+// extrapolation of its end values (extrapolateEndValuesAt), then the
+// interior pass and the end pass on it (smoothInteriorPoint,
+// smoothEndPoint). Each reads only currentValues and the point's own end
+// values and writes only the point's own entries, so this gives what the
+// three phases give when each runs over all points in turn.
+void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
 
-// Runs exactly NITER iterations (none when NITER <= 0).
-void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                   double* currentValues);
+// Copies nextValues into currentValues.
+void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
+
+// Runs exactly NITER iterations (none when NITER <= 0): smoothAllPoints,
+// then commitNextValues.
+void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
 
 #endif  // TESSEL_ENGINE_PHASES_H_

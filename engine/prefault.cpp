@@ -35,6 +35,7 @@ void Prefaulter::start() {
 void Prefaulter::finish() {
   stop.store(true, std::memory_order_relaxed);
   if (worker.joinable()) worker.join();
+  ranges.clear();
 }
 
 void Prefaulter::run() {

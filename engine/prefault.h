@@ -27,7 +27,7 @@ class Prefaulter {
   // Starts on the blocks in the order they were added.
   void start();
 
-  // Stops where it has got to and waits for the thread.
+  // Stops where it has got to, waits for the thread and forgets the blocks.
   void finish();
 
  private:

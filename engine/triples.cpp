@@ -5,13 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
-#include "engine/allocator.h"
+#include "engine/allocation.h"
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
-#include "engine/work_arrays.h"
+#include "engine/workspace.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ int32_t lastNeighborPosition(int32_t N, int32_t NN) {
 // One block of Triples for all workers: worker w owns the slice of 2 * room
 // entries at w * 2 * room, its candidates and after them an equal area used
 // as merge scratch. A room of 0 is still one (zero-size) request.
-Triple* allocateCandidates(int64_t room) {
-  return allocateWorkArray<Triple>(2 * room * workerCount());
+Triple* allocateCandidates(Workspace& ws, int64_t room) {
+  return obtainArray<Triple>(ws.policy, 2 * room * ws.workers);
 }
 
 Triple* workerCandidates(Triple* block, int64_t room, int32_t worker) {
@@ -60,10 +61,11 @@ struct NeighborOffsets {
   double x[kMaxNeighborPositions + 1];
   double y[kMaxNeighborPositions + 1];
 
-  void measure(int32_t p, const NeighborEntry* list, int32_t last) {
-    const PointCoord& origin = *pointCoords[p];
+  void measure(const PointCoord* pointCoords, int32_t p, const NeighborEntry* list,
+               int32_t last) {
+    const PointCoord& origin = pointCoords[p];
     for (int32_t a = 1; a <= last && a <= kMaxNeighborPositions; ++a) {
-      const PointCoord& q = *pointCoords[list[a].index];
+      const PointCoord& q = pointCoords[list[a].index];
       x[a] = q.x - origin.x;
       y[a] = q.y - origin.y;
     }
@@ -131,20 +133,24 @@ Triple makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sin
 
 }  // namespace
 
-void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
-                           int32_t /*NITER*/, double ThetaStar) {
+void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
+                           double ThetaStar, Workspace& ws) {
   const int64_t room = static_cast<int64_t>(NN) * (NN - 1) / 2;
-  Triple* block = allocateCandidates(room);
+  Triple* block = allocateCandidates(ws, room);
+  // Released on every way out, an exception from a worker included.
+  const std::unique_ptr<Triple, FreeBlock> owned(block);
+  const PointCoord* pointCoords = ws.pointCoords;
+  TripleSet* tripleSets = ws.tripleSets;
   const int32_t last = lastNeighborPosition(N, NN);
   const AngleScreen screen(ThetaStar);
-  const int32_t* order = visitOrder(N);
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+  const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
     Triple* candidates = workerCandidates(block, room, worker);
     NeighborOffsets offsets;
     for (int32_t k = begin; k < end; ++k) {
       const int32_t p = order == nullptr ? k : order[k];
-      const NeighborEntry* list = neighborLists[p].entries;
-      offsets.measure(p, list, last);
+      const NeighborEntry* list = ws.neighborLists[p].entries;
+      offsets.measure(pointCoords, p, list, last);
       int64_t count = 0;
       for (int32_t a = 1; a <= last; ++a) {
         for (int32_t b = a + 1; b <= last; ++b) {
@@ -153,8 +159,8 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
           if (!usableDistance(da) || !usableDistance(db)) continue;
           const AngleScreen::Verdict verdict = screen.judge(offsets, a, b, da, db);
           if (verdict == AngleScreen::kRejected) continue;
-          const double dab = pointDistance(*pointCoords[list[a].index],
-                                           *pointCoords[list[b].index]);
+          const double dab =
+              pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
           if (!usableDistance(dab)) continue;
           if (verdict != AngleScreen::kAccepted) {
             const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
@@ -173,31 +179,33 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP,
       tripleSets[p].endCount = 0;
     }
   });
-  std::free(block);
 }
 
-void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
-                      double ThetaStar) {
+void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, double ThetaStar,
+                      Workspace& ws) {
   const int64_t room = static_cast<int64_t>(NN) * (NN - 1);
-  Triple* block = allocateCandidates(room);
+  Triple* block = allocateCandidates(ws, room);
+  const std::unique_ptr<Triple, FreeBlock> owned(block);
+  const PointCoord* pointCoords = ws.pointCoords;
+  TripleSet* tripleSets = ws.tripleSets;
   const int32_t last = lastNeighborPosition(N, NN);
   const long double threshold =
       (180.0L + static_cast<long double>(ThetaStar)) * 0.5L;
-  const int32_t* order = visitOrder(N);
-  forEachPointRange(N, [&](int32_t begin, int32_t end, int32_t worker) {
+  const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
     Triple* candidates = workerCandidates(block, room, worker);
     for (int32_t k = begin; k < end; ++k) {
       const int32_t p = order == nullptr ? k : order[k];
       if (tripleSets[p].interiorCount != 0) continue;
-      const NeighborEntry* list = neighborLists[p].entries;
+      const NeighborEntry* list = ws.neighborLists[p].entries;
       int64_t count = 0;
       for (int32_t a = 1; a <= last; ++a) {
         for (int32_t b = 1; b <= last; ++b) {
           if (b == a) continue;
           const double da = list[a].distance;
           const double db = list[b].distance;
-          const double dab = pointDistance(*pointCoords[list[a].index],
-                                           *pointCoords[list[b].index]);
+          const double dab =
+              pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
           if (!usableDistance(da) || !usableDistance(db) ||
               !usableDistance(dab)) {
             continue;
@@ -226,5 +234,4 @@ void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
           keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
     }
   });
-  std::free(block);
 }

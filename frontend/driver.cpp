@@ -9,7 +9,7 @@
 #include <cstring>
 #include <exception>
 
-#include "engine/smooth_rates.h"
+#include "frontend/smooth_rates.h"
 #include "foundation/ov_exception.h"
 #include "frontend/command_line.h"
 #include "frontend/input_reader.h"

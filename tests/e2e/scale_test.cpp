@@ -1,6 +1,6 @@
 // The whole program on larger point sets against a reference computed in
 // the test with the exhaustive neighbour search on one worker: every output
-// byte must match, whatever the grid search, the workers and the internal
+// byte must match, whatever the nearest-neighbour search, the workers and the internal
 // renumbering of the points do.
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "e2e/run_binary.h"
-#include "engine_fixture.h"
+#include "engine/smoothing.h"
 
 namespace {
 
@@ -50,18 +50,24 @@ Table makeTable(const std::string& kind, int n) {
   return t;
 }
 
-// The result table by the reference phases, as "%lf" lines.
-std::string referenceOutput(const Table& t, int32_t nn, int32_t ntrip, int32_t niter,
-                            double thetaStar) {
+// The result table as "%lf" lines of the core's values for the table.
+std::string coreOutput(const Table& t, int32_t nn, int32_t ntrip, int32_t niter,
+                       double thetaStar, NeighborSearch search, int32_t workers) {
+  SmoothingOptions options;
+  options.NN = nn;
+  options.NTRIP = ntrip;
+  options.NITER = niter;
+  options.ThetaStar = thetaStar;
+  options.search = search;
   const int32_t n = static_cast<int32_t>(t.values[0].size());
-  std::vector<PointCoord> points;
-  for (int32_t i = 0; i < n; ++i) points.push_back({t.values[0][i], t.values[1][i]});
-  Workers one(1);
-  WorkArrays arrays(points, ntrip, t.values[2], t.values[3]);
-  arrays.run(nn < n ? nn : n - 1, ntrip, niter, thetaStar);
+  RaisingAllocation policy;
+  Workspace ws(policy, workers);
+  std::vector<double> values(t.values[0].size());
+  smooth(options, {t.values[0].data(), t.values[1].data(), t.values[2].data(),
+                   t.values[3].data(), n}, ws, values.data());
   std::string out;
   char line[400];
-  for (double v : arrays.current) {
+  for (double v : values) {
     std::snprintf(line, sizeof line, "%lf\n", v);
     out += line;
   }
@@ -96,8 +102,13 @@ TEST(Scale, ProgramMatchesTheExhaustiveReference) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.work, table.text);
-    const std::string want = referenceOutput(table, c.nn, c.ntrip, c.niter, c.thetaStar);
+    // The reference: the exhaustive search on one worker.
+    const std::string want =
+        coreOutput(table, c.nn, c.ntrip, c.niter, c.thetaStar, NeighborSearch::kExhaustive, 1);
     EXPECT_TRUE(r.out == want) << "standard output differs";
+    EXPECT_TRUE(coreOutput(table, c.nn, c.ntrip, c.niter, c.thetaStar,
+                           NeighborSearch::kNearest, 3) == want)
+        << "the core on three workers differs";
     EXPECT_TRUE(r.log == want) << "log differs";
   }
 }

@@ -1,6 +1,7 @@
 // The smoothing phases: the neighbour order, triple selection at the
 // thresholds and ties, both passes against a plain statement of their rule,
-// and the grid search on any worker count against the exhaustive search.
+// and the nearest-neighbour search on any worker count against the
+// exhaustive search.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +13,8 @@
 #include <vector>
 
 #include "engine/passes.h"
-#include "engine_fixture.h"
+#include "engine/phases.h"
+#include "engine/workspace_fixture.h"
 
 namespace {
 
@@ -39,11 +41,12 @@ TEST(NeighborLists, SortedByDistanceThenOwnerThenIndex) {
       {{{1, 1}, {0, 0}, {1, 1}}, 2, {2, 0, 1}, {0, 0, r2}},  // owner before its twin
   };
   for (const Case& c : cases) {
-    WorkArrays arrays(c.points, 1);
-    arrays.findNeighbors(1, true);
+    LoadedWorkspace loaded(c.points, 1, 1);
+    smoothLoadedPoints(loaded.n, 1, 1, 0, 135.0, loaded.ws);
+    const NeighborEntry* list = loaded.ws.neighborLists[c.owner].entries;
     for (size_t k = 0; k < c.order.size(); ++k) {
-      EXPECT_EQ(neighborLists[c.owner].entries[k].index, c.order[k]) << c.owner << " " << k;
-      EXPECT_EQ(neighborLists[c.owner].entries[k].distance, c.distances[k]) << k;
+      EXPECT_EQ(list[k].index, c.order[k]) << c.owner << " " << k;
+      EXPECT_EQ(list[k].distance, c.distances[k]) << k;
     }
   }
 }
@@ -74,9 +77,9 @@ TEST(TripleSelection, Table) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WorkArrays arrays(c.points, 7);
-    arrays.run(c.nn, 7, 0, c.thetaStar);
-    const TripleSet& set = tripleSets[c.point];
+    LoadedWorkspace loaded(c.points, c.nn, 7);
+    smoothLoadedPoints(loaded.n, c.nn, 7, 0, c.thetaStar, loaded.ws);
+    const TripleSet& set = loaded.ws.tripleSets[c.point];
     ASSERT_EQ(set.interiorCount, c.interior);
     ASSERT_EQ(set.endCount, c.end);
     std::vector<int32_t> pairs;
@@ -94,20 +97,22 @@ TEST(TripleSelection, Table) {
 // hundred equal keys, of which the first NTRIP in the order generated
 // (list positions a < b) are kept.
 TEST(TripleSelection, EqualOffsetsKeepGenerationOrder) {
-  WorkArrays arrays(line(21, -10), 30);
-  arrays.run(20, 30, 0, 135.0);
-  const NeighborEntry* list = neighborLists[10].entries;
+  LoadedWorkspace loaded(line(21, -10), 20, 30);
+  smoothLoadedPoints(21, 20, 30, 0, 135.0, loaded.ws);
+  const NeighborEntry* list = loaded.ws.neighborLists[10].entries;
+  const PointCoord* coords = loaded.ws.pointCoords;
   std::vector<int32_t> want, got;
   for (int32_t a = 1; a <= 20; ++a) {
     for (int32_t b = a + 1; b <= 20; ++b) {
-      if (want.size() < 60 && arrays.coords[list[a].index].x * arrays.coords[list[b].index].x < 0) {
+      if (want.size() < 60 && coords[list[a].index].x * coords[list[b].index].x < 0) {
         want.insert(want.end(), {list[a].index, list[b].index});
       }
     }
   }
-  ASSERT_EQ(tripleSets[10].interiorCount, 30);
+  const TripleSet& set = loaded.ws.tripleSets[10];
+  ASSERT_EQ(set.interiorCount, 30);
   for (int32_t j = 0; j < 30; ++j) {
-    got.insert(got.end(), {tripleSets[10].triples[j].first, tripleSets[10].triples[j].second});
+    got.insert(got.end(), {set.triples[j].first, set.triples[j].second});
   }
   EXPECT_EQ(got, want);
 }
@@ -118,7 +123,7 @@ TEST(TripleSelection, EqualOffsetsKeepGenerationOrder) {
 // then the clamp unless c·w reaches the total weight. Random lists of up to
 // 20 triples, ties everywhere, weights whose sums round (so the order of
 // equal values shows) or that hold the point; through the one-sweep
-// iteration and through the four phases in turn.
+// iteration.
 TEST(Passes, MatchThePlainRuleOnRandomLists) {
   std::mt19937_64 random(11);
   const int32_t n = 41;
@@ -160,22 +165,13 @@ TEST(Passes, MatchThePlainRuleOnRandomLists) {
     if (static_cast<long double>(c) * weightList[0] < total) {
       want = values[0] < lowScreen ? lowScreen : values[0] > highScreen ? highScreen : values[0];
     }
-    for (bool fused : {true, false}) {
-      WorkArrays arrays(std::vector<PointCoord>(n), c, values, weightList);
-      arrays.sets[0].interiorCount = ends ? 0 : c;
-      arrays.sets[0].endCount = ends ? c : 0;
-      std::copy(triples.begin(), triples.end(), arrays.triples[0].begin());
-      if (fused) {
-        runIterations(n, 2, c, 1, currentValues);
-      } else {
-        extrapolateEndValues(n, 2, c, 1, currentValues);
-        smoothInteriorPoints(n, 2, c, 1, currentValues);
-        smoothEndPoints(n, 2, c, 1, currentValues);
-        commitNextValues(n, 2, c, 1, currentValues);
-      }
-      EXPECT_EQ(0, std::memcmp(&arrays.current[0], &want, sizeof want))
-          << "round " << round << (fused ? " fused" : " phases");
-    }
+    LoadedWorkspace loaded(std::vector<PointCoord>(n), 2, c, values, weightList);
+    TripleSet& set = loaded.ws.tripleSets[0];
+    set.interiorCount = ends ? 0 : c;
+    set.endCount = ends ? c : 0;
+    std::copy(triples.begin(), triples.end(), set.triples);
+    runIterations(n, 2, c, 1, loaded.ws);
+    EXPECT_EQ(0, std::memcmp(&loaded.ws.currentValues[0], &want, sizeof want)) << round;
   }
 }
 
@@ -204,29 +200,29 @@ std::vector<PointCoord> pointSet(const std::string& kind, int32_t n) {
   return points;
 }
 
-// The grid search fills each list with the first entries of the exhaustive
-// list, the same distances bit for bit, on one worker or three.
-TEST(GridSearch, FindsTheFirstEntriesOfTheExhaustiveLists) {
+// The nearest-neighbour search fills each list with the first entries of
+// the exhaustive list, the same distances bit for bit, on one worker or
+// three.
+TEST(NearestSearch, FindsTheFirstEntriesOfTheExhaustiveLists) {
   for (const char* kind :
        {"uniform", "clustered", "grid", "line", "coincident", "offset", "ring"}) {
     for (int32_t n : {1, 2, 5, 11, 1200}) {
       const std::vector<PointCoord> points = pointSet(kind, n);
-      WorkArrays reference(points, 1);
-      reference.findNeighbors(0, true);
+      LoadedWorkspace reference(points, n, 0);
+      computeDistances(n, n, 0, 0, reference.ws);
+      sortNeighbors(n, n, 0, 0, reference.ws);
       for (int32_t nn : {0, 1, 4, 10, 40}) {
         for (int32_t workers : {1, 3}) {
           SCOPED_TRACE(::testing::Message() << kind << " n=" << n << " nn=" << nn
                                             << " workers=" << workers);
-          const int32_t length = std::min(nn, n - 1) + 1;
-          Workers fixed(workers);
-          WorkArrays arrays(points, 1, {}, {}, length);
-          arrays.findNeighbors(nn, false);
+          LoadedWorkspace loaded(points, nn, 0, {}, {}, NeighborSearch::kNearest, workers);
+          findNearestNeighbors(n, neighborCountFor(n, nn), 0, 0, loaded.ws);
           int32_t mismatches = 0;
           for (int32_t i = 0; i < n; ++i) {
-            EXPECT_EQ(arrays.lists[i].owner, i);
-            for (int32_t k = 0; k < length; ++k) {
-              const NeighborEntry& got = arrays.entries[i][k];
-              const NeighborEntry& want = reference.entries[i][k];
+            EXPECT_EQ(loaded.ws.neighborLists[i].owner, i);
+            for (int32_t k = 0; k < loaded.ws.listLength; ++k) {
+              const NeighborEntry& got = loaded.ws.neighborLists[i].entries[k];
+              const NeighborEntry& want = reference.ws.neighborLists[i].entries[k];
               mismatches += got.index != want.index ||
                             std::memcmp(&got.distance, &want.distance, sizeof(double)) != 0;
             }
@@ -234,29 +230,6 @@ TEST(GridSearch, FindsTheFirstEntriesOfTheExhaustiveLists) {
           EXPECT_EQ(mismatches, 0);
         }
       }
-    }
-  }
-}
-
-// Three iterations after the grid search on two or three workers give the
-// values of the exhaustive search on one, bit for bit (1,500 points, so
-// every worker count splits them).
-TEST(GridSearch, SelectionAndPassesMatchTheReferenceOnAnyWorkerCount) {
-  const int32_t n = 1500;
-  std::vector<double> r, w;
-  for (int32_t i = 0; i < n; ++i) {
-    r.push_back((i * 37 % 101) * 0.37);
-    w.push_back(1.0 + i % 9 * 0.5);
-  }
-  for (const char* kind : {"uniform", "grid", "clustered"}) {
-    std::vector<double> want;
-    for (int32_t workers : {1, 2, 3}) {
-      Workers fixed(workers);
-      WorkArrays arrays(pointSet(kind, n), 7, r, w, workers == 1 ? n : 11);
-      arrays.run(10, 7, 3, 135.0, /*exhaustive=*/workers == 1);
-      if (workers == 1) want = arrays.current;
-      EXPECT_EQ(0, std::memcmp(arrays.current.data(), want.data(), n * sizeof(double)))
-          << kind << " workers=" << workers;
     }
   }
 }

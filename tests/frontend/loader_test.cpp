@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/smooth_rates.h"
-#include "engine_fixture.h"
+#include "engine/allocation.h"
+#include "engine/workspace.h"
+#include "frontend/smooth_rates.h"
 
 namespace {
 
@@ -21,22 +22,30 @@ struct Loaded {
 };
 
 // Loads n points from a file holding text; a failure must be reported.
-Loaded load(const std::string& text, int32_t n) {
+Loaded load(const std::string& text, int32_t n, int32_t workers = 1) {
   char path[] = "/tmp/tessel_load_XXXXXX";
   const int fd = mkstemp(path);
   EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   close(fd);
-  WorkArrays arrays(std::vector<PointCoord>(n), 0, {}, std::vector<double>(n, 0.0), 0);
+  RaisingAllocation policy;
+  Workspace ws(policy, workers);
+  ws.allocateWorkArrays(n, 0, 1, NeighborSearch::kNearest);
+  for (int32_t i = 0; i < n; ++i) {
+    ws.pointCoords[i] = {0, 0};
+    ws.rates[i] = ws.weights[i] = 0;
+  }
   testing::internal::CaptureStdout();
-  Loaded result{loadPoints(n, 1, 1, 1, path), {}};
+  Loaded result{loadPoints(n, 1, 1, 1, path, ws), {}};
   const std::string out = testing::internal::GetCapturedStdout();
   unlink(path);
   EXPECT_EQ(out, result.ok ? "" : "Error reading file " + std::string(path) + ".\n");
   for (int32_t i = 0; i < n; ++i) {
-    EXPECT_EQ(arrays.current[i], arrays.rateList[i]);
-    EXPECT_EQ(arrays.next[i], arrays.rateList[i]);
-    result.values.insert(result.values.end(), {arrays.coords[i].x, arrays.coords[i].y,
-                                               arrays.rateList[i], arrays.weightList[i]});
+    if (result.ok) {
+      EXPECT_EQ(ws.currentValues[i], ws.rates[i]);
+      EXPECT_EQ(ws.nextValues[i], ws.rates[i]);
+    }
+    result.values.insert(result.values.end(),
+                         {ws.pointCoords[i].x, ws.pointCoords[i].y, ws.rates[i], ws.weights[i]});
   }
   return result;
 }
@@ -84,9 +93,8 @@ TEST(Loading, LargeFilesOnAnyWorkerCount) {
   std::string blanked = text;
   blanked.insert(blanked.rfind(',') + 1, " ");
   for (int32_t workers : {1, 2, 3}) {
-    Workers fixed(workers);
-    EXPECT_EQ(load(text, n).values, want) << workers;
-    const Loaded got = load(blanked, n);
+    EXPECT_EQ(load(text, n, workers).values, want) << workers;
+    const Loaded got = load(blanked, n, workers);
     EXPECT_TRUE(got.ok);
     EXPECT_EQ(got.values, want) << workers;
   }

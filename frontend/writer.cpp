@@ -8,9 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/smooth_rates.h"
-#include "engine/value_format.h"
-#include "engine/work_arrays.h"
+#include "frontend/smooth_rates.h"
+#include "frontend/value_format.h"
 
 namespace {
 
@@ -41,8 +40,8 @@ class TableOutput {
 
 }  // namespace
 
-void writeResults(int32_t N, const char* missingText, IgnoredRowList ignoredRows,
-                  const char* headerMark, std::FILE* log) {
+void writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
+                  const char* headerMark, std::FILE* log, const double* currentValues) {
   TableOutput out(log);
   if (headerMark[0] != '\0') out.append("Smoothed Rate\n");
   // Ignored rows are written front to back; `next` is the first not written.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/value_format.h"
+#include "frontend/value_format.h"
 
 namespace {
 

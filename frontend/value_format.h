@@ -1,7 +1,7 @@
 // The text of a smoothed value, byte for byte what printf("%lf") writes:
 // six decimals after the point, fixed notation. Owned by the result writer.
-#ifndef TESSEL_ENGINE_VALUE_FORMAT_H_
-#define TESSEL_ENGINE_VALUE_FORMAT_H_
+#ifndef TESSEL_FRONTEND_VALUE_FORMAT_H_
+#define TESSEL_FRONTEND_VALUE_FORMAT_H_
 
 #include <cstddef>
 
@@ -13,4 +13,4 @@ constexpr size_t kValueTextSize = 330;
 // value to six decimals, ties to even); infinities and NaNs go to printf.
 size_t formatValue(double value, char* text);
 
-#endif  // TESSEL_ENGINE_VALUE_FORMAT_H_
+#endif  // TESSEL_FRONTEND_VALUE_FORMAT_H_

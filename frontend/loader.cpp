@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "engine/parallel.h"
-#include "engine/smooth_rates.h"
-#include "engine/work_arrays.h"
 #include "frontend/line_reader.h"
+#include "frontend/smooth_rates.h"
 
 namespace {
 
@@ -48,13 +47,12 @@ bool parseLine(const LineReader& lines, double values[4]) {
                      &values[2], &values[3]) == 4;
 }
 
-void storePoint(int32_t i, const double values[4]) {
-  pointCoords[i]->x = values[0];
-  pointCoords[i]->y = values[1];
-  rates[i] = values[2];
-  weights[i] = values[3];
-  currentValues[i] = rates[i];
-  nextValues[i] = rates[i];
+void storePoint(Workspace& ws, int32_t i, const double values[4]) {
+  ws.pointCoords[i] = {values[0], values[1]};
+  ws.rates[i] = values[2];
+  ws.weights[i] = values[3];
+  ws.currentValues[i] = values[2];
+  ws.nextValues[i] = values[2];
 }
 
 // Bytes per piece of the file that one worker parses at a time.
@@ -66,7 +64,7 @@ constexpr size_t kPieceBytes = size_t{1} << 18;
 // the line feed) and that parsePlainLine accepts; returns false, having
 // stored nothing that the line-by-line reading would not overwrite, when a
 // line is missing or any line is of another kind.
-bool loadMappedLines(std::FILE* file, int32_t N) {
+bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
   struct stat status;
   const int descriptor = fileno(file);
   if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
@@ -89,7 +87,7 @@ bool loadMappedLines(std::FILE* file, int32_t N) {
     start[static_cast<size_t>(p)] =
         feed == nullptr ? size : static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
   }
-  forEachChunk(pieces, 1, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+  forEachChunk(pieces, 1, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t p = begin; p < end; ++p) {
       const size_t from = start[static_cast<size_t>(p)];
       const size_t to = start[static_cast<size_t>(p) + 1];
@@ -105,7 +103,7 @@ bool loadMappedLines(std::FILE* file, int32_t N) {
   const bool complete = firstLine[static_cast<size_t>(pieces)] >= N;
   std::atomic<bool> plain{true};
   if (complete) {
-    forEachChunk(pieces, 1, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    forEachChunk(pieces, 1, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       for (int32_t p = begin; p < end && plain.load(std::memory_order_relaxed); ++p) {
         size_t at = start[static_cast<size_t>(p)];
         const size_t to = start[static_cast<size_t>(p) + 1];
@@ -120,7 +118,7 @@ bool loadMappedLines(std::FILE* file, int32_t N) {
             plain.store(false, std::memory_order_relaxed);
             break;
           }
-          storePoint(static_cast<int32_t>(i), values);
+          storePoint(ws, static_cast<int32_t>(i), values);
           at = lineEnd;
         }
       }
@@ -133,14 +131,14 @@ bool loadMappedLines(std::FILE* file, int32_t N) {
 }  // namespace
 
 bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                const char* workFileName) {
+                const char* workFileName, Workspace& ws) {
   std::FILE* file = std::fopen(workFileName, "r");
   if (file == nullptr) {
     std::printf("Error opening file %s.\n", workFileName);
     std::fflush(stdout);
     return false;
   }
-  if (N > 0 && loadMappedLines(file, N)) {
+  if (N > 0 && loadMappedLines(file, N, ws)) {
     std::fclose(file);
     return true;
   }
@@ -153,7 +151,7 @@ bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
       std::fclose(file);
       return false;
     }
-    storePoint(i, values);
+    storePoint(ws, i, values);
   }
   std::fclose(file);
   return true;

@@ -1,5 +1,5 @@
 // Fixed six-decimal text of a value, as printf("%lf") writes it.
-#include "engine/value_format.h"
+#include "frontend/value_format.h"
 
 #include <charconv>
 #include <cmath>

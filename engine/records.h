@@ -1,0 +1,40 @@
+// The smoothing engine's records: a point's coordinates, an entry of a
+// neighbour list, a triple and a point's set of triples. The arrays of them
+// live in a Workspace (workspace.h); point indices are 0-based positions in
+// the caller's list of points.
+#ifndef TESSEL_ENGINE_RECORDS_H_
+#define TESSEL_ENGINE_RECORDS_H_
+
+#include <cstdint>
+
+struct PointCoord {
+  double x;
+  double y;
+};
+
+struct NeighborEntry {
+  int32_t index;    // point index
+  double distance;  // Euclidean distance from the list's owner
+};
+
+struct NeighborList {
+  int32_t owner;           // the point whose list this is
+  NeighborEntry* entries;  // the nearest points first (owner at 0)
+};
+
+struct Triple {
+  int32_t first;          // interior: nearer neighbour; end: middle point
+  int32_t second;         // interior: farther neighbour; end: far point
+  double firstDistance;   // distance from the point to first
+  double secondDistance;  // distance from the point to second
+  double lineOffset;      // distance of the point from the line; sort key
+  double endFactor;       // extrapolation factor (end triples only)
+};
+
+struct TripleSet {
+  int32_t interiorCount;
+  int32_t endCount;
+  Triple* triples;  // room for NTRIP
+};
+
+#endif  // TESSEL_ENGINE_RECORDS_H_

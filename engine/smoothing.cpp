@@ -1,0 +1,146 @@
+// The core's run: search, renumbering for locality, selection, iterations,
+// and the values put back in the caller's order.
+#include "engine/smoothing.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "engine/huge_pages.h"
+#include "engine/parallel.h"
+#include "engine/phases.h"
+
+namespace {
+
+// After the nearest-neighbour search the points are numbered in its visit
+// order, so that points near each other in the plane lie near each other in
+// every array and the phases after the search read their neighbours' data
+// from the cache. Each list and triple keeps its order and each point is
+// treated on its own, so the results do not change; the values go back to
+// the caller's order at the end.
+
+// Moves array elements between the caller's order and the visit order
+// through one scratch copy of their bytes, reused for every array.
+class Reorderer {
+ public:
+  Reorderer(int32_t N, int32_t workers)
+      : N(N < 0 ? 0 : N), workers(workers),
+        scratch(new unsigned char[static_cast<size_t>(this->N) * kSlotSize]) {
+    adviseHugePages(scratch.get(), static_cast<size_t>(this->N) * kSlotSize);
+  }
+
+  // values[k] = old values[order[k]] (gather) or values[order[k]] = old
+  // values[k] (scatter).
+  template <class T>
+  void apply(T* values, const int32_t* order, bool gather) {
+    static_assert(sizeof(T) <= kSlotSize && std::is_trivially_copyable<T>::value,
+                  "element unfit for the scratch copy");
+    unsigned char* copy = scratch.get();
+    forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      std::memcpy(copy + static_cast<size_t>(begin) * sizeof(T), values + begin,
+                  static_cast<size_t>(end - begin) * sizeof(T));
+    });
+    forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      for (int32_t k = begin; k < end; ++k) {
+        if (gather) {
+          std::memcpy(&values[k], copy + static_cast<size_t>(order[k]) * sizeof(T), sizeof(T));
+        } else {
+          std::memcpy(&values[order[k]], copy + static_cast<size_t>(k) * sizeof(T), sizeof(T));
+        }
+      }
+    });
+  }
+
+ private:
+  // Bytes of the largest element the engine reorders.
+  static constexpr size_t kSlotSize = 16;
+  int32_t N;
+  int32_t workers;
+  std::unique_ptr<unsigned char[]> scratch;
+};
+
+// Renumbers the points: point order[k] becomes point k.
+void numberInOrder(int32_t N, Workspace& ws, const int32_t* order) {
+  std::vector<int32_t> place(static_cast<size_t>(N));
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) place[static_cast<size_t>(order[k])] = k;
+  });
+  Reorderer reorder(N, ws.workers);
+  reorder.apply(ws.pointCoords, order, true);
+  reorder.apply(ws.rates, order, true);
+  reorder.apply(ws.weights, order, true);
+  reorder.apply(ws.currentValues, order, true);
+  reorder.apply(ws.nextValues, order, true);
+  reorder.apply(ws.endValues, order, true);
+  reorder.apply(ws.tripleSets, order, true);
+  reorder.apply(ws.neighborLists, order, true);
+  const int32_t listLength = ws.listLength;
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) {
+      ws.neighborLists[k].owner = k;
+      NeighborEntry* entries = ws.neighborLists[k].entries;
+      for (int32_t e = 0; e < listLength; ++e) {
+        entries[e].index = place[static_cast<size_t>(entries[e].index)];
+      }
+    }
+  });
+}
+
+// Puts the values back in the caller's order.
+void restoreCallerOrder(int32_t N, Workspace& ws, const int32_t* order) {
+  Reorderer reorder(N, ws.workers);
+  reorder.apply(ws.rates, order, false);
+  reorder.apply(ws.weights, order, false);
+  reorder.apply(ws.currentValues, order, false);
+  reorder.apply(ws.nextValues, order, false);
+}
+
+}  // namespace
+
+LimitCheck checkLimits(int32_t NN, int32_t NTRIP, int32_t NITER) {
+  if (NN > kMaxNN || NTRIP > kMaxNTRIP || NITER > kMaxNITER) return LimitCheck::kTooBig;
+  if (NN < 0 || NTRIP < 0) return LimitCheck::kNegative;
+  return LimitCheck::kWithinLimits;
+}
+
+int32_t neighborCountFor(int32_t N, int32_t NN) {
+  return N >= 1 && NN >= N ? N - 1 : NN;
+}
+
+void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
+                        Workspace& ws) {
+  ws.prefaulter.finish();
+  std::vector<int32_t> order;
+  if (ws.search == NeighborSearch::kExhaustive) {
+    computeDistances(N, NN, NTRIP, NITER, ws);
+    sortNeighbors(N, NN, NTRIP, NITER, ws);
+  } else {
+    findNearestNeighbors(N, NN, NTRIP, NITER, ws);
+    order.swap(ws.visitOrder);
+    if (!order.empty()) numberInOrder(N, ws, order.data());
+  }
+  selectInteriorTriples(N, NN, NTRIP, NITER, ThetaStar, ws);
+  selectEndTriples(N, NN, NTRIP, NITER, ThetaStar, ws);
+  runIterations(N, NN, NTRIP, NITER, ws);
+  if (!order.empty()) restoreCallerOrder(N, ws, order.data());
+}
+
+void smooth(const SmoothingOptions& options, const PointColumns& points, Workspace& ws,
+            double* values) {
+  const int32_t N = points.N;
+  const int32_t NN = neighborCountFor(N, options.NN);
+  ws.allocateWorkArrays(N, NN, options.NTRIP, options.search);
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t i = begin; i < end; ++i) {
+      ws.pointCoords[i] = {points.x[i], points.y[i]};
+      ws.rates[i] = points.rate[i];
+      ws.weights[i] = points.weight[i];
+      ws.currentValues[i] = ws.nextValues[i] = points.rate[i];
+    }
+  });
+  smoothLoadedPoints(N, NN, options.NTRIP, options.NITER, options.ThetaStar, ws);
+  if (N > 0) std::memcpy(values, ws.currentValues, static_cast<size_t>(N) * sizeof(double));
+}

@@ -1,0 +1,126 @@
+// Provisioning and release of a run's work arrays.
+#include "engine/workspace.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine/huge_pages.h"
+#include "engine/parallel.h"
+
+namespace {
+
+// Advises huge pages for an array of count elements of elementSize bytes.
+void adviseHugeArray(const void* block, int64_t count, size_t elementSize) {
+  if (count > 0) adviseHugePages(block, static_cast<size_t>(count) * elementSize);
+}
+
+// One block of N rows of rowLength elements. A row of size 0 is still one
+// (zero-size) request per point. Rows every point fills are advised huge
+// pages; rows only some points fill (the end values) stay on small pages,
+// so that the pages no point writes are never provided.
+template <class T>
+T* obtainRows(AllocationPolicy& policy, int32_t N, int64_t rowLength, bool hugePages = true) {
+  if (rowLength == 0) {
+    for (int32_t i = 0; i < N; ++i) obtainArray<T>(policy, 0);
+    return nullptr;
+  }
+  if (N <= 0) return nullptr;
+  T* block = obtainArray<T>(policy, static_cast<int64_t>(N) * rowLength);
+  if (hugePages) adviseHugeArray(block, static_cast<int64_t>(N) * rowLength, sizeof(T));
+  return block;
+}
+
+template <class T>
+T* rowAt(T* block, int64_t rowLength, int32_t k) {
+  return block == nullptr ? nullptr : block + rowLength * k;
+}
+
+}  // namespace
+
+int32_t neighborListLength(int32_t N, int32_t NN, NeighborSearch search) {
+  if (N <= 0) return 0;
+  if (search == NeighborSearch::kExhaustive) return N;
+  return std::min(std::max(NN, 0), N - 1) + 1;
+}
+
+Workspace::Workspace(AllocationPolicy& policy, int32_t workers)
+    : policy(policy), workers(settleWorkerCount(workers)) {}
+
+void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
+                                   NeighborSearch search) {
+  freeWorkArrays();
+  this->search = search;
+  this->N = N;
+  this->NTRIP = NTRIP;
+  listLength = neighborListLength(N, NN, search);
+  pointCoords = obtainArray<PointCoord>(policy, N);
+  rates = obtainArray<double>(policy, N);
+  weights = obtainArray<double>(policy, N);
+  currentValues = obtainArray<double>(policy, N);
+  nextValues = obtainArray<double>(policy, N);
+  endValues = obtainArray<double*>(policy, N);
+  endRows = obtainRows<double>(policy, N, NTRIP, /*hugePages=*/false);
+  neighborScratch = obtainArray<NeighborEntry>(policy, N);
+  tripleSets = obtainArray<TripleSet>(policy, N);
+  neighborLists = obtainArray<NeighborList>(policy, N);
+  tripleRows = obtainRows<Triple>(policy, N, NTRIP);
+  entryRows = obtainRows<NeighborEntry>(policy, N, listLength);
+  adviseHugeArray(pointCoords, N, sizeof(PointCoord));
+  adviseHugeArray(rates, N, sizeof(double));
+  adviseHugeArray(weights, N, sizeof(double));
+  adviseHugeArray(currentValues, N, sizeof(double));
+  adviseHugeArray(nextValues, N, sizeof(double));
+  adviseHugeArray(endValues, N, sizeof(double*));
+  adviseHugeArray(neighborScratch, N, sizeof(NeighborEntry));
+  adviseHugeArray(tripleSets, N, sizeof(TripleSet));
+  adviseHugeArray(neighborLists, N, sizeof(NeighborList));
+  forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t i = begin; i < end; ++i) {
+      endValues[i] = rowAt(endRows, NTRIP, i);
+      tripleSets[i] = {0, 0, rowAt(tripleRows, NTRIP, i)};
+      neighborLists[i] = {i, rowAt(entryRows, listLength, i)};
+    }
+  });
+  const size_t points = static_cast<size_t>(N < 0 ? 0 : N);
+  prefaulter.add(entryRows, points * static_cast<size_t>(listLength) * sizeof(NeighborEntry));
+  prefaulter.add(tripleRows, points * static_cast<size_t>(NTRIP < 0 ? 0 : NTRIP) * sizeof(Triple));
+  prefaulter.start();
+}
+
+void Workspace::placeRowsInOrder(const int32_t* order) {
+  forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t i = order[k];
+      endValues[i] = rowAt(endRows, NTRIP, k);
+      tripleSets[i].triples = rowAt(tripleRows, NTRIP, k);
+      neighborLists[i].entries = rowAt(entryRows, listLength, k);
+    }
+  });
+}
+
+void Workspace::freeWorkArrays() {
+  prefaulter.finish();
+  std::free(pointCoords);
+  std::free(rates);
+  std::free(weights);
+  std::free(currentValues);
+  std::free(nextValues);
+  std::free(endRows);
+  std::free(endValues);
+  std::free(neighborScratch);
+  std::free(entryRows);
+  std::free(tripleRows);
+  std::free(tripleSets);
+  std::free(neighborLists);
+  pointCoords = nullptr;
+  rates = weights = currentValues = nextValues = nullptr;
+  endValues = nullptr;
+  endRows = nullptr;
+  neighborScratch = nullptr;
+  tripleSets = nullptr;
+  tripleRows = nullptr;
+  neighborLists = nullptr;
+  entryRows = nullptr;
+  visitOrder.clear();
+  N = listLength = NTRIP = 0;
+}

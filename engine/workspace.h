@@ -1,0 +1,83 @@
+// The state of one smoothing run: every work array the phases read and
+// write, owned by a Workspace that the caller creates and keeps for the
+// run. allocateWorkArrays obtains the arrays through the caller's
+// AllocationPolicy in a fixed order (so a policy that reports zero-size
+// requests reports them in that order); the destructor, or an earlier
+// freeWorkArrays, releases them. The worker count is settled when the
+// workspace is made and used by every phase of the run.
+#ifndef TESSEL_ENGINE_WORKSPACE_H_
+#define TESSEL_ENGINE_WORKSPACE_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/allocation.h"
+#include "engine/prefault.h"
+#include "engine/records.h"
+
+// The neighbour search a run uses: the nearest-neighbour search, or the
+// exhaustive reference (every pair measured, every whole list sorted; N
+// entries per list), kept to check the other against.
+enum class NeighborSearch { kNearest, kExhaustive };
+
+struct Workspace {
+  // workers: the threads the phases may use; 0 or less for the hardware's.
+  explicit Workspace(AllocationPolicy& policy, int32_t workers = 0);
+  ~Workspace() { freeWorkArrays(); }
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  // Obtains every array for N points, in this order: pointCoords, rates,
+  // weights, currentValues, nextValues, endValues (a table, then a row of
+  // NTRIP per point), neighborScratch, tripleSets, neighborLists, then the
+  // triple rows and the neighbour rows. A row of size 0 is requested once
+  // per point. Releases what a previous call obtained first.
+  void allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP, NeighborSearch search);
+
+  // Releases every array; the pointers become null.
+  void freeWorkArrays();
+
+  // Gives point order[k] the rows at place k of the row blocks, so that a
+  // phase walking the points in that order writes its rows in sequence.
+  void placeRowsInOrder(const int32_t* order);
+
+  AllocationPolicy& policy;
+  const int32_t workers;
+
+  NeighborSearch search = NeighborSearch::kNearest;
+  int32_t N = 0;
+  int32_t NTRIP = 0;
+  int32_t listLength = 0;  // entries per neighbour list
+
+  PointCoord* pointCoords = nullptr;        // N coordinates
+  double* rates = nullptr;                  // N observed rates
+  double* weights = nullptr;                // N weights
+  double* currentValues = nullptr;          // N values at the start of an iteration
+  double* nextValues = nullptr;             // N values produced by an iteration
+  double** endValues = nullptr;             // N rows of NTRIP extrapolated values
+  NeighborEntry* neighborScratch = nullptr;  // N entries
+  TripleSet* tripleSets = nullptr;          // N sets of NTRIP triples
+  NeighborList* neighborLists = nullptr;    // N lists of listLength entries
+
+  // The order in which the phases after the search visit the points; empty
+  // for index order. Every point is treated on its own, so any order gives
+  // the same results.
+  std::vector<int32_t> visitOrder;
+
+  // Makes the pages of the neighbour and triple rows ready on a spare core
+  // from allocation until the search starts (finish()), while the caller
+  // loads the points.
+  Prefaulter prefaulter;
+
+ private:
+  // The per-point rows come from one block per kind, carved into rows.
+  double* endRows = nullptr;
+  Triple* tripleRows = nullptr;
+  NeighborEntry* entryRows = nullptr;
+};
+
+// Entries each list is given: min(NN, N - 1) + 1, or N for the exhaustive
+// search; 0 when N is 0.
+int32_t neighborListLength(int32_t N, int32_t NN, NeighborSearch search);
+
+#endif  // TESSEL_ENGINE_WORKSPACE_H_

@@ -1,0 +1,48 @@
+#include "frontend/console_allocation.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "foundation/ov_alloc.h"
+
+namespace {
+
+// Reads one character from standard input, as the reports ask for a key.
+void waitForKey() {
+  char key;
+  if (std::scanf("%c", &key) != 1) {
+    // End of input: nothing to wait for.
+  }
+}
+
+}  // namespace
+
+void outOfMemoryStop() {
+  std::fputs("\n", stdout);
+  std::fputs("ERROR:   Out of memory.\n", stdout);
+  std::fputs("         Memory Allocation Error\n", stdout);
+  std::fputs("         Unload any memory resident programs and try again.\n\n", stdout);
+  std::fputs("         PRESS ANY KEY TO CONTINUE", stdout);
+  waitForKey();
+  // abort() does not flush; the report must survive a redirect.
+  std::fflush(stdout);
+  std::abort();
+}
+
+void* ConsoleAllocation::obtain(size_t size) {
+  void* block = nullptr;
+  if (size != 0) {
+    // SIZE_MAX marks an impossible request; never hand it to the heap.
+    if (size != SIZE_MAX && !OvTakeInjectedFailure()) block = std::malloc(size);
+    if (block == nullptr) outOfMemoryStop();
+  } else {
+    std::fputs("\n", stdout);
+    std::fputs("\nERROR:   Allocating 0 Bytes.", stdout);
+    std::fputs("\n         Memory Allocation Error\n", stdout);
+    std::fputs("         PRESS ANY KEY TO CONTINUE", stdout);
+    waitForKey();
+  }
+  std::fflush(stdout);
+  return block;
+}

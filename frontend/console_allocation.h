@@ -1,0 +1,22 @@
+// The console program's allocation policy for the smoothing engine: a
+// zero-size request is reported on standard output (the run goes on after
+// a key is read); a refusal, there or anywhere in the engine, prints the
+// out-of-memory report, reads a key and aborts. Stateless.
+#ifndef TESSEL_FRONTEND_CONSOLE_ALLOCATION_H_
+#define TESSEL_FRONTEND_CONSOLE_ALLOCATION_H_
+
+#include <cstddef>
+
+#include "engine/allocation.h"
+
+class ConsoleAllocation : public AllocationPolicy {
+ public:
+  // allocateWorkBlock: the block, or null after the zero-size report;
+  // flushes standard output on every return; never returns when refused.
+  void* obtain(size_t size) override;
+};
+
+// The out-of-memory report, the key read, then abort().
+[[noreturn]] void outOfMemoryStop();
+
+#endif  // TESSEL_FRONTEND_CONSOLE_ALLOCATION_H_
