@@ -32,6 +32,7 @@ struct Screens {
   ScreenEntry* low;
   double highTotal;
   double lowTotal;
+  bool exactSums;  // every sum of list weights is exact (integerWeights)
 };
 
 // One block per list for all workers: worker w owns NTRIP entries at
@@ -67,6 +68,7 @@ Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker)
   s.low = blocks.low == nullptr ? nullptr : blocks.low + offset;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
+  s.exactSums = false;
   return s;
 }
 
@@ -104,6 +106,9 @@ inline void placePair(Screens& s, int32_t j, double va, double wa, double vb,
   }
 }
 
+// The longest screen list: NTRIP is at most 80 in every run.
+constexpr int32_t kLongestList = 80;
+
 // Lists this long or shorter are sorted by counting ranks.
 constexpr int32_t kRankSortLimit = 16;
 
@@ -115,7 +120,10 @@ constexpr int32_t kRankSortLimit = 16;
 // which on random values costs insertion more than its comparisons.
 void sortByValue(ScreenEntry* list, int32_t c) {
   if (c > kRankSortLimit) {
-    insertionSort(list, static_cast<size_t>(c), ValueOrder());
+    // Long lists (up to 80 entries) by merging: the same stable order as
+    // insertion, at the cost of c log c comparisons instead of c².
+    ScreenEntry scratch[kLongestList / 2];
+    mergeSort(list, static_cast<size_t>(c), scratch, ValueOrder());
     return;
   }
   double values[kRankSortLimit];
@@ -146,8 +154,6 @@ void sortByValue(ScreenEntry* list, int32_t c) {
   for (int32_t k = 0; k < c; ++k) list[rank[k]] = copy[k];
 }
 
-// The longest screen list: NTRIP is at most 80 in every run.
-constexpr int32_t kLongestList = 80;
 
 // The weighted median of the sorted list[0..n), n >= 1. The running sums
 // of the weights are kept as they are formed, so the total is the last of
@@ -181,6 +187,43 @@ double medianOfSorted(const ScreenEntry* list, int32_t n) {
   return list[k < n ? k : n - 1].value;
 }
 
+// True when every weight is an integer from 1 to 2^40. Then every entry of
+// a screen list weighs a positive multiple of 1/2 (a weight, the smaller of
+// two, or the mean of two) and every sum of at most 160 of them is below
+// 2^48, so sums of weights are exact in whatever order they are formed.
+bool integerWeights(const double* weights, int32_t N) {
+  bool integers = true;
+  for (int32_t i = 0; i < N; ++i) {
+    const double w = weights[i];
+    integers = integers && w >= 1.0 && w <= 0x1p40 && w == std::floor(w);
+  }
+  return integers;
+}
+
+// True when v lies within both screens, found without sorting either list;
+// only for lists whose sums of weights are exact (integerWeights). The
+// running totals are then the sums of the lists, the cumulative weights of
+// the sorted lists are plain sums over entries, and, the weights being
+// positive:
+//   the low screen is at most v when the entries of value <= v weigh more
+//   than half the low total (the first position that reaches half lies
+//   among them, and so does the next one when it reaches exactly half);
+//   the high screen is at least v when the entries of value < v weigh less
+//   than half the high total (no position among them reaches half).
+// False when that cannot be shown; the screens are then computed as written.
+bool insideScreens(const Screens& s, int32_t c, double v) {
+  double lowAtMost = 0.0, highBelow = 0.0;
+  bool comparable = true;
+  for (int32_t j = 0; j < c; ++j) {
+    const ScreenEntry& low = s.low[j];
+    const ScreenEntry& high = s.high[j];
+    comparable = comparable && !std::isnan(low.value) && !std::isnan(high.value);
+    lowAtMost += low.value <= v ? low.weight : 0.0;
+    highBelow += high.value < v ? high.weight : 0.0;
+  }
+  return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
+}
+
 // The new value of a point with value v, weight w and c triples whose pairs
 // are on the lists (1 <= c <= NTRIP).
 // A point held by its own weight keeps its value whatever the screens; one
@@ -191,6 +234,7 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v,
   const long double total = static_cast<long double>(s.highTotal) + s.lowTotal;
   const long double own = static_cast<long double>(c) * w;
   if (!(own < total)) return v;
+  if (s.exactSums && c > kRankSortLimit && insideScreens(s, c, v)) return v;
   double lowScreen = 0.0;
   sortByValue(s.low, c);
   weightedMedian(s.low, NTRIP, c, &lowScreen);
@@ -280,9 +324,11 @@ void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
   const ScreenBlocks endBlocks = obtainScreenBlocks(ws, NTRIP, endHigh, endLow);
   const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
+  const bool exactSums = integerWeights(ws.weights, N);
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens interior = workerScreens(interiorBlocks, NTRIP, worker);
     Screens ends = workerScreens(endBlocks, NTRIP, worker);
+    interior.exactSums = ends.exactSums = exactSums;
     for (int32_t k = begin; k < end; ++k) {
       const int32_t i = order == nullptr ? k : order[k];
       extrapolateEndValuesAt(i, ws);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <type_traits>
 #include <vector>
 
@@ -112,6 +113,10 @@ int32_t neighborCountFor(int32_t N, int32_t NN) {
 
 void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                         Workspace& ws) {
+  // The phases size their scratch by these limits.
+  if (checkLimits(NN, NTRIP, NITER) != LimitCheck::kWithinLimits) {
+    throw std::invalid_argument("control numbers outside their limits");
+  }
   ws.prefaulter.finish();
   std::vector<int32_t> order;
   if (ws.search == NeighborSearch::kExhaustive) {
@@ -131,6 +136,9 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
 void smooth(const SmoothingOptions& options, const PointColumns& points, Workspace& ws,
             double* values) {
   const int32_t N = points.N;
+  if (checkLimits(options.NN, options.NTRIP, options.NITER) != LimitCheck::kWithinLimits) {
+    throw std::invalid_argument("control numbers outside their limits");
+  }
   const int32_t NN = neighborCountFor(N, options.NN);
   ws.allocateWorkArrays(N, NN, options.NTRIP, options.search);
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {

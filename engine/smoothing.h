@@ -49,13 +49,15 @@ struct PointColumns {
 };
 
 // Smooths the points: allocateWorkArrays, loading from the columns, then
-// smoothLoadedPoints; values[i] receives point i's smoothed value. The
-// options must pass checkLimits (the caller reports otherwise).
+// smoothLoadedPoints; values[i] receives point i's smoothed value. Options
+// that fail checkLimits throw std::invalid_argument (the caller checks and
+// reports first).
 void smooth(const SmoothingOptions& options, const PointColumns& points, Workspace& ws,
             double* values);
 
 // On a workspace allocated for N points with NN = neighborCountFor(N, NN)
-// and loaded: the neighbour search, triple selection and NITER iterations.
+// and loaded: the neighbour search, triple selection and NITER iterations
+// (std::invalid_argument for control numbers that fail checkLimits).
 // Afterwards currentValues (and rates, weights, nextValues) are in the
 // caller's point order again; the other arrays are in the order the run
 // chose.

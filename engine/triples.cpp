@@ -11,7 +11,6 @@
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
-#include "engine/sorting.h"
 #include "engine/workspace.h"
 
 namespace {
@@ -22,9 +21,19 @@ constexpr int32_t kMaxNeighborPositions = 100;
 // A distance a cosine formula may divide by: neither 0 nor infinite nor NaN.
 bool usableDistance(double d) { return d != 0.0 && std::isfinite(d); }
 
+// A candidate triple and its selection key. `generated` numbers the
+// candidates of a point in the order they are made, so that (lineOffset,
+// generated) orders them totally, as a stable sort by lineOffset does.
+struct Candidate {
+  double lineOffset;
+  Triple triple;
+  int32_t generated;
+};
+
 struct ByLineOffset {
-  bool operator()(const Triple& a, const Triple& b) const {
-    return a.lineOffset < b.lineOffset;
+  bool operator()(const Candidate& a, const Candidate& b) const {
+    if (a.lineOffset != b.lineOffset) return a.lineOffset < b.lineOffset;
+    return a.generated < b.generated;
   }
 };
 
@@ -33,25 +42,23 @@ int32_t lastNeighborPosition(int32_t N, int32_t NN) {
   return std::min(NN, N - 1);
 }
 
-// One block of Triples for all workers: worker w owns the slice of 2 * room
-// entries at w * 2 * room, its candidates and after them an equal area used
-// as merge scratch. A room of 0 is still one (zero-size) request.
-Triple* allocateCandidates(Workspace& ws, int64_t room) {
-  return obtainArray<Triple>(ws.policy, 2 * room * ws.workers);
+// One block of candidates for all workers: worker w owns the slice of room
+// entries at w * room. A room of 0 is still one (zero-size) request.
+Candidate* allocateCandidates(Workspace& ws, int64_t room) {
+  return obtainArray<Candidate>(ws.policy, room * ws.workers);
 }
 
-Triple* workerCandidates(Triple* block, int64_t room, int32_t worker) {
-  return block == nullptr ? nullptr : block + 2 * room * worker;
+Candidate* workerCandidates(Candidate* block, int64_t room, int32_t worker) {
+  return block == nullptr ? nullptr : block + room * worker;
 }
 
-// Sorts the candidates stably by lineOffset and copies the best of them,
-// at most NTRIP, to the point's triples. Returns how many were kept.
-int32_t keepBest(Triple* candidates, int64_t count, int64_t room,
-                 int32_t NTRIP, Triple* triples) {
-  mergeSort(candidates, static_cast<size_t>(count), candidates + room,
-            ByLineOffset());
+// Copies the first min(count, NTRIP) candidates in (lineOffset, generated)
+// order to the point's triples: a selection of the smallest, then their
+// sort, instead of sorting all of them. Returns how many were kept.
+int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* triples) {
   const int64_t kept = std::min<int64_t>(count, std::max(NTRIP, 0));
-  for (int64_t k = 0; k < kept; ++k) triples[k] = candidates[k];
+  std::partial_sort(candidates, candidates + kept, candidates + count, ByLineOffset());
+  for (int64_t k = 0; k < kept; ++k) triples[k] = candidates[k].triple;
   return static_cast<int32_t>(kept);
 }
 
@@ -118,16 +125,13 @@ class AngleScreen {
 
 // The candidate made of the neighbours at positions a and b of `list`:
 // lineOffset is sine × dₐ, formed in long double and rounded once.
-Triple makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
-                     double endFactor) {
-  Triple candidate;
-  candidate.first = list[a].index;
-  candidate.second = list[b].index;
-  candidate.firstDistance = list[a].distance;
-  candidate.secondDistance = list[b].distance;
+Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
+                        double endFactor, int64_t generated) {
+  Candidate candidate;
+  candidate.triple = {list[a].index, list[b].index, endFactor};
   candidate.lineOffset =
       static_cast<double>(static_cast<long double>(sine) * list[a].distance);
-  candidate.endFactor = endFactor;
+  candidate.generated = static_cast<int32_t>(generated);
   return candidate;
 }
 
@@ -136,16 +140,16 @@ Triple makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sin
 void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
                            double ThetaStar, Workspace& ws) {
   const int64_t room = static_cast<int64_t>(NN) * (NN - 1) / 2;
-  Triple* block = allocateCandidates(ws, room);
+  Candidate* block = allocateCandidates(ws, room);
   // Released on every way out, an exception from a worker included.
-  const std::unique_ptr<Triple, FreeBlock> owned(block);
+  const std::unique_ptr<Candidate, FreeBlock> owned(block);
   const PointCoord* pointCoords = ws.pointCoords;
   TripleSet* tripleSets = ws.tripleSets;
   const int32_t last = lastNeighborPosition(N, NN);
   const AngleScreen screen(ThetaStar);
   const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
-    Triple* candidates = workerCandidates(block, room, worker);
+    Candidate* candidates = workerCandidates(block, room, worker);
     NeighborOffsets offsets;
     for (int32_t k = begin; k < end; ++k) {
       const int32_t p = order == nullptr ? k : order[k];
@@ -169,13 +173,13 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER
             }
           }
           const double phi = angleOfCosine(cosineOfAngle(da, dab, db));
-          const Triple candidate = makeCandidate(list, a, b, std::sin(phi), 0.0);
+          const Candidate candidate = makeCandidate(list, a, b, std::sin(phi), 0.0, count);
           if (!std::isfinite(candidate.lineOffset)) continue;
           candidates[count++] = candidate;
         }
       }
       tripleSets[p].interiorCount =
-          keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
+          keepBest(candidates, count, NTRIP, tripleSets[p].triples);
       tripleSets[p].endCount = 0;
     }
   });
@@ -184,8 +188,8 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER
 void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, double ThetaStar,
                       Workspace& ws) {
   const int64_t room = static_cast<int64_t>(NN) * (NN - 1);
-  Triple* block = allocateCandidates(ws, room);
-  const std::unique_ptr<Triple, FreeBlock> owned(block);
+  Candidate* block = allocateCandidates(ws, room);
+  const std::unique_ptr<Candidate, FreeBlock> owned(block);
   const PointCoord* pointCoords = ws.pointCoords;
   TripleSet* tripleSets = ws.tripleSets;
   const int32_t last = lastNeighborPosition(N, NN);
@@ -193,7 +197,7 @@ void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, d
       (180.0L + static_cast<long double>(ThetaStar)) * 0.5L;
   const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
-    Triple* candidates = workerCandidates(block, room, worker);
+    Candidate* candidates = workerCandidates(block, room, worker);
     for (int32_t k = begin; k < end; ++k) {
       const int32_t p = order == nullptr ? k : order[k];
       if (tripleSets[p].interiorCount != 0) continue;
@@ -220,18 +224,18 @@ void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, d
               static_cast<double>(2.0L * theta - static_cast<long double>(PI));
           const double underRoot = static_cast<double>(
               (1.0L - std::cos(doubled)) * (2.0L * ld * ld));
-          const Triple candidate = makeCandidate(
+          const Candidate candidate = makeCandidate(
               list, a, b, std::sin(turn),
-              static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab));
+              static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab), count);
           if (!std::isfinite(candidate.lineOffset) ||
-              !std::isfinite(candidate.endFactor)) {
+              !std::isfinite(candidate.triple.endFactor)) {
             continue;
           }
           candidates[count++] = candidate;
         }
       }
       tripleSets[p].endCount =
-          keepBest(candidates, count, room, NTRIP, tripleSets[p].triples);
+          keepBest(candidates, count, NTRIP, tripleSets[p].triples);
     }
   });
 }

@@ -51,8 +51,8 @@ TEST(NeighborLists, SortedByDistanceThenOwnerThenIndex) {
   }
 }
 
-// The triples of one point: counts, the pairs kept, the first one's
-// lineOffset and endFactor (PI is not pi: 2 only within rounding).
+// The triples of one point: counts, the pairs kept and the first one's
+// endFactor (PI is not pi: 2 only within rounding).
 TEST(TripleSelection, Table) {
   struct Case {
     const char* name;
@@ -60,20 +60,19 @@ TEST(TripleSelection, Table) {
     int32_t nn, point, interior, end;
     double thetaStar;
     std::vector<int32_t> pairs;
-    double lineOffset, endFactor;
+    double endFactor;
   };
   const std::vector<PointCoord> diagonal = {{0, 0}, {1, 0}, {-1, 1}};
   const Case cases[] = {
-      {"end of a line", line(5, 0), 2, 0, 0, 1, 135, {1, 2}, 0, 2},
-      {"middle of a line", line(5, 0), 2, 2, 1, 0, 135, {1, 3}, 0, 0},
-      {"end off the line", {{0, 0}, {1, 0}, {3, 0.5}}, 2, 0, 0, 1, 135, {1, 2},
-       1 / std::sqrt(17.0), 16.0 / 17},
+      {"end of a line", line(5, 0), 2, 0, 0, 1, 135, {1, 2}, 2},
+      {"middle of a line", line(5, 0), 2, 2, 1, 0, 135, {1, 3}, 0},
+      {"end off the line", {{0, 0}, {1, 0}, {3, 0.5}}, 2, 0, 0, 1, 135, {1, 2}, 16.0 / 17},
       {"end angle 145 rejected: below (180 + 135) / 2", {{0, 0}, {1, 0}, {2, 0.7}}, 2, 0, 0, 0,
-       135, {}, 0, 0},
-      {"134.999998 degrees rejected at 135", diagonal, 2, 0, 0, 0, 135, {}, 0, 0},
-      {"and accepted at 134.9", diagonal, 2, 0, 1, 0, 134.9, {1, 2}, 1 / std::sqrt(5.0), 0},
-      {"straight angle rejected at 180", line(3, -1), 2, 1, 0, 0, 180, {}, 0, 0},
-      {"zero distances skipped", {{0, 0}, {0, 0}, {1, 0}, {2, 0}}, 3, 0, 0, 1, 135, {2, 3}, 0, 2},
+       135, {}, 0},
+      {"134.999998 degrees rejected at 135", diagonal, 2, 0, 0, 0, 135, {}, 0},
+      {"and accepted at 134.9", diagonal, 2, 0, 1, 0, 134.9, {1, 2}, 0},
+      {"straight angle rejected at 180", line(3, -1), 2, 1, 0, 0, 180, {}, 0},
+      {"zero distances skipped", {{0, 0}, {0, 0}, {1, 0}, {2, 0}}, 3, 0, 0, 1, 135, {2, 3}, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -88,7 +87,6 @@ TEST(TripleSelection, Table) {
     }
     EXPECT_EQ(pairs, c.pairs);
     if (pairs.empty()) continue;
-    EXPECT_NEAR(set.triples[0].lineOffset, c.lineOffset, 1e-7);
     EXPECT_NEAR(set.triples[0].endFactor, c.endFactor, c.endFactor == 2 ? 1e-14 : 1e-7);
   }
 }
@@ -121,41 +119,46 @@ TEST(TripleSelection, EqualOffsetsKeepGenerationOrder) {
 // lists (an end triple's far value replaced by the extrapolated one, with
 // the smaller weight), std::stable_sort, weightedMedian of each whole list,
 // then the clamp unless c·w reaches the total weight. Random lists of up to
-// 20 triples, ties everywhere, weights whose sums round (so the order of
+// 40 triples, ties everywhere, weights whose sums round (so the order of
 // equal values shows) or that hold the point; through the one-sweep
 // iteration.
 TEST(Passes, MatchThePlainRuleOnRandomLists) {
   std::mt19937_64 random(11);
-  const int32_t n = 41;
+  const int32_t n = 81;
   const double kWeights[] = {1.0, 1e16, 3.0, 0.1, 0.0, 1.0, 1e16};
   const double kFactors[] = {0.5, 2.0, 1.5};
   auto byValue = [](const ScreenEntry& a, const ScreenEntry& b) { return a.value < b.value; };
-  for (int round = 0; round < 400; ++round) {
-    const int32_t c = 1 + round % 20;
-    const bool ends = round / 20 % 2 == 1;
+  for (int round = 0; round < 2000; ++round) {
+    const int32_t c = 1 + round % 40;
+    const bool ends = round / 40 % 2 == 1;
     std::vector<double> values(n), weightList(n);
     for (int32_t i = 0; i < n; ++i) {
       values[i] = static_cast<double>(random() % 3);
-      weightList[i] = kWeights[random() % 7];
+      // Every third round small integers, whose sums are all exact.
+      weightList[i] = round % 3 == 2 ? double(1 + random() % 8 / 7) : kWeights[random() % 7];
     }
     std::vector<Triple> triples;
     std::vector<ScreenEntry> high, low;
-    long double total = 0;
+    double highTotal = 0, lowTotal = 0;  // running totals, rounded at each step
     for (int32_t j = 0; j < c; ++j) {
       const double factor = ends ? kFactors[random() % 3] : 0.0;
-      triples.push_back({1 + 2 * j, 2 + 2 * j, 1.0, 1.0, 0.0, factor});
+      triples.push_back({1 + 2 * j, 2 + 2 * j, factor});
       double va = values[1 + 2 * j], vb = values[2 + 2 * j];
       double wa = weightList[1 + 2 * j], wb = weightList[2 + 2 * j];
       if (ends) {
         vb = static_cast<double>((static_cast<long double>(va) - vb) * factor + va);
         wb = std::min(wa, wb);
       }
-      // Equal values go on both lists with the mean weight.
-      if (va == vb) wa = wb = static_cast<double>((static_cast<long double>(wa) + wb) * 0.5L);
+      // Equal values go on both lists with the mean weight; the totals grow
+      // by the unrounded mean.
+      const long double half = (static_cast<long double>(wa) + wb) * 0.5L;
+      if (va == vb) wa = wb = static_cast<double>(half);
       high.push_back(va < vb ? ScreenEntry{vb, wb} : ScreenEntry{va, wa});
       low.push_back(va < vb ? ScreenEntry{va, wa} : ScreenEntry{vb, wb});
-      total += static_cast<long double>(high.back().weight) + low.back().weight;
+      highTotal = static_cast<double>(highTotal + (va == vb ? half : high.back().weight));
+      lowTotal = static_cast<double>(lowTotal + (va == vb ? half : low.back().weight));
     }
+    const long double total = static_cast<long double>(highTotal) + lowTotal;
     std::stable_sort(high.begin(), high.end(), byValue);
     std::stable_sort(low.begin(), low.end(), byValue);
     double highScreen = 0, lowScreen = 0;
@@ -172,6 +175,34 @@ TEST(Passes, MatchThePlainRuleOnRandomLists) {
     std::copy(triples.begin(), triples.end(), set.triples);
     runIterations(n, 2, c, 1, loaded.ws);
     EXPECT_EQ(0, std::memcmp(&loaded.ws.currentValues[0], &want, sizeof want)) << round;
+  }
+}
+
+// A point whose screen falls exactly between two values: 18 interior
+// triples with pairs (first value, second value) nine times each, all
+// weights 1. The high list 1 x 9, 2 x 9 gives 1.5; the
+// low list 0 x 9, 1 x 9 gives 0.5.
+TEST(Passes, ScreenAtExactlyHalfTheWeight) {
+  struct Case {
+    double value, pairA[2], pairB[2], want;
+  } cases[] = {
+      {2.0, {0, 1}, {0, 2}, 1.5},  // above the high screen 1.5
+      {0.0, {0, 2}, {1, 2}, 0.5},  // below the low screen 0.5
+  };
+  for (const Case& c : cases) {
+    std::vector<double> values = {c.value}, weightList = {1.0};
+    std::vector<Triple> triples;
+    for (int32_t j = 0; j < 18; ++j) {
+      const double* pair = j < 9 ? c.pairA : c.pairB;
+      values.insert(values.end(), {pair[0], pair[1]});
+      weightList.insert(weightList.end(), {1.0, 1.0});
+      triples.push_back({1 + 2 * j, 2 + 2 * j, 0.0});
+    }
+    LoadedWorkspace loaded(std::vector<PointCoord>(values.size()), 2, 18, values, weightList);
+    loaded.ws.tripleSets[0].interiorCount = 18;
+    std::copy(triples.begin(), triples.end(), loaded.ws.tripleSets[0].triples);
+    runIterations(loaded.n, 2, 18, 1, loaded.ws);
+    EXPECT_EQ(loaded.ws.currentValues[0], c.want) << c.value;
   }
 }
 
