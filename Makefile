@@ -1,15 +1,20 @@
 # Everyday commands; each wraps CMake.
-#   make run       build, then smooth the bundled example
-#   make test      build, then run every test
+#   make run       build the program, then smooth the bundled example
+#   make test      install what the tests need (tools/install-deps), build, run every test
 #   make sanitize  build with AddressSanitizer/UBSan into build-asan/ and run every test there
 #   make bench     time whole runs at growing sizes
 #   make fuzz      build the libFuzzer targets with clang and run each a while
 #   make install   install the program and its man page (PREFIX=/usr/local)
+#   make python    build the Python module into build/python/
+#   make map       draw the bundled example's map into doc/example-map.png
 
 PREFIX ?= /usr/local
 JOBS ?= 2
+# Debian's interpreter, which sees Debian's numpy and matplotlib.
+PYTHON ?= $(if $(wildcard /usr/bin/python3),/usr/bin/python3,python3)
+CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build test sanitize run bench install clean
+.PHONY: all build test sanitize run bench install clean python map
 
 all: build
 
@@ -17,7 +22,10 @@ build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build build -j $(JOBS)
 
-test: build
+test:
+	@bash tools/install-deps
+	$(CONFIGURE) -DTESSEL_TESTS=ON >/dev/null
+	cmake --build build -j $(JOBS)
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 sanitize:
@@ -26,8 +34,16 @@ sanitize:
 	cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
 
 run:
-	@$(MAKE) --no-print-directory -s build >/dev/null
+	@$(CONFIGURE) >/dev/null
+	@cmake --build build -j $(JOBS) --target tessel >/dev/null
 	./build/tessel -r -m NA -f examples/rates.csv
+
+python:
+	$(CONFIGURE) >/dev/null
+	cmake --build build -j $(JOBS) --target tessel_python
+
+map: python
+	PYTHONPATH=build/python $(PYTHON) examples/map.py
 
 bench: build
 	bash bench/run.sh build
