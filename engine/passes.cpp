@@ -234,7 +234,7 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v,
   const long double total = static_cast<long double>(s.highTotal) + s.lowTotal;
   const long double own = static_cast<long double>(c) * w;
   if (!(own < total)) return v;
-  if (s.exactSums && c > kRankSortLimit && insideScreens(s, c, v)) return v;
+  if (s.exactSums && insideScreens(s, c, v)) return v;
   double lowScreen = 0.0;
   sortByValue(s.low, c);
   weightedMedian(s.low, NTRIP, c, &lowScreen);

@@ -118,19 +118,29 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
     throw std::invalid_argument("control numbers outside their limits");
   }
   ws.prefaulter.finish();
+  auto done = [&ws](const char* phase) {
+    if (ws.phaseDone) ws.phaseDone(phase);
+  };
   std::vector<int32_t> order;
   if (ws.search == NeighborSearch::kExhaustive) {
     computeDistances(N, NN, NTRIP, NITER, ws);
     sortNeighbors(N, NN, NTRIP, NITER, ws);
+    done("search");
   } else {
     findNearestNeighbors(N, NN, NTRIP, NITER, ws);
+    done("search");
     order.swap(ws.visitOrder);
     if (!order.empty()) numberInOrder(N, ws, order.data());
+    done("renumbering");
   }
   selectInteriorTriples(N, NN, NTRIP, NITER, ThetaStar, ws);
+  done("interior triples");
   selectEndTriples(N, NN, NTRIP, NITER, ThetaStar, ws);
+  done("end triples");
   runIterations(N, NN, NTRIP, NITER, ws);
+  done("iterations");
   if (!order.empty()) restoreCallerOrder(N, ws, order.data());
+  done("caller's order");
 }
 
 void smooth(const SmoothingOptions& options, const PointColumns& points, Workspace& ws,

@@ -9,6 +9,7 @@
 #define TESSEL_ENGINE_WORKSPACE_H_
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/allocation.h"
@@ -63,6 +64,11 @@ struct Workspace {
   // for index order. Every point is treated on its own, so any order gives
   // the same results.
   std::vector<int32_t> visitOrder;
+
+  // Called, when set, with a phase's name as smoothLoadedPoints finishes
+  // it ("search", "renumbering", "interior triples", "end triples",
+  // "iterations", "caller's order"); the benchmark times the phases by it.
+  std::function<void(const char* phase)> phaseDone;
 
   // Makes the pages of the neighbour and triple rows ready on a spare core
   // from allocation until the search starts (finish()), while the caller

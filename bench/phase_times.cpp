@@ -1,0 +1,61 @@
+// Times the phases of one run of the program on a table with a header row:
+// reading it into the work file, allocation, loading, each phase of the
+// smoothing core, and writing the result table (to /dev/null). Prints one
+// line per phase with its wall time, to standard error.
+// Usage: phase_times FILE [NN NTRIP NITER]   (run it in a scratch directory:
+// it writes tessel_temp.txt there)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/smoothing.h"
+#include "frontend/console_allocation.h"
+#include "frontend/input_reader.h"
+#include "frontend/run_state.h"
+#include "frontend/smooth_rates.h"
+#include "frontend/work_file.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: phase_times FILE [NN NTRIP NITER]\n");
+    return 2;
+  }
+  RunSettings settings;
+  settings.readFromFile = true;
+  settings.inputFileName = argv[1];
+  settings.firstRowHasNames = true;
+  if (argc > 4) {
+    settings.NN = std::atoi(argv[2]);
+    settings.NTRIP = std::atoi(argv[3]);
+    settings.NITER = std::atoi(argv[4]);
+  }
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last = Clock::now();
+  const Clock::time_point start = last;
+  auto lap = [&](const char* phase) {
+    const Clock::time_point now = Clock::now();
+    std::fprintf(stderr, "%-18s %8.3f s\n", phase, std::chrono::duration<double>(now - last).count());
+    last = now;
+  };
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+  RunState state;
+  readInputTable(settings, state, createWorkFile());
+  lap("reading input");
+  const int32_t N = state.pointCount;
+  const int32_t NN = neighborCountFor(N, settings.NN);
+  ConsoleAllocation policy;
+  Workspace ws(policy);
+  ws.allocateWorkArrays(N, NN, settings.NTRIP, NeighborSearch::kNearest);
+  lap("allocation");
+  if (!loadPoints(N, NN, settings.NTRIP, settings.NITER, kWorkFileName, ws)) return 1;
+  lap("loading");
+  ws.phaseDone = lap;
+  smoothLoadedPoints(N, NN, settings.NTRIP, settings.NITER, settings.ThetaStar, ws);
+  writeResults(N, "", state.ignoredRows, " ", nullptr, ws.currentValues);
+  std::fflush(stdout);
+  lap("writing");
+  ws.freeWorkArrays();
+  lap("release");
+  std::fprintf(stderr, "%-18s %8.3f s\n", "whole run", std::chrono::duration<double>(last - start).count());
+  return 0;
+}
