@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 
 #include "engine/allocation.h"
@@ -67,6 +68,15 @@ int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* tr
 struct NeighborOffsets {
   double x[kMaxNeighborPositions + 1];
   double y[kMaxNeighborPositions + 1];
+  double distance[kMaxNeighborPositions + 1];  // from the list
+  double inverse[kMaxNeighborPositions + 1];   // 1 / distance
+  bool moderate[kMaxNeighborPositions + 1];    // 1e-100 < distance < 1e100
+
+  // The distance of the point from the line through the neighbours at
+  // positions a and b, dab apart, from the offsets: an estimate.
+  double lineDistance(int32_t a, int32_t b, double dab) const {
+    return std::fabs(x[a] * y[b] - y[a] * x[b]) / dab;
+  }
 
   void measure(const PointCoord* pointCoords, int32_t p, const NeighborEntry* list,
                int32_t last) {
@@ -75,9 +85,91 @@ struct NeighborOffsets {
       const PointCoord& q = pointCoords[list[a].index];
       x[a] = q.x - origin.x;
       y[a] = q.y - origin.y;
+      distance[a] = list[a].distance;
+      inverse[a] = 1.0 / distance[a];
+      // Far from the ranges where products underflow or overflow.
+      moderate[a] = distance[a] > 1e-100 && distance[a] < 1e100;
     }
   }
 };
+
+// The candidate made of the neighbours at positions a and b of `list`:
+// lineOffset is sine × dₐ, formed in long double and rounded once.
+Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
+                        double endFactor, int64_t generated) {
+  Candidate candidate;
+  candidate.triple = {list[a].index, list[b].index, endFactor};
+  candidate.lineOffset =
+      static_cast<double>(static_cast<long double>(sine) * list[a].distance);
+  candidate.generated = static_cast<int32_t>(generated);
+  return candidate;
+}
+
+// Interior candidates are gathered with an estimate of their lineOffset,
+// the distance of the point from the line through the pair computed from
+// the offsets (|cross product| / dab), holding the pair's list positions
+// in first and second and dab in endFactor. Most of them cannot be among
+// the NTRIP best: the exact lineOffset (law of cosines, acos, sine) differs
+// from the estimate by at most estimateError, so a candidate whose
+// estimate, less its error, exceeds the NTRIP-th smallest estimate plus the
+// largest error among the NTRIP smallest has an exact lineOffset above
+// NTRIP others and is dropped without the exact steps. The others are
+// measured exactly, as the selection does without the estimate.
+
+// A bound on |exact lineOffset - estimate|, with a margin of two: the
+// cosine's error from rounded sides, through acos where it is steepest
+// (the square root), times da; the cross product's rounding; and relative
+// roundings.
+double estimateError(double da, double db, double dab, double estimate) {
+  const double cosineError = 4.5e-16 * (da * da + dab * dab + db * db) / (2.0 * da * dab) + 2.3e-16;
+  const double bound = da * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (da / dab) * db +
+                       1e-14 * estimate;
+  return 2.0 * bound;
+}
+
+// Makes the pending candidates[0..count) real: the exact lineOffset, the
+// point indices of the pair and endFactor 0; drops those that cannot be
+// kept and those whose exact lineOffset is not finite. Returns how many
+// remain, in their order.
+int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
+                           const NeighborEntry* list) {
+  auto dab = [](const Candidate& c) { return c.triple.endFactor; };
+  auto error = [&](const Candidate& c) {
+    const double da = list[c.triple.first].distance;
+    const double db = list[c.triple.second].distance;
+    return estimateError(da, db, dab(c), c.lineOffset);
+  };
+  double cut = std::numeric_limits<double>::infinity();
+  if (NTRIP > 0 && count > NTRIP) {
+    // The NTRIP smallest estimates first (the order of the rest is kept by
+    // `generated`).
+    // (An estimate that is not a number counts as infinite.)
+    auto estimate = [](const Candidate& c) {
+      return std::isnan(c.lineOffset) ? std::numeric_limits<double>::infinity() : c.lineOffset;
+    };
+    std::nth_element(candidates, candidates + (NTRIP - 1), candidates + count,
+                     [&](const Candidate& x, const Candidate& y) {
+                       return estimate(x) < estimate(y) ||
+                              (estimate(x) == estimate(y) && x.generated < y.generated);
+                     });
+    double largestError = 0.0;
+    for (int32_t k = 0; k < NTRIP; ++k) largestError = std::max(largestError, error(candidates[k]));
+    cut = estimate(candidates[NTRIP - 1]) + largestError;
+    if (!(cut == cut)) cut = std::numeric_limits<double>::infinity();
+  }
+  int64_t kept = 0;
+  for (int64_t k = 0; k < count; ++k) {
+    Candidate c = candidates[k];
+    if (c.lineOffset - error(c) > cut) continue;
+    const int32_t a = c.triple.first;
+    const int32_t b = c.triple.second;
+    const double phi = angleOfCosine(cosineOfAngle(list[a].distance, dab(c), list[b].distance));
+    c = makeCandidate(list, a, b, std::sin(phi), 0.0, c.generated);
+    if (!std::isfinite(c.lineOffset)) continue;
+    candidates[kept++] = c;
+  }
+  return kept;
+}
 
 // A cheap first look at the angle a pair of neighbours makes at the point:
 // the cosine from the dot product of the offsets, and a bound on how far it
@@ -103,18 +195,25 @@ class AngleScreen {
     }
   }
 
-  Verdict judge(const NeighborOffsets& o, int32_t a, int32_t b, double da,
-                double db) const {
-    if (!enabled || a > kMaxNeighborPositions || b > kMaxNeighborPositions) {
-      return kUndecided;
+  // The verdicts on the pairs (a, b) for b = a + 1 .. last, into
+  // verdicts[b]; in one pass without branches, which the compiler can
+  // vectorise. The cosine and the bound are formed with the inverses of the
+  // distances, within a few roundings of the quotients, far inside the
+  // bound.
+  void judgeRow(const NeighborOffsets& o, int32_t a, int32_t last, uint8_t* verdicts) const {
+    if (!enabled || !o.moderate[a] || last > kMaxNeighborPositions) {
+      for (int32_t b = a + 1; b <= last; ++b) verdicts[b] = kUndecided;
+      return;
     }
-    // Far from the ranges where products underflow or overflow.
-    if (!(da > 1e-100 && da < 1e100 && db > 1e-100 && db < 1e100)) return kUndecided;
-    const double cosine = (o.x[a] * o.x[b] + o.y[a] * o.y[b]) / (da * db);
-    const double error = 1e-13 * (da / db + db / da + 4.0);
-    if (cosine - error > rejectAbove) return kRejected;
-    if (cosine + error < acceptBelow) return kAccepted;
-    return kUndecided;
+    const double xa = o.x[a], ya = o.y[a], da = o.distance[a], inverseA = o.inverse[a];
+    for (int32_t b = a + 1; b <= last; ++b) {
+      const double cosine = (xa * o.x[b] + ya * o.y[b]) * inverseA * o.inverse[b];
+      const double error = 1e-13 * (da * o.inverse[b] + o.distance[b] * inverseA + 4.0);
+      const uint8_t judged = cosine - error > rejectAbove   ? kRejected
+                             : cosine + error < acceptBelow ? kAccepted
+                                                            : kUndecided;
+      verdicts[b] = o.moderate[b] ? judged : static_cast<uint8_t>(kUndecided);
+    }
   }
 
  private:
@@ -122,18 +221,6 @@ class AngleScreen {
   double rejectAbove = 0.0;
   double acceptBelow = 0.0;
 };
-
-// The candidate made of the neighbours at positions a and b of `list`:
-// lineOffset is sine × dₐ, formed in long double and rounded once.
-Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
-                        double endFactor, int64_t generated) {
-  Candidate candidate;
-  candidate.triple = {list[a].index, list[b].index, endFactor};
-  candidate.lineOffset =
-      static_cast<double>(static_cast<long double>(sine) * list[a].distance);
-  candidate.generated = static_cast<int32_t>(generated);
-  return candidate;
-}
 
 }  // namespace
 
@@ -151,18 +238,20 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
     Candidate* candidates = workerCandidates(block, room, worker);
     NeighborOffsets offsets;
+    uint8_t verdicts[kMaxNeighborPositions + 1];
     for (int32_t k = begin; k < end; ++k) {
       const int32_t p = order == nullptr ? k : order[k];
       const NeighborEntry* list = ws.neighborLists[p].entries;
       offsets.measure(pointCoords, p, list, last);
       int64_t count = 0;
       for (int32_t a = 1; a <= last; ++a) {
+        screen.judgeRow(offsets, a, last, verdicts);
         for (int32_t b = a + 1; b <= last; ++b) {
+          const uint8_t verdict = verdicts[b];
+          if (verdict == AngleScreen::kRejected) continue;
           const double da = list[a].distance;
           const double db = list[b].distance;
           if (!usableDistance(da) || !usableDistance(db)) continue;
-          const AngleScreen::Verdict verdict = screen.judge(offsets, a, b, da, db);
-          if (verdict == AngleScreen::kRejected) continue;
           const double dab =
               pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
           if (!usableDistance(dab)) continue;
@@ -172,12 +261,14 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER
               continue;
             }
           }
-          const double phi = angleOfCosine(cosineOfAngle(da, dab, db));
-          const Candidate candidate = makeCandidate(list, a, b, std::sin(phi), 0.0, count);
-          if (!std::isfinite(candidate.lineOffset)) continue;
-          candidates[count++] = candidate;
+          // The exact lineOffset waits until the pairs are known (below).
+          Candidate& pending = candidates[count];
+          pending.lineOffset = offsets.lineDistance(a, b, dab);
+          pending.triple = {a, b, dab};
+          pending.generated = static_cast<int32_t>(count++);
         }
       }
+      count = measureLineOffsets(candidates, count, NTRIP, list);
       tripleSets[p].interiorCount =
           keepBest(candidates, count, NTRIP, tripleSets[p].triples);
       tripleSets[p].endCount = 0;
