@@ -1,6 +1,6 @@
 // The result writer: the optional "Smoothed Rate" header, then one line per
 // input data row in input order, a value per point and a placeholder line
-// (row text and missing-value marker) per ignored row at its position. The
+// (the missing-value marker) per ignored row at its position. The
 // lines are gathered in a buffer and written in large pieces, the same
 // bytes to standard output and to the log.
 #include <charconv>
@@ -48,7 +48,6 @@ void writeResults(int32_t N, const char* missingText, IgnoredRowList ignoredRows
   // Ignored rows are written front to back; `next` is the first not written.
   size_t next = 0;
   auto writeIgnoredRow = [&] {
-    out.append(ignoredRows.data()[next]->text.GetCString());
     out.append(missingText);
     out.append("\n", 1);
     ++next;

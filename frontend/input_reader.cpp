@@ -40,7 +40,7 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
       state.proceed = false;
     }
   } else if (!state.invalidData) {
-    state.ignoredRows.push_back(new IgnoredRow("", state.pointCount, state.rowNumber));
+    state.ignoredRows.push_back(IgnoredRow{state.pointCount});
   }
 }
 
