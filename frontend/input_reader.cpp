@@ -44,6 +44,18 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
   }
 }
 
+// The fields of a file line: one more than its commas, as the tokenizer cuts
+// it. Counted first, so that a line of the wrong width, however wide, is
+// rejected after one pass over its bytes.
+size_t fieldCount(const char* text, size_t length) {
+  size_t count = 1;
+  const char* end = text + length;
+  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, ',', end - p))); ++p) {
+    ++count;
+  }
+  return count;
+}
+
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
                   std::FILE* workFile) {
   LineReader lines(input);
@@ -56,9 +68,8 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
   OvString fields[kDataFields];
   while (state.proceed && lines.next(true)) {
     ++state.rowNumber;
-    tokenizer.SetString(lines.text());
-    uint32_t count = tokenizer.GetRemainingTokenCount();
-    if (count != static_cast<uint32_t>(settings.fieldsPerRow)) {
+    const size_t count = fieldCount(lines.text(), lines.length());
+    if (count != static_cast<size_t>(settings.fieldsPerRow)) {
       state.proceed = false;
       state.errorTitle = "Invalid number of fields!";
       state.errorDetail << ClearText << "Expecting " << settings.fieldsPerRow;
@@ -67,6 +78,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
                         << lines.text() << "\n";
       break;
     }
+    tokenizer.SetString(lines.text());
     if (settings.firstColumnHasLabels) tokenizer.GetNextToken();
     for (OvString& field : fields) {
       field = tokenizer.GetNextToken();

@@ -90,6 +90,9 @@ RunSetup stdinput(std::vector<std::string> args, const std::string& input) {
 }
 
 const std::string kHeaderValues = std::string("Smoothed Rate\n") + kTriangleValues;
+const std::string kWideRow(4999999, ',');  // 5,000,000 empty fields
+const std::string kWideRowReport =
+    "Invalid number of fields! : Expecting 4, got 5000000 : Row 1 : " + kWideRow + "\n\n";
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, Program,
@@ -164,6 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
              "Invalid number of fields! : Expecting 5 (including row label), got 4 : Row 1 : 1,2,3,4\n",
              "Invalid number of fields! : Expecting 5 (including row label), got 4 : Row 1 : 1,2,3,4\n",
              "", 1},
+        Case{"WideRowIsRejectedWhole", file({"-f", "in.csv"}, kWideRow + "\n"), "", kWideRowReport,
+             kWideRowReport, "", 1},
         Case{"BlankLineHasOneField", file({"-f", "in.csv"}, "\n"), "",
              "Invalid number of fields! : Expecting 4, got 1 : Row 1 : \n\n",
              "Invalid number of fields! : Expecting 4, got 1 : Row 1 : \n\n", "", 1},
