@@ -71,10 +71,17 @@ int run(int argc, char** argv, std::FILE*& log) {
   }
   readInputTable(settings, state, workFile);
 
+  if (state.readFailed) {
+    if (settings.readFromFile) {
+      std::fprintf(stderr, "ERROR : Couldn't read file %s\n", settings.inputFileName.c_str());
+    } else {
+      std::fputs("ERROR : Couldn't read standard input\n", stderr);
+    }
+  }
   if (state.workFileFailed) {
     std::fprintf(stderr, "ERROR : Couldn't write work file %s\n", kWorkFileName);
-    return kExitFailure;
   }
+  if (state.readFailed || state.workFileFailed) return kExitFailure;
   if (state.rowNumber == 0 && state.proceed) {
     report(state.log, "No input data detected.\n");
     return kExitFailure;

@@ -56,6 +56,13 @@ size_t fieldCount(const char* text, size_t length) {
   return count;
 }
 
+// A read that failed stops the run: the rows read so far are not smoothed.
+void stopAtReadFailure(RunState& state, const LineReader& lines) {
+  if (!lines.failed()) return;
+  state.readFailed = true;
+  state.proceed = false;
+}
+
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
                   std::FILE* workFile) {
   LineReader lines(input);
@@ -86,6 +93,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
     }
     settleRow(settings, state, workFile, fields, true);
   }
+  stopAtReadFailure(state, lines);
 }
 
 void readStandardInputRows(const RunSettings& settings, RunState& state,
@@ -112,6 +120,7 @@ void readStandardInputRows(const RunSettings& settings, RunState& state,
       counter = 0;
     }
   }
+  stopAtReadFailure(state, lines);
   if (state.proceed && counter != 0) {
     state.proceed = false;
     state.errorTitle = "Invalid number of fields!";

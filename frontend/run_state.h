@@ -38,6 +38,7 @@ struct RunState {
   int32_t pointCount = 0;
   bool invalidData = false;
   bool workFileFailed = false;  // a work-file write or its close failed
+  bool readFailed = false;      // reading the input failed before its end
   OvString errorTitle;
   OvString errorDetail;
   IgnoredRowList ignoredRows;

@@ -209,6 +209,32 @@ INSTANTIATE_TEST_SUITE_P(
              repeat(kZeroReport, 9) + "NA\nNA\n", "", "NA\nNA\n", "", 0}),
     caseName);
 
+// A directory as the input: it opens, but every read of it fails.
+RunSetup directoryInput(std::vector<std::string> args, bool standardInput) {
+  RunSetup s;
+  s.args = std::move(args);
+  s.files["d/"] = "";
+  if (standardInput) {
+    s.stdinFile = "d";
+  } else {
+    s.args.insert(s.args.end(), {"-f", "d"});
+  }
+  return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReadAndWriteFailures, Program,
+    ::testing::Values(
+        Case{"DirectoryAsFile", directoryInput({}, false), "", "ERROR : Couldn't read file d\n", "",
+             "", 1},
+        Case{"DirectoryAsFileWithHeader", directoryInput({"-r"}, false), "",
+             "ERROR : Couldn't read file d\n", "", "", 1},
+        Case{"DirectoryAsStandardInput", directoryInput({}, true), "",
+             "ERROR : Couldn't read standard input\n", "", "", 1},
+        Case{"DirectoryAsStandardInputWithHeader", directoryInput({"-r"}, true), "",
+             "ERROR : Couldn't read standard input\n", "", "", 1}),
+    caseName);
+
 TEST(ProgramFailures, WorkFileThatCannotBeCreated) {
   RunSetup setup = file({"-f", "in.csv"}, kTriangle);
   setup.files["tessel_temp.txt/"] = "";
