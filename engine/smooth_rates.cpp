@@ -218,10 +218,11 @@ void releaseWorkArrays(int32_t N) {
 }
 
 // The run from loading to writing, on provisioned arrays; true when the
-// result table was written.
+// result table was written, else outputError tells a failed write of it.
 bool smoothLoadedRun(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                      const char* workFileName, const IgnoredRowList& ignoredRows,
-                     const char* missingText, const char* headerMark, std::FILE* log) {
+                     const char* missingText, const char* headerMark, std::FILE* log,
+                     int& outputError) {
   // While loading and ordering run on one core, the pages of the blocks the
   // search and the selection fill are made ready on another.
   Prefaulter prefaulter;
@@ -253,15 +254,17 @@ bool smoothLoadedRun(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double
 #ifndef TESSEL_EXHAUSTIVE_NEIGHBORS
   restoreInputOrder(N, gridOrder);
 #endif
-  writeResults(N, missingText, ignoredRows, headerMark, log);
-  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+  outputError = writeResults(N, missingText, ignoredRows, headerMark, log);
+  return outputError == 0;
 }
 
 }  // namespace
 
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, IgnoredRowList ignoredRows,
-                 const char* missingText, const char* headerMark, std::FILE* log) {
+                 const char* missingText, const char* headerMark, std::FILE* log,
+                 int& outputError) {
+  outputError = 0;
   if (NN > kMaxNN || NTRIP > kMaxNTRIP || NITER > kMaxNITER) {
     std::printf("One or more control parameters are too big:\n");
     std::printf("NN = %d: NTRIP = %d; NITER = %d\n", NN, NTRIP, NITER);
@@ -285,7 +288,7 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
   // Whatever ends the run early, an exception included, releases the arrays.
   try {
     bool written = smoothLoadedRun(N, NN, NTRIP, NITER, ThetaStar, workFileName,
-                                   ignoredRows, missingText, headerMark, log);
+                                   ignoredRows, missingText, headerMark, log, outputError);
     releaseWorkArrays(N);
     return written;
   } catch (...) {

@@ -87,10 +87,15 @@ int run(int argc, char** argv, std::FILE*& log) {
     return kExitFailure;
   }
   if (state.proceed) {
+    int outputError = 0;
     bool written = smoothRates(state.pointCount, settings.NN, settings.NTRIP,
                                settings.NITER, settings.ThetaStar, kWorkFileName,
                                state.ignoredRows, settings.missingText.c_str(),
-                               settings.headerMark.GetCString(), state.log);
+                               settings.headerMark.GetCString(), state.log, outputError);
+    if (outputError != 0) {
+      std::fprintf(stderr, "ERROR : Couldn't write standard output: %s\n",
+                   std::strerror(outputError));
+    }
     return written ? kExitSuccess : kExitFailure;
   }
   if (!state.errorTitle.IsEmpty()) {
@@ -142,6 +147,14 @@ int runProgram(int argc, char** argv) {
     reportException(log, e.what(), "");
     status = kExitFailure;
   }
-  if (log != nullptr) std::fclose(log);
+  if (log != nullptr) {
+    // A log that missed a write, or its last bytes at the close, turns a
+    // successful run into a failed one; a failed run has said why already.
+    const bool logWritten = std::ferror(log) == 0;
+    if ((std::fclose(log) != 0 || !logWritten) && status == kExitSuccess) {
+      std::fprintf(stderr, "ERROR : Couldn't write log file %s\n", kLogFileName);
+      status = kExitFailure;
+    }
+  }
   return status;
 }

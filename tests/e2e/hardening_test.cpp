@@ -168,16 +168,6 @@ TEST(WorkFileProtection, InputThatIsTheWorkFileIsRefused) {
   }
 }
 
-TEST(OutputFailure, TableThatCannotBeWrittenIsNoSuccess) {
-  RunSetup setup;
-  setup.args = {"-f", "in.csv"};
-  setup.files["in.csv"] = kTriangle;
-  setup.stdoutPath = "/dev/full";
-  const RunResult r = runTessel(setup);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "");
-}
-
 TEST(WorkFileProtection, PlantedLinksAreNotFollowed) {
   TempDir dir;
   const std::string& d = dir.path();

@@ -222,6 +222,17 @@ RunSetup directoryInput(std::vector<std::string> args, bool standardInput) {
   return s;
 }
 
+RunSetup withOutput(RunSetup s, const std::string& stdoutPath, long fileSizeLimit) {
+  s.stdoutPath = stdoutPath;
+  s.fileSizeLimit = fileSizeLimit;
+  return s;
+}
+
+// Two trailing rows with a long marker: a table far larger than the work
+// file, whose log copy cannot fit under the file-size limit.
+const std::string kLongMark(3000, 'm');
+const std::string kLongMarkTable = kTriangleValues + kLongMark + "\n" + kLongMark + "\n";
+
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWriteFailures, Program,
     ::testing::Values(
@@ -232,7 +243,16 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DirectoryAsStandardInput", directoryInput({}, true), "",
              "ERROR : Couldn't read standard input\n", "", "", 1},
         Case{"DirectoryAsStandardInputWithHeader", directoryInput({"-r"}, true), "",
-             "ERROR : Couldn't read standard input\n", "", "", 1}),
+             "ERROR : Couldn't read standard input\n", "", "", 1},
+        Case{"FullStandardOutput", withOutput(file({"-f", "in.csv"}, kTriangle), "/dev/full", 0),
+             kAbsent, "ERROR : Couldn't write standard output: No space left on device\n",
+             kTriangleValues, kTriangleWork, 1},
+        Case{"LogOverTheFileSizeLimit",
+             withOutput(file({"-m", kLongMark, "-f", "in.csv"},
+                             kTriangle + kLongMark + ",1,1,1\n1," + kLongMark + ",1,1\n"),
+                        "", 1000),
+             kLongMarkTable, "ERROR : Couldn't write log file TSLog.txt\n",
+             kLongMarkTable.substr(0, 1000), kTriangleWork, 1}),
     caseName);
 
 TEST(ProgramFailures, WorkFileThatCannotBeCreated) {
