@@ -228,10 +228,21 @@ RunSetup withOutput(RunSetup s, const std::string& stdoutPath, long fileSizeLimi
   return s;
 }
 
-// Two trailing rows with a long marker: a table far larger than the work
-// file, whose log copy cannot fit under the file-size limit.
-const std::string kLongMark(3000, 'm');
-const std::string kLongMarkTable = kTriangleValues + kLongMark + "\n" + kLongMark + "\n";
+// Two trailing rows with a marker of `length` bytes: a table larger than
+// the work file. Past the stdio buffer (4096 bytes) a failing destination
+// refuses it at a write, below that only at the final flush or close.
+RunSetup longMarkRun(size_t length, const std::string& stdoutPath, long fileSizeLimit) {
+  const std::string mark(length, 'm');
+  return withOutput(file({"-m", mark, "-f", "in.csv"},
+                         kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n"),
+                    stdoutPath, fileSizeLimit);
+}
+std::string longMarkTable(size_t length) {
+  const std::string mark(length, 'm');
+  return kTriangleValues + mark + "\n" + mark + "\n";
+}
+const char kFullOutput[] = "ERROR : Couldn't write standard output: No space left on device\n";
+const char kLogRefused[] = "ERROR : Couldn't write log file TSLog.txt\n";
 
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWriteFailures, Program,
@@ -244,15 +255,15 @@ INSTANTIATE_TEST_SUITE_P(
              "ERROR : Couldn't read standard input\n", "", "", 1},
         Case{"DirectoryAsStandardInputWithHeader", directoryInput({"-r"}, true), "",
              "ERROR : Couldn't read standard input\n", "", "", 1},
-        Case{"FullStandardOutput", withOutput(file({"-f", "in.csv"}, kTriangle), "/dev/full", 0),
-             kAbsent, "ERROR : Couldn't write standard output: No space left on device\n",
+        Case{"FullStandardOutputAtTheFlush",
+             withOutput(file({"-f", "in.csv"}, kTriangle), "/dev/full", 0), kAbsent, kFullOutput,
              kTriangleValues, kTriangleWork, 1},
-        Case{"LogOverTheFileSizeLimit",
-             withOutput(file({"-m", kLongMark, "-f", "in.csv"},
-                             kTriangle + kLongMark + ",1,1,1\n1," + kLongMark + ",1,1\n"),
-                        "", 1000),
-             kLongMarkTable, "ERROR : Couldn't write log file TSLog.txt\n",
-             kLongMarkTable.substr(0, 1000), kTriangleWork, 1}),
+        Case{"FullStandardOutputAtAWrite", longMarkRun(5000, "/dev/full", 0), kAbsent, kFullOutput,
+             longMarkTable(5000), kTriangleWork, 1},
+        Case{"LogOverTheFileSizeLimitAtAWrite", longMarkRun(5000, "", 1000), longMarkTable(5000),
+             kLogRefused, longMarkTable(5000).substr(0, 1000), kTriangleWork, 1},
+        Case{"LogOverTheFileSizeLimitAtItsClose", longMarkRun(1000, "", 1000), longMarkTable(1000),
+             kLogRefused, longMarkTable(1000).substr(0, 1000), kTriangleWork, 1}),
     caseName);
 
 TEST(ProgramFailures, WorkFileThatCannotBeCreated) {

@@ -1,11 +1,9 @@
-// Unit tests of the front end's field check, ignored-row lookup and line
-// reading.
+// Unit tests of the front end's field check and line reading.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "frontend/ignored_rows.h"
 #include "frontend/input_reader.h"
 #include "frontend/line_reader.h"
 
@@ -35,18 +33,6 @@ TEST(IsNumericField, AcceptsOnlyPlainDecimals) {
     EXPECT_EQ(isNumericField(text), c.numeric) << "[" << c.text << "]";
     EXPECT_STREQ(text.GetCString(), c.left.c_str()) << "[" << c.text << "]";
   }
-}
-
-TEST(IsIgnoredAt, StopsAtTheFirstGreaterPosition) {
-  IgnoredRowList list;
-  for (int32_t position : {0, 2, 2, 7}) list.push_back(IgnoredRow{position});
-  const struct {
-    size_t from;
-    int32_t index;
-    bool ignored;
-  } cases[] = {{0, 0, true}, {0, 1, false}, {0, 2, true}, {2, 2, true},
-               {3, 2, false}, {3, 7, true}, {4, 7, false}, {1, 0, false}};
-  for (const auto& c : cases) EXPECT_EQ(isIgnoredAt(list, c.from, c.index), c.ignored) << c.from << "," << c.index;
 }
 
 std::vector<std::string> readAll(const std::string& bytes, bool keepLineFeed) {
