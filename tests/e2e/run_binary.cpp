@@ -48,7 +48,7 @@ namespace {
 // In the started child: the files the program writes may not grow past
 // `bytes`, and a write that would fails (SIGXFSZ ignored). Standard output
 // reaches its file through a pipe and a copying process that stays outside
-// the limit and ends as the program ended.
+// the limit and exits with the program's status (128 + signal).
 void limitFileSize(long bytes) {
   int ends[2];
   if (pipe(ends) != 0) _exit(127);
@@ -62,11 +62,7 @@ void limitFileSize(long bytes) {
     }
     int wstatus = 0;
     waitpid(program, &wstatus, 0);
-    if (WIFSIGNALED(wstatus)) {
-      signal(WTERMSIG(wstatus), SIG_DFL);
-      raise(WTERMSIG(wstatus));
-    }
-    _exit(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 127);
+    _exit(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
   }
   dup2(ends[1], 1);
   close(ends[0]);
