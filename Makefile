@@ -66,9 +66,9 @@ FUZZ_MAX_LEN ?= 4096
 .PHONY: fuzz
 fuzz:
 	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON >/dev/null
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target tokenizer_fuzz program_fuzz
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target tokenizer_fuzz program_fuzz reader_fuzz
 	@set -e; dir="$(abspath $(FUZZ_BUILD))"; mkdir -p "$$dir/artifacts"; \
-	for target in tokenizer program; do \
+	for target in tokenizer program reader; do \
 	  mkdir -p "$$dir/corpus-$$target"; \
 	  cp -R fuzz/corpus/$$target/. "$$dir/corpus-$$target/"; \
 	  if [ -d fuzz/regressions/$$target ]; then cp -R fuzz/regressions/$$target/. "$$dir/corpus-$$target/"; fi; \

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   lap("loading");
   ws.phaseDone = lap;
   smoothLoadedPoints(N, NN, settings.NTRIP, settings.NITER, settings.ThetaStar, ws);
-  writeResults(N, "", state.ignoredRows, " ", nullptr, ws.currentValues);
+  if (writeResults(N, "", state.ignoredRows, " ", nullptr, ws.currentValues) != 0) return 1;
   std::fflush(stdout);
   lap("writing");
   ws.freeWorkArrays();

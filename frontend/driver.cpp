@@ -71,19 +71,31 @@ int run(int argc, char** argv, std::FILE*& log) {
   }
   readInputTable(settings, state, workFile);
 
+  if (state.readFailed) {
+    if (settings.readFromFile) {
+      std::fprintf(stderr, "ERROR : Couldn't read file %s\n", settings.inputFileName.c_str());
+    } else {
+      std::fputs("ERROR : Couldn't read standard input\n", stderr);
+    }
+  }
   if (state.workFileFailed) {
     std::fprintf(stderr, "ERROR : Couldn't write work file %s\n", kWorkFileName);
-    return kExitFailure;
   }
+  if (state.readFailed || state.workFileFailed) return kExitFailure;
   if (state.rowNumber == 0 && state.proceed) {
     report(state.log, "No input data detected.\n");
     return kExitFailure;
   }
   if (state.proceed) {
+    int outputError = 0;
     bool written = smoothRates(state.pointCount, settings.NN, settings.NTRIP,
                                settings.NITER, settings.ThetaStar, kWorkFileName,
                                state.ignoredRows, settings.missingText.c_str(),
-                               settings.headerMark.GetCString(), state.log);
+                               settings.headerMark.GetCString(), state.log, outputError);
+    if (outputError != 0) {
+      std::fprintf(stderr, "ERROR : Couldn't write standard output: %s\n",
+                   std::strerror(outputError));
+    }
     return written ? kExitSuccess : kExitFailure;
   }
   if (!state.errorTitle.IsEmpty()) {
@@ -135,6 +147,14 @@ int runProgram(int argc, char** argv) {
     reportException(log, e.what(), "");
     status = kExitFailure;
   }
-  if (log != nullptr) std::fclose(log);
+  if (log != nullptr) {
+    // A log that missed a write, or its last bytes at the close, turns a
+    // successful run into a failed one; a failed run has said why already.
+    const bool logWritten = std::ferror(log) == 0;
+    if ((std::fclose(log) != 0 || !logWritten) && status == kExitSuccess) {
+      std::fprintf(stderr, "ERROR : Couldn't write log file %s\n", kLogFileName);
+      status = kExitFailure;
+    }
+  }
   return status;
 }

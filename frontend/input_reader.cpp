@@ -40,8 +40,27 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
       state.proceed = false;
     }
   } else if (!state.invalidData) {
-    state.ignoredRows.push_back(new IgnoredRow("", state.pointCount, state.rowNumber));
+    state.ignoredRows.push_back(IgnoredRow{state.pointCount});
   }
+}
+
+// The fields of a file line: one more than its commas, as the tokenizer cuts
+// it. Counted first, so that a line of the wrong width, however wide, is
+// rejected after one pass over its bytes.
+size_t fieldCount(const char* text, size_t length) {
+  size_t count = 1;
+  const char* end = text + length;
+  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, ',', end - p))); ++p) {
+    ++count;
+  }
+  return count;
+}
+
+// A read that failed stops the run: the rows read so far are not smoothed.
+void stopAtReadFailure(RunState& state, const LineReader& lines) {
+  if (!lines.failed()) return;
+  state.readFailed = true;
+  state.proceed = false;
 }
 
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
@@ -56,9 +75,8 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
   OvString fields[kDataFields];
   while (state.proceed && lines.next(true)) {
     ++state.rowNumber;
-    tokenizer.SetString(lines.text());
-    uint32_t count = tokenizer.GetRemainingTokenCount();
-    if (count != static_cast<uint32_t>(settings.fieldsPerRow)) {
+    const size_t count = fieldCount(lines.text(), lines.length());
+    if (count != static_cast<size_t>(settings.fieldsPerRow)) {
       state.proceed = false;
       state.errorTitle = "Invalid number of fields!";
       state.errorDetail << ClearText << "Expecting " << settings.fieldsPerRow;
@@ -67,6 +85,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
                         << lines.text() << "\n";
       break;
     }
+    tokenizer.SetString(lines.text());
     if (settings.firstColumnHasLabels) tokenizer.GetNextToken();
     for (OvString& field : fields) {
       field = tokenizer.GetNextToken();
@@ -74,6 +93,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
     }
     settleRow(settings, state, workFile, fields, true);
   }
+  stopAtReadFailure(state, lines);
 }
 
 void readStandardInputRows(const RunSettings& settings, RunState& state,
@@ -100,6 +120,7 @@ void readStandardInputRows(const RunSettings& settings, RunState& state,
       counter = 0;
     }
   }
+  stopAtReadFailure(state, lines);
   if (state.proceed && counter != 0) {
     state.proceed = false;
     state.errorTitle = "Invalid number of fields!";

@@ -1,7 +1,9 @@
 // Reads the input table once, from the -f file (comma-separated rows) or
 // from standard input (one field per line), and sorts every data row into a
 // work-file line, an IgnoredRow, or a deferred error report that stops the
-// run. Closes the work file and the input before it returns.
+// run. A read that fails before the end of the input stops the run too
+// (RunState::readFailed). Closes the work file and the input before it
+// returns.
 #ifndef TESSEL_FRONTEND_INPUT_READER_H_
 #define TESSEL_FRONTEND_INPUT_READER_H_
 

@@ -7,8 +7,12 @@
 LineReader::~LineReader() { std::free(buffer); }
 
 bool LineReader::next(bool keepLineFeed) {
+  if (readFailed) return false;
   ssize_t n = getline(&buffer, &capacity, stream);
   if (n < 0) {
+    // getline also gives up without the error indicator when it cannot
+    // grow its buffer: only the end of the stream is the end of the lines.
+    readFailed = std::ferror(stream) != 0 || std::feof(stream) == 0;
     lineLength = 0;
     return false;
   }

@@ -1,6 +1,6 @@
 // RunSettings (filled from the command line before any input is read) and
 // RunState (the outcome of one run). Both belong to the run driver; RunState
-// owns the IgnoredRow records for the whole run.
+// holds the list of IgnoredRow records for the whole run.
 #ifndef TESSEL_FRONTEND_RUN_STATE_H_
 #define TESSEL_FRONTEND_RUN_STATE_H_
 
@@ -30,9 +30,6 @@ struct RunState {
   RunState() = default;
   RunState(const RunState&) = delete;
   RunState& operator=(const RunState&) = delete;
-  ~RunState() {
-    for (IgnoredRow* row : ignoredRows) delete row;
-  }
 
   bool proceed = true;
   bool helpRequested = false;  // -? was given
@@ -41,6 +38,7 @@ struct RunState {
   int32_t pointCount = 0;
   bool invalidData = false;
   bool workFileFailed = false;  // a work-file write or its close failed
+  bool readFailed = false;      // reading the input failed before its end
   OvString errorTitle;
   OvString errorDetail;
   IgnoredRowList ignoredRows;

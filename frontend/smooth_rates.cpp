@@ -8,7 +8,9 @@
 
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, const IgnoredRowList& ignoredRows,
-                 const char* missingText, const char* headerMark, std::FILE* log) {
+                 const char* missingText, const char* headerMark, std::FILE* log,
+                 int& outputError) {
+  outputError = 0;
   switch (checkLimits(NN, NTRIP, NITER)) {
     case LimitCheck::kTooBig:
       std::printf("One or more control parameters are too big:\n");
@@ -44,6 +46,6 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
   } catch (const std::bad_alloc&) {
     outOfMemoryStop();
   }
-  writeResults(N, missingText, ignoredRows, headerMark, log, ws.currentValues);
-  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+  outputError = writeResults(N, missingText, ignoredRows, headerMark, log, ws.currentValues);
+  return outputError == 0;
 }

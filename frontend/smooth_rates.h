@@ -14,12 +14,14 @@
 
 // Checks the control limits, provisions the work arrays, loads, smooths and
 // writes the result table, then releases everything. Returns true when the
-// result table was written (and standard output took it without error).
-// A memory refusal anywhere in the engine, its workers included, ends the
-// process with the out-of-memory report.
+// result table was written (and standard output took it without error);
+// outputError is then 0, and otherwise the errno of the failed write of the
+// table when that was the cause. A memory refusal anywhere in the engine,
+// its workers included, ends the process with the out-of-memory report.
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, const IgnoredRowList& ignoredRows,
-                 const char* missingText, const char* headerMark, std::FILE* log);
+                 const char* missingText, const char* headerMark, std::FILE* log,
+                 int& outputError);
 
 // Reads N points from the work file into the workspace's pointCoords,
 // rates and weights, and starts both value arrays at the rates. Reports on
@@ -30,8 +32,9 @@ bool loadPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, const char*
 
 // Writes the result table (optional header, one line per input data row)
 // from the N values to standard output and the same table to the log when
-// it is open.
-void writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
-                  const char* headerMark, std::FILE* log, const double* currentValues);
+// it is open. Returns 0 when standard output took the whole table, else the
+// errno of its first failed write or flush.
+int writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
+                 const char* headerMark, std::FILE* log, const double* currentValues);
 
 #endif  // TESSEL_FRONTEND_SMOOTH_RATES_H_

@@ -1,8 +1,10 @@
 // The result writer: the optional "Smoothed Rate" header, then one line per
 // input data row in input order, a value per point and a placeholder line
-// (row text and missing-value marker) per ignored row at its position. The
+// (the missing-value marker) per ignored row at its position. The
 // lines are gathered in a buffer and written in large pieces, the same
-// bytes to standard output and to the log.
+// bytes to standard output and to the log. The writes to standard output
+// are checked; the log's are left to its owner, who checks the stream.
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -27,27 +29,43 @@ class TableOutput {
   }
   void flush() {
     if (buffer.empty()) return;
-    std::fwrite(buffer.data(), 1, buffer.size(), stdout);
+    errno = 0;
+    if (std::fwrite(buffer.data(), 1, buffer.size(), stdout) != buffer.size()) noteFailure();
     if (log != nullptr) std::fwrite(buffer.data(), 1, buffer.size(), log);
     buffer.clear();
   }
+  // Writes the rest and flushes standard output; 0 when it took the whole
+  // table, else the errno of its first failed write.
+  int finish() {
+    flush();
+    errno = 0;
+    if (std::fflush(stdout) != 0) noteFailure();
+    // An unchecked write of the engine's before the table failed: the table
+    // is incomplete, and the cause is no longer known.
+    if (outputError == 0 && std::ferror(stdout)) outputError = EIO;
+    return outputError;
+  }
 
  private:
+  void noteFailure() {
+    if (outputError == 0) outputError = errno != 0 ? errno : EIO;
+  }
+
   static constexpr size_t kFlushSize = 1 << 16;
   std::FILE* log;
   std::string buffer;
+  int outputError = 0;
 };
 
 }  // namespace
 
-void writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
-                  const char* headerMark, std::FILE* log, const double* currentValues) {
+int writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
+                 const char* headerMark, std::FILE* log, const double* currentValues) {
   TableOutput out(log);
   if (headerMark[0] != '\0') out.append("Smoothed Rate\n");
   // Ignored rows are written front to back; `next` is the first not written.
   size_t next = 0;
   auto writeIgnoredRow = [&] {
-    out.append(ignoredRows.data()[next]->text.GetCString());
     out.append(missingText);
     out.append("\n", 1);
     ++next;
@@ -60,4 +78,5 @@ void writeResults(int32_t N, const char* missingText, const IgnoredRowList& igno
     out.append(line, length + 1);
   }
   while (next < ignoredRows.size()) writeIgnoredRow();
+  return out.finish();
 }

@@ -1,7 +1,7 @@
 // Replays the fuzz cases without a fuzzer: every regression case (an input
 // that once found a fault) and every seed of fuzz/, through the same case
-// decoders and checks as the libFuzzer targets. Tokenizer cases run
-// in-process; program cases run the built binary in a fresh directory.
+// decoders and checks as the libFuzzer targets. Tokenizer and reader cases
+// run in-process; program cases run the built binary in a fresh directory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 
 #include "e2e/run_binary.h"
 #include "fuzz/program_case.h"
+#include "fuzz/reader_case.h"
 #include "fuzz/tokenizer_case.h"
 
 namespace {
@@ -44,6 +45,16 @@ TEST(FuzzRegressions, TokenizerCases) {
     std::string bytes = readFileBytes(file.string());
     ASSERT_NE(bytes, kAbsent) << file;
     EXPECT_EQ(tokenizer_case::runTokenizerCase(bytesOf(bytes), bytes.size()), "") << file;
+  }
+}
+
+TEST(FuzzRegressions, ReaderCases) {
+  std::vector<fs::path> files = caseFiles("reader");
+  ASSERT_FALSE(files.empty());
+  TempDir dir;
+  for (const fs::path& file : files) {
+    std::string bytes = readFileBytes(file.string());
+    EXPECT_EQ(reader_case::runReaderCase(bytesOf(bytes), bytes.size(), dir.path()), "") << file;
   }
 }
 

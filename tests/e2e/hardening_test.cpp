@@ -6,27 +6,46 @@
 
 #include <csignal>
 #include <cstdio>
+#include <regex>
 #include <string>
 
 #include "e2e/run_binary.h"
 
 namespace {
 
-bool endsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+// The engine's out-of-memory stop, the whole of standard output.
+const char kOutOfMemoryReport[] =
+    "\nERROR:   Out of memory.\n         Memory Allocation Error\n"
+    "         Unload any memory resident programs and try again.\n\n"
+    "         PRESS ANY KEY TO CONTINUE";
+
+// A library memory exception as the driver reports it: its message, then one
+// "operation of class" line per trace entry, and nothing else.
+const std::regex kMemoryExceptionReport(
+    "ERROR : Out of memory - tried to allocate [0-9]+ bytes\\.\n([^\n]+ of Ov[A-Za-z]+\n)*");
+
+bool startsWith(const std::string& text, const std::string& head) {
+  return text.compare(0, head.size(), head) == 0;
 }
 
-// A failed allocation must end the run in one of the two reported ways: the
-// engine's out-of-memory stop (report, then abort) or a library memory
-// exception reported on standard error with exit status 1.
-void expectReportedFailure(const RunResult& r, int k) {
+// A failed allocation must end the run in one of the two reported ways, with
+// nothing on standard output but what the normal run wrote before it, and
+// nothing more on standard error (such as a leak report): the engine's
+// out-of-memory stop (report, then abort), or a library memory exception
+// reported on standard error with exit status 1.
+void expectReportedFailure(const RunResult& r, const RunResult& normal, int k) {
+  std::string before = r.out;
   if (r.status == 128 + SIGABRT) {
-    EXPECT_NE(r.out.find("ERROR:   Out of memory.\n"), std::string::npos) << "k=" << k;
-    EXPECT_TRUE(endsWith(r.out, "PRESS ANY KEY TO CONTINUE")) << "k=" << k;
+    const std::string report = kOutOfMemoryReport;
+    ASSERT_GE(before.size(), report.size()) << "k=" << k << "\n" << r.out;
+    EXPECT_EQ(before.substr(before.size() - report.size()), report) << "k=" << k;
+    before.resize(before.size() - report.size());
+    EXPECT_EQ(r.err, "") << "k=" << k;
   } else {
-    EXPECT_EQ(r.status, 1) << "k=" << k << "\n" << r.err;
-    EXPECT_EQ(r.err.rfind("ERROR : Out of memory - tried to allocate ", 0), 0u) << "k=" << k << "\n" << r.err;
+    EXPECT_EQ(r.status, 1) << "k=" << k;
+    EXPECT_TRUE(std::regex_match(r.err, kMemoryExceptionReport)) << "k=" << k << "\n" << r.err;
   }
+  EXPECT_TRUE(startsWith(normal.out, before)) << "k=" << k << "\n" << r.out;
 }
 
 struct InjectionCase {
@@ -53,7 +72,7 @@ TEST_P(AllocationFailure, EveryAllocationFailsCleanly) {
       EXPECT_EQ(r.work, normal.work);
       break;
     }
-    expectReportedFailure(r, k);
+    expectReportedFailure(r, normal, k);
     if (::testing::Test::HasFailure()) break;
     ++injected;
   }
@@ -147,16 +166,6 @@ TEST(WorkFileProtection, InputThatIsTheWorkFileIsRefused) {
     EXPECT_EQ(r.work, kTriangle) << c.name;
     EXPECT_EQ(r.status, 1) << c.name;
   }
-}
-
-TEST(OutputFailure, TableThatCannotBeWrittenIsNoSuccess) {
-  RunSetup setup;
-  setup.args = {"-f", "in.csv"};
-  setup.files["in.csv"] = kTriangle;
-  setup.stdoutPath = "/dev/full";
-  const RunResult r = runTessel(setup);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "");
 }
 
 TEST(WorkFileProtection, PlantedLinksAreNotFollowed) {

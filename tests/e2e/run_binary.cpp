@@ -1,10 +1,12 @@
 #include "e2e/run_binary.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -41,6 +43,37 @@ TempDir::~TempDir() {
   }
 }
 
+namespace {
+
+// In the started child: the files the program writes may not grow past
+// `bytes`, and a write that would fails (SIGXFSZ ignored). Standard output
+// reaches its file through a pipe and a copying process that stays outside
+// the limit and exits with the program's status (128 + signal).
+void limitFileSize(long bytes) {
+  int ends[2];
+  if (pipe(ends) != 0) _exit(127);
+  pid_t program = fork();
+  if (program < 0) _exit(127);
+  if (program > 0) {
+    close(ends[1]);
+    char chunk[4096];
+    for (ssize_t n; (n = read(ends[0], chunk, sizeof chunk)) > 0;) {
+      if (write(1, chunk, static_cast<size_t>(n)) != n) _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(program, &wstatus, 0);
+    _exit(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+  }
+  dup2(ends[1], 1);
+  close(ends[0]);
+  close(ends[1]);
+  signal(SIGXFSZ, SIG_IGN);
+  const struct rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+}
+
+}  // namespace
+
 pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::string& tag,
                   const std::string& programPath) {
   for (const auto& file : setup.files) {
@@ -72,6 +105,7 @@ pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::stri
     dup2(out, 1);
     dup2(err, 2);
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
+    if (setup.fileSizeLimit > 0) limitFileSize(setup.fileSizeLimit);
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }

@@ -33,6 +33,9 @@ struct RunSetup {
                                              // file of the directory instead
   std::string stdoutPath;                    // when set, standard output goes to
                                              // this path (e.g. /dev/full)
+  long fileSizeLimit = 0;                    // when set, the files the program
+                                             // writes stop at this many bytes
+                                             // (standard output is piped past it)
 };
 
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);

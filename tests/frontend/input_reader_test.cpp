@@ -1,11 +1,9 @@
-// Unit tests of the front end's field check, ignored-row lookup and line
-// reading.
+// Unit tests of the front end's field check and line reading.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "frontend/ignored_rows.h"
 #include "frontend/input_reader.h"
 #include "frontend/line_reader.h"
 
@@ -35,19 +33,6 @@ TEST(IsNumericField, AcceptsOnlyPlainDecimals) {
     EXPECT_EQ(isNumericField(text), c.numeric) << "[" << c.text << "]";
     EXPECT_STREQ(text.GetCString(), c.left.c_str()) << "[" << c.text << "]";
   }
-}
-
-TEST(IsIgnoredAt, StopsAtTheFirstGreaterPosition) {
-  IgnoredRow a("", 0, 1), b("", 2, 4), c("", 2, 5), d("", 7, 9);
-  IgnoredRowList list;
-  for (IgnoredRow* row : {&a, &b, &c, &d}) list.push_back(row);
-  const struct {
-    int32_t index;
-    bool ignored;
-  } cases[] = {{0, true}, {1, false}, {2, true}, {3, false}, {7, true}, {8, false}};
-  for (const auto& c : cases) EXPECT_EQ(isIgnoredAt(list, c.index), c.ignored) << c.index;
-  EXPECT_FALSE(isIgnoredAt(IgnoredRowList(), 0));
-  EXPECT_EQ(list.size(), 4u);  // the list is taken by value
 }
 
 std::vector<std::string> readAll(const std::string& bytes, bool keepLineFeed) {
