@@ -4,6 +4,7 @@
 // first failure, so the code handling the failure has room to run.
 #include "foundation/ov_alloc.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -17,7 +18,8 @@ const char kBadRequest[] = "Bad memory allocation request - tried to allocate %d
 const char kOutOfMemory[] = "Out of memory - tried to allocate %d bytes.";
 
 char* emergencyReserve = nullptr;
-int64_t successesBeforeFailure = -1;  // test seam; negative when off
+// Test seam; negative when off. Atomic: the engine's workers allocate too.
+std::atomic<int64_t> successesBeforeFailure{-1};
 int64_t allocationCalls = 0;
 
 }  // namespace
@@ -89,15 +91,19 @@ void OvCopyString(char** destination, const char* source, uint16_t extra) {
 bool OvHasEmergencyReserve() { return emergencyReserve != nullptr; }
 
 bool OvTakeInjectedFailure() {
-  if (successesBeforeFailure < 0) return false;
-  if (successesBeforeFailure > 0) {
-    --successesBeforeFailure;
-    return false;
+  int64_t left = successesBeforeFailure.load(std::memory_order_relaxed);
+  while (left >= 0) {
+    // One more success counted, or the failure taken and the seam off.
+    if (successesBeforeFailure.compare_exchange_weak(left, left > 0 ? left - 1 : -1,
+                                                     std::memory_order_relaxed)) {
+      return left == 0;
+    }
   }
-  successesBeforeFailure = -1;
-  return true;
+  return false;
 }
 
-void OvFailAllocationAfter(int64_t successes) { successesBeforeFailure = successes < 0 ? -1 : successes; }
+void OvFailAllocationAfter(int64_t successes) {
+  successesBeforeFailure.store(successes < 0 ? -1 : successes, std::memory_order_relaxed);
+}
 
 int64_t OvAllocationCount() { return allocationCalls; }

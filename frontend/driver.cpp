@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 
 #include "frontend/smooth_rates.h"
 #include "foundation/ov_exception.h"
@@ -142,6 +143,10 @@ int runProgram(int argc, char** argv) {
     status = run(argc, argv, log);
   } catch (const OvException& e) {
     reportException(log, e.GetMessage(), e.GetTrace());
+    status = kExitFailure;
+  } catch (const std::bad_alloc&) {
+    // The standard containers of the front end, the loader or the writer.
+    reportException(log, "Out of memory", "");
     status = kExitFailure;
   } catch (const std::exception& e) {
     reportException(log, e.what(), "");
