@@ -125,6 +125,33 @@ INSTANTIATE_TEST_SUITE_P(
         InjectionCase{"ManyPointsOnWorkers", fileRun({"-r", "-f", "in.csv"}, pointTable(1100, 5))}),
     [](const ::testing::TestParamInfo<InjectionCase>& info) { return std::string(info.param.name); });
 
+// Address-space limits stepped from below the program's needs to above
+// them: each run ends in one of the reported ways or as the normal run.
+// (Not under AddressSanitizer, whose shadow memory needs a vast address
+// space.)
+TEST(AddressSpaceLimit, EveryLimitEndsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer";
+#endif
+  const RunSetup base = fileRun({"-r", "-f", "in.csv"}, pointTable(20000, 3));
+  const RunResult normal = runTessel(base);
+  ASSERT_EQ(normal.status, 0);
+  int completed = 0;
+  for (long megabytes = 6; megabytes <= 40; ++megabytes) {
+    RunSetup setup = base;
+    setup.addressSpaceLimit = megabytes << 20;
+    const RunResult r = runTessel(setup);
+    if (r.status == 0 && r.out == normal.out && r.err.empty()) {
+      ++completed;
+      continue;
+    }
+    if (r.status == 127 && r.out.empty()) continue;  // the loader could not start it
+    expectReportedFailure(r, normal, static_cast<int>(megabytes));
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(completed, 0);
+}
+
 
 TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
   RunSetup a, b;

@@ -106,6 +106,11 @@ pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::stri
     dup2(err, 2);
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
     if (setup.fileSizeLimit > 0) limitFileSize(setup.fileSizeLimit);
+    if (setup.addressSpaceLimit > 0) {
+      const rlimit limit = {static_cast<rlim_t>(setup.addressSpaceLimit),
+                            static_cast<rlim_t>(setup.addressSpaceLimit)};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+    }
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }

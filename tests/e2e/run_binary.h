@@ -36,6 +36,7 @@ struct RunSetup {
   long fileSizeLimit = 0;                    // when set, the files the program
                                              // writes stop at this many bytes
                                              // (standard output is piped past it)
+  long addressSpaceLimit = 0;                // when set, RLIMIT_AS in bytes
 };
 
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
