@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/huge_pages.h"
+#include "engine/neighbor_order.h"
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
@@ -15,33 +16,6 @@
 #include "engine/work_arrays.h"
 
 namespace {
-
-// Order of one list: ascending distance; at equal distance the owner first,
-// then ascending point index. A distance that is not a number (from
-// coordinates that are not finite) sorts after every number, so the order
-// stays total and the result never depends on the sort.
-struct NeighborOrder {
-  int32_t owner;
-  bool operator()(const NeighborEntry& a, const NeighborEntry& b) const {
-    const bool aNan = std::isnan(a.distance);
-    const bool bNan = std::isnan(b.distance);
-    if (aNan != bNan) return bNan;
-    if (!aNan) {
-      if (a.distance < b.distance) return true;
-      if (a.distance > b.distance) return false;
-    }
-    if (a.index == b.index) return false;
-    if (a.index == owner) return true;
-    if (b.index == owner) return false;
-    return a.index < b.index;
-  }
-};
-
-// The distance of two different points i and j exactly as the exhaustive
-// search measures it: once per pair, from the lower index to the higher.
-double pairDistance(int32_t i, const PointCoord& pi, int32_t j, const PointCoord& pj) {
-  return i < j ? pointDistance(pi, pj) : pointDistance(pj, pi);
-}
 
 // The points in the grid's order, for the later phases to visit.
 std::vector<int32_t> gridOrder;
