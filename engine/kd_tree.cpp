@@ -10,16 +10,9 @@
 namespace {
 
 // Nodes of this many points or fewer are leaves.
-constexpr int32_t kLeafSize = 8;
+constexpr int32_t kLeafSize = 16;
 
 }  // namespace
-
-// A point while the tree is built.
-struct KdTree::Item {
-  double x;
-  double y;
-  int32_t index;
-};
 
 KdTree::KdTree(const PointCoord* coords, int32_t N) : size_(N > 0 ? N : 0) {
   // The larger half of n points has n - n / 2, so all leaves lie within
@@ -27,32 +20,29 @@ KdTree::KdTree(const PointCoord* coords, int32_t N) : size_(N > 0 ? N : 0) {
   int32_t depth = 0;
   for (int32_t n = size_; n > kLeafSize; n -= n / 2) ++depth;
   nodes_.resize((size_t{2} << depth) - 1);
-  std::vector<Item> items(static_cast<size_t>(size_));
-  for (int32_t i = 0; i < size_; ++i) {
-    items[static_cast<size_t>(i)] = {coords[i].x, coords[i].y, i};
-  }
-  if (size_ > 0) build(items.data(), 0, 0, size_);
-  coords_.resize(static_cast<size_t>(size_));
+  points_.resize(static_cast<size_t>(size_));
+  for (int32_t i = 0; i < size_; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
+  if (size_ > 0) build(0, 0, size_);
   order_.resize(static_cast<size_t>(size_));
   position_.resize(static_cast<size_t>(size_));
   for (int32_t k = 0; k < size_; ++k) {
-    const Item& item = items[static_cast<size_t>(k)];
-    coords_[static_cast<size_t>(k)] = {item.x, item.y};
-    order_[static_cast<size_t>(k)] = item.index;
-    position_[static_cast<size_t>(item.index)] = k;
+    const int32_t i = points_[static_cast<size_t>(k)].index;
+    order_[static_cast<size_t>(k)] = i;
+    position_[static_cast<size_t>(i)] = k;
   }
 }
 
-void KdTree::build(Item* items, int32_t node, int32_t begin, int32_t end) {
+void KdTree::build(int32_t node, int32_t begin, int32_t end) {
   Node& n = nodes_[static_cast<size_t>(node)];
-  double minX = items[begin].x, maxX = minX, minY = items[begin].y, maxY = minY;
-  int32_t minIndex = items[begin].index;
+  Point* const points = points_.data();
+  double minX = points[begin].at.x, maxX = minX, minY = points[begin].at.y, maxY = minY;
+  int32_t minIndex = points[begin].index;
   for (int32_t k = begin + 1; k < end; ++k) {
-    minX = std::min(minX, items[k].x);
-    maxX = std::max(maxX, items[k].x);
-    minY = std::min(minY, items[k].y);
-    maxY = std::max(maxY, items[k].y);
-    minIndex = std::min(minIndex, items[k].index);
+    minX = std::min(minX, points[k].at.x);
+    maxX = std::max(maxX, points[k].at.x);
+    minY = std::min(minY, points[k].at.y);
+    maxY = std::max(maxY, points[k].at.y);
+    minIndex = std::min(minIndex, points[k].index);
   }
   n.minIndex = minIndex;
   if (end - begin <= kLeafSize) return;
@@ -61,15 +51,15 @@ void KdTree::build(Item* items, int32_t node, int32_t begin, int32_t end) {
   n.axis = static_cast<long double>(maxX) - minX >= static_cast<long double>(maxY) - minY ? 0 : 1;
   const int32_t middle = begin + (end - begin) / 2;
   const bool onY = n.axis == 1;
-  std::nth_element(items + begin, items + middle, items + end,
-                   [onY](const Item& a, const Item& b) {
-                     const double ca = onY ? a.y : a.x;
-                     const double cb = onY ? b.y : b.x;
+  std::nth_element(points + begin, points + middle, points + end,
+                   [onY](const Point& a, const Point& b) {
+                     const double ca = onY ? a.at.y : a.at.x;
+                     const double cb = onY ? b.at.y : b.at.x;
                      return ca < cb || (ca == cb && a.index < b.index);
                    });
-  n.split = onY ? items[middle].y : items[middle].x;
-  build(items, 2 * node + 1, begin, middle);
-  build(items, 2 * node + 2, middle, end);
+  n.split = onY ? points[middle].at.y : points[middle].at.x;
+  build(2 * node + 1, begin, middle);
+  build(2 * node + 2, middle, end);
 }
 
 namespace {
@@ -95,7 +85,7 @@ class KdTree::Query {
  public:
   Query(const KdTree& tree, int32_t owner, int32_t count, NeighborEntry* list)
       : tree(tree), owner(owner), count(count), list(list),
-        p(tree.coords_[static_cast<size_t>(tree.position_[static_cast<size_t>(owner)])]) {}
+        p(tree.points_[static_cast<size_t>(tree.position_[static_cast<size_t>(owner)])].at) {}
 
   void run() {
     list[0] = {owner, 0.0};
@@ -155,10 +145,9 @@ class KdTree::Query {
   void visit(int32_t node, int32_t begin, int32_t end, double splitX, double splitY) {
     if (end - begin <= kLeafSize) {
       for (int32_t k = begin; k < end; ++k) {
-        const PointCoord& q = tree.coords_[static_cast<size_t>(k)];
-        if (approximate(q.x, q.y) > reach) continue;
-        const int32_t j = tree.order_[static_cast<size_t>(k)];
-        if (j != owner) offer(j, q);
+        const Point& q = tree.points_[static_cast<size_t>(k)];
+        if (approximate(q.at.x, q.at.y) > reach) continue;
+        if (q.index != owner) offer(q.index, q.at);
       }
       return;
     }

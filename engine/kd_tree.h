@@ -41,15 +41,18 @@ class KdTree {
     int32_t minIndex;  // the smallest point index below the node
     int32_t axis;      // 0: x, 1: y
   };
-  struct Item;
+  struct Point {
+    PointCoord at;
+    int32_t index;
+  };
   class Query;
 
-  void build(Item* items, int32_t node, int32_t begin, int32_t end);
+  void build(int32_t node, int32_t begin, int32_t end);
 
   int32_t size_ = 0;
-  std::vector<PointCoord> coords_;  // in leaf order
-  std::vector<int32_t> order_;      // the point at each leaf-order position
-  std::vector<int32_t> position_;   // the leaf-order position of each point
+  std::vector<Point> points_;      // in leaf order
+  std::vector<int32_t> order_;     // the point at each leaf-order position
+  std::vector<int32_t> position_;  // the leaf-order position of each point
   std::vector<Node> nodes_;         // implicit: the children of k are 2k+1, 2k+2
 };
 
