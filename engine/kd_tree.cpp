@@ -139,9 +139,9 @@ class KdTree::Query {
     return dx * dx + dy * dy;
   }
 
-  // Visits the node whose points all lie on the far side
-  // of splitX from p along x, and of splitY along y (a split equal to p's
-  // coordinate: no bound along that axis).
+  // Visits the node whose points all lie on the far side of splitX from p
+  // along x and of splitY along y (a split equal to p's coordinate bounds
+  // nothing along its axis).
   void visit(int32_t node, int32_t begin, int32_t end, double splitX, double splitY) {
     if (end - begin <= kLeafSize) {
       for (int32_t k = begin; k < end; ++k) {
@@ -192,7 +192,8 @@ class KdTree::Query {
     return bound > last.distance || (bound == last.distance && minIndex > last.index);
   }
 
-  // Measures point j exactly and inserts it when it belongs to the list.
+  // Measures point j exactly and inserts it when it belongs to the list;
+  // once the list is full, its last entry sets the reach.
   void offer(int32_t j, const PointCoord& q) {
     // Behind a last entry at distance 0 only higher indices follow: points
     // that coincide with p need no measuring.

@@ -26,9 +26,10 @@ class KdTree {
   // callers hold one per worker all the same.
   class Scratch {};
 
-  // Fills list[0..count) for point `owner` (1 <= count <= N) with exactly
-  // the first `count` entries of the exhaustive order. Thread-safe for
-  // concurrent queries with distinct Scratch objects.
+  // Fills list[0..count) for point `owner` (0 <= owner < N, 1 <= count <=
+  // N) with exactly the first `count` entries of the exhaustive order, the
+  // same distances bit for bit. Thread-safe for concurrent queries with
+  // distinct Scratch objects.
   void nearest(int32_t owner, int32_t count, NeighborEntry* list, Scratch& scratch) const;
 
  private:
@@ -53,7 +54,7 @@ class KdTree {
   std::vector<Point> points_;      // in leaf order
   std::vector<int32_t> order_;     // the point at each leaf-order position
   std::vector<int32_t> position_;  // the leaf-order position of each point
-  std::vector<Node> nodes_;         // implicit: the children of k are 2k+1, 2k+2
+  std::vector<Node> nodes_;        // implicit: the children of k are 2k+1, 2k+2
 };
 
 #endif  // TESSEL_ENGINE_KD_TREE_H_

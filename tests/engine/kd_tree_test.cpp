@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "engine/kd_tree.h"
@@ -79,6 +80,12 @@ std::vector<Layout> layouts() {
       {"equal", make(300, [](auto&, int32_t) { return PointCoord{3, -7}; })},
       {"one", {{1e300, -1e300}}},
       {"two", {{0, 0}, {1e-300, 0}}},
+      // Point 2 and point 0 lie at the same exact distance from point 1, on
+      // both sides of a split, where a gap rounded to double would exceed it.
+      {"rounding", make(18, [](auto&, int32_t k) {
+         const double x[] = {0x1.c7d7cf8d57bbdp+0, 0x1.1559f3911c90dp-42, -0x1.c7d7cf8d57312p+0};
+         return PointCoord{k < 3 ? x[k] : (k % 2 ? 1000.0 : -1000.0) + k, 0.0};
+       })},
       {"huge", make(500, [](auto& r, int32_t k) {  // distances overflow to inf, ties at inf
          const double far = k % 3 == 0 ? 8e307 : 1e154;
          return PointCoord{std::round(uniform(r, -2, 2)) * far, far * uniform(r, -1, 1)};
