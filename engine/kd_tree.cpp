@@ -144,11 +144,24 @@ class KdTree::Query {
   // nothing along its axis).
   void visit(int32_t node, int32_t begin, int32_t end, double splitX, double splitY) {
     if (end - begin <= kLeafSize) {
+      // The points within reach are measured first, then offered, so that
+      // their measures need not wait for one another. Behind a last entry
+      // at distance 0 only higher indices follow: points that coincide with
+      // p need no measuring.
+      const bool zeroLast = filled == count && list[count - 1].distance == 0.0;
+      NeighborEntry found[kLeafSize];
+      int32_t foundCount = 0;
       for (int32_t k = begin; k < end; ++k) {
         const Point& q = tree.points_[static_cast<size_t>(k)];
-        if (approximate(q.at.x, q.at.y) > reach) continue;
-        if (q.index != owner) offer(q.index, q.at);
+        if (approximate(q.at.x, q.at.y) > reach || q.index == owner) continue;
+        if (zeroLast && q.index > list[count - 1].index) continue;
+        found[foundCount++] = {k, 0.0};
       }
+      for (int32_t f = 0; f < foundCount; ++f) {
+        const Point& q = tree.points_[static_cast<size_t>(found[f].index)];
+        found[f] = {q.index, pairDistance(owner, p, q.index, q.at)};
+      }
+      for (int32_t f = 0; f < foundCount; ++f) offer(found[f]);
       return;
     }
     const Node& n = tree.nodes_[static_cast<size_t>(node)];
@@ -192,13 +205,9 @@ class KdTree::Query {
     return bound > last.distance || (bound == last.distance && minIndex > last.index);
   }
 
-  // Measures point j exactly and inserts it when it belongs to the list;
-  // once the list is full, its last entry sets the reach.
-  void offer(int32_t j, const PointCoord& q) {
-    // Behind a last entry at distance 0 only higher indices follow: points
-    // that coincide with p need no measuring.
-    if (filled == count && list[count - 1].distance == 0.0 && j > list[count - 1].index) return;
-    const NeighborEntry entry{j, pairDistance(owner, p, j, q)};
+  // Inserts a measured entry when it belongs to the list; once the list is
+  // full, its last entry sets the reach.
+  void offer(const NeighborEntry& entry) {
     const NeighborOrder before{owner};
     if (filled == count) {
       if (!before(entry, list[count - 1])) return;
