@@ -5,9 +5,9 @@
 # uniform, with the ratios to uniform. A run that fails or outlasts the time
 # limit shows as such instead of numbers.
 # Usage: bench/run.sh [build-dir]   (default: build)
-# BENCH_SIZES overrides the list of sizes, BENCH_LAYOUT_SIZE the layouts'
-# size (default 1000000; empty skips that table), BENCH_TIMEOUT the limit of
-# one run in seconds (default 600).
+# BENCH_SIZES overrides the list of sizes (empty skips that table),
+# BENCH_LAYOUT_SIZE the layouts' size (default 1000000; empty skips that
+# table), BENCH_TIMEOUT the limit of one run in seconds (default 600).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -37,15 +37,17 @@ measure() {
     for (i = 1; i <= n; i++) s = s * 60 + p[i]; printf "%.2f %.1f\n", s, k / 1024 }'
 }
 
-printf '%10s %12s %14s\n' "N" "wall (s)" "peak (MiB)"
-for n in "${sizes[@]}"; do
-  "$build/make_points" "$n" 7 > "$work/points.csv"
-  read -r seconds mib < <(measure)
-  printf '%10s %12s %14s\n' "$n" "$seconds" "$mib"
-done
+if [ ${#sizes[@]} -gt 0 ]; then
+  printf '%10s %12s %14s\n' "N" "wall (s)" "peak (MiB)"
+  for n in "${sizes[@]}"; do
+    "$build/make_points" "$n" 7 > "$work/points.csv"
+    read -r seconds mib < <(measure)
+    printf '%10s %12s %14s\n' "$n" "$seconds" "$mib"
+  done
+  [ -z "$layoutSize" ] || echo
+fi
 
 [ -n "$layoutSize" ] || exit 0
-echo
 printf '%10s %12s %14s %12s %12s   (N = %s)\n' "layout" "wall (s)" "peak (MiB)" \
   "time ratio" "peak ratio" "$layoutSize"
 for layout in "${layouts[@]}"; do
