@@ -149,7 +149,7 @@ class KdTree::Query {
       // at distance 0 only higher indices follow: points that coincide with
       // p need no measuring.
       const bool zeroLast = filled == count && list[count - 1].distance == 0.0;
-      NeighborEntry found[kLeafSize];
+      NeighborEntry found[kLeafSize];  // leaf positions, then measured entries
       int32_t foundCount = 0;
       for (int32_t k = begin; k < end; ++k) {
         const Point& q = tree.points_[static_cast<size_t>(k)];
