@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
-# Times whole runs with default options on uniform random point sets and
-# prints wall time and peak memory (GNU time) as tables: first the program
-# at growing sizes, then the program against the reference build that runs
-# the exhaustive neighbour search (build/tessel_exhaustive), with the ratio.
+# Times whole runs with default options and prints wall time and peak memory
+# (GNU time) as tables: first the program on uniform random points at
+# growing sizes, then on every layout of make_points at one size beside
+# uniform, with the ratios to uniform. A run that fails or outlasts the time
+# limit shows as such instead of numbers.
 # Usage: bench/run.sh [build-dir]   (default: build)
-# BENCH_SIZES and BENCH_COMPARE override the two lists of sizes.
+# BENCH_SIZES overrides the list of sizes (empty skips that table),
+# BENCH_LAYOUT_SIZE the layouts' size (default 1000000; empty skips that
+# table), BENCH_TIMEOUT the limit of one run in seconds (default 600).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 read -r -a sizes <<< "${BENCH_SIZES-1000 10000 100000 1000000}"
-read -r -a compare <<< "${BENCH_COMPARE-8000 16000}"
+layoutSize=${BENCH_LAYOUT_SIZE-1000000}
+limit=${BENCH_TIMEOUT-600}
+layouts=(uniform towns outlier skewed line lattice shared)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+case $build in
+  /*) program=$build/tessel ;;
+  *) program=$PWD/$build/tessel ;;
+esac
 
-# Runs program on points.csv in the work directory; prints "seconds MiB".
+# Runs the program on points.csv in the work directory; prints "seconds MiB"
+# or, when the run did not end well, ">LIMIT -" or "failed(STATUS) -".
 measure() {
-  (cd "$work" && /usr/bin/time -v "$1" -r -f points.csv > /dev/null 2> time.txt </dev/null) || true
+  local status=0
+  (cd "$work" && /usr/bin/time -v timeout "$limit" "$program" -r -f points.csv \
+    > /dev/null 2> time.txt < /dev/null) || status=$?
+  if [ "$status" -eq 124 ]; then echo ">$limit -"; return; fi
+  if [ "$status" -ne 0 ]; then echo "failed($status) -"; return; fi
   local wall peak
   wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.txt")
   peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
@@ -23,22 +37,25 @@ measure() {
     for (i = 1; i <= n; i++) s = s * 60 + p[i]; printf "%.2f %.1f\n", s, k / 1024 }'
 }
 
-program=$PWD/$build/tessel
-reference=$PWD/$build/tessel_exhaustive
+if [ ${#sizes[@]} -gt 0 ]; then
+  printf '%10s %12s %14s\n' "N" "wall (s)" "peak (MiB)"
+  for n in "${sizes[@]}"; do
+    "$build/make_points" "$n" 7 > "$work/points.csv"
+    read -r seconds mib < <(measure)
+    printf '%10s %12s %14s\n' "$n" "$seconds" "$mib"
+  done
+  [ -z "$layoutSize" ] || echo
+fi
 
-printf '%10s %12s %14s\n' "N" "wall (s)" "peak (MiB)"
-for n in "${sizes[@]}"; do
-  "$build/make_points" "$n" 7 > "$work/points.csv"
-  read -r seconds mib < <(measure "$program")
-  printf '%10s %12.2f %14s\n' "$n" "$seconds" "$mib"
-done
-
-echo
-printf '%10s %16s %16s %12s %12s %10s\n' "N" "exhaustive (s)" "exhaustive MiB" "grid (s)" "grid MiB" "speed-up"
-for n in "${compare[@]}"; do
-  "$build/make_points" "$n" 7 > "$work/points.csv"
-  read -r refSeconds refMib < <(measure "$reference")
-  read -r seconds mib < <(measure "$program")
-  ratio=$(awk -v a="$refSeconds" -v b="$seconds" 'BEGIN { printf (b > 0 ? "%.0fx" : "-"), a / b }')
-  printf '%10s %16.2f %16s %12.2f %12s %10s\n' "$n" "$refSeconds" "$refMib" "$seconds" "$mib" "$ratio"
+[ -n "$layoutSize" ] || exit 0
+printf '%10s %12s %14s %12s %12s   (N = %s)\n' "layout" "wall (s)" "peak (MiB)" \
+  "time ratio" "peak ratio" "$layoutSize"
+for layout in "${layouts[@]}"; do
+  "$build/make_points" "$layoutSize" 7 "$layout" > "$work/points.csv"
+  read -r seconds mib < <(measure)
+  if [ "$layout" = uniform ]; then baseSeconds=$seconds baseMib=$mib; fi
+  ratios=$(awk -v a="$seconds" -v b="${baseSeconds-}" -v m="$mib" -v c="${baseMib-}" 'BEGIN {
+    if (a !~ /^[0-9.]+$/ || b !~ /^[0-9.]+$/ || c !~ /^[0-9.]+$/) { printf "%12s %12s", "-", "-"; exit }
+    printf "%12s %12s", (b > 0 ? sprintf("%.2f", a / b) : "-"), (c > 0 ? sprintf("%.2f", m / c) : "-") }')
+  printf '%10s %12s %14s %s\n' "$layout" "$seconds" "$mib" "$ratios"
 done

@@ -1,7 +1,8 @@
 // The smoothing phases: the neighbour order, triple selection at the
 // thresholds and ties, both passes against a plain statement of their rule,
-// and the nearest-neighbour search on any worker count against the
-// exhaustive search.
+// and an exact-half screen. (The nearest-neighbour search is checked
+// against the exhaustive order in kd_tree_test.cpp, and the whole program
+// against the exhaustive core in e2e/scale_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -203,65 +204,6 @@ TEST(Passes, ScreenAtExactlyHalfTheWeight) {
     std::copy(triples.begin(), triples.end(), loaded.ws.tripleSets[0].triples);
     runIterations(loaded.n, 2, 18, 1, loaded.ws);
     EXPECT_EQ(loaded.ws.currentValues[0], c.want) << c.value;
-  }
-}
-
-// Point sets that stress the grid search: ties, clusters far below the
-// cell size, a line, coincident points, large coordinates with tiny gaps,
-// and a circle whose centre sees every point at 1 within a few roundings.
-std::vector<PointCoord> pointSet(const std::string& kind, int32_t n) {
-  std::mt19937_64 random(static_cast<uint64_t>(n) * 7919u + static_cast<uint64_t>(kind[0]));
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  std::normal_distribution<double> spread(0.0, 1.0);
-  std::vector<PointCoord> points;
-  for (int32_t k = 0; k < n; ++k) {
-    const double t = unit(random), scale = k % 3 == 0 ? 1e-9 : 1e-3, centre = k % 5;
-    if (kind == "uniform") points.push_back({unit(random), t});
-    if (kind == "clustered") {
-      points.push_back({centre + scale * spread(random), centre * 0.5 + scale * spread(random)});
-    }
-    if (kind == "grid") points.push_back({double(k % 37), double(k / 37)});
-    if (kind == "line") points.push_back({0.25 * k, 0.5 * k});
-    if (kind == "coincident") points.push_back({double(k % 7), double(k % 3)});
-    if (kind == "offset") points.push_back({1e6 + 1e-6 * unit(random), -1e6 + 1e-6 * t});
-    if (kind == "ring") {
-      points.push_back(k ? PointCoord{std::cos(k), std::sin(k)} : PointCoord{0, 0});
-    }
-  }
-  return points;
-}
-
-// The nearest-neighbour search fills each list with the first entries of
-// the exhaustive list, the same distances bit for bit, on one worker or
-// three.
-TEST(NearestSearch, FindsTheFirstEntriesOfTheExhaustiveLists) {
-  for (const char* kind :
-       {"uniform", "clustered", "grid", "line", "coincident", "offset", "ring"}) {
-    for (int32_t n : {1, 2, 5, 11, 1200}) {
-      const std::vector<PointCoord> points = pointSet(kind, n);
-      LoadedWorkspace reference(points, n, 0);
-      computeDistances(n, n, 0, 0, reference.ws);
-      sortNeighbors(n, n, 0, 0, reference.ws);
-      for (int32_t nn : {0, 1, 4, 10, 40}) {
-        for (int32_t workers : {1, 3}) {
-          SCOPED_TRACE(::testing::Message() << kind << " n=" << n << " nn=" << nn
-                                            << " workers=" << workers);
-          LoadedWorkspace loaded(points, nn, 0, {}, {}, NeighborSearch::kNearest, workers);
-          findNearestNeighbors(n, neighborCountFor(n, nn), 0, 0, loaded.ws);
-          int32_t mismatches = 0;
-          for (int32_t i = 0; i < n; ++i) {
-            EXPECT_EQ(loaded.ws.neighborLists[i].owner, i);
-            for (int32_t k = 0; k < loaded.ws.listLength; ++k) {
-              const NeighborEntry& got = loaded.ws.neighborLists[i].entries[k];
-              const NeighborEntry& want = reference.ws.neighborLists[i].entries[k];
-              mismatches += got.index != want.index ||
-                            std::memcmp(&got.distance, &want.distance, sizeof(double)) != 0;
-            }
-          }
-          EXPECT_EQ(mismatches, 0);
-        }
-      }
-    }
   }
 }
 

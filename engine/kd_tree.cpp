@@ -1,0 +1,241 @@
+// The k-d tree of the neighbour search.
+#include "engine/kd_tree.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine/neighbor_order.h"
+
+namespace {
+
+// Nodes of this many points or fewer are leaves.
+constexpr int32_t kLeafSize = 16;
+
+}  // namespace
+
+KdTree::KdTree(const PointCoord* coords, int32_t N) : size_(N > 0 ? N : 0) {
+  // The larger half of n points has n - n / 2, so all leaves lie within
+  // `depth` levels of the root.
+  int32_t depth = 0;
+  for (int32_t n = size_; n > kLeafSize; n -= n / 2) ++depth;
+  nodes_.resize((size_t{2} << depth) - 1);
+  points_.resize(static_cast<size_t>(size_));
+  for (int32_t i = 0; i < size_; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
+  if (size_ > 0) build(0, 0, size_);
+  order_.resize(static_cast<size_t>(size_));
+  position_.resize(static_cast<size_t>(size_));
+  for (int32_t k = 0; k < size_; ++k) {
+    const int32_t i = points_[static_cast<size_t>(k)].index;
+    order_[static_cast<size_t>(k)] = i;
+    position_[static_cast<size_t>(i)] = k;
+  }
+}
+
+void KdTree::build(int32_t node, int32_t begin, int32_t end) {
+  Node& n = nodes_[static_cast<size_t>(node)];
+  Point* const points = points_.data();
+  double minX = points[begin].at.x, maxX = minX, minY = points[begin].at.y, maxY = minY;
+  int32_t minIndex = points[begin].index;
+  for (int32_t k = begin + 1; k < end; ++k) {
+    minX = std::min(minX, points[k].at.x);
+    maxX = std::max(maxX, points[k].at.x);
+    minY = std::min(minY, points[k].at.y);
+    maxY = std::max(maxY, points[k].at.y);
+    minIndex = std::min(minIndex, points[k].index);
+  }
+  n.minIndex = minIndex;
+  if (end - begin <= kLeafSize) return;
+  // Split across the wider side; points that share the coordinate are
+  // split by index, so coincident points still halve.
+  n.axis = static_cast<long double>(maxX) - minX >= static_cast<long double>(maxY) - minY ? 0 : 1;
+  const int32_t middle = begin + (end - begin) / 2;
+  const bool onY = n.axis == 1;
+  std::nth_element(points + begin, points + middle, points + end,
+                   [onY](const Point& a, const Point& b) {
+                     const double ca = onY ? a.at.y : a.at.x;
+                     const double cb = onY ? b.at.y : b.at.x;
+                     return ca < cb || (ca == cb && a.index < b.index);
+                   });
+  n.split = onY ? points[middle].at.y : points[middle].at.x;
+  build(2 * node + 1, begin, middle);
+  build(2 * node + 2, middle, end);
+}
+
+namespace {
+
+// A squared distance that surely lies beyond every exact squared distance
+// whose plain double approximation is at most `squared`, and beyond every
+// approximation of a squared distance the exact one of which is at most
+// `squared`: approximations lie within a relative 1e-15 and, for underflow,
+// an absolute 1e-300 of the exact value. Infinite when that overflows.
+double reachOf(double squared) {
+  return (squared * (1.0 + 1e-12) + 1e-300) * (1.0 + 1e-12) + 1e-300;
+}
+
+}  // namespace
+
+// One query. The list holds the `filled` nearest points found so far, in
+// the exhaustive order, the owner first. The search goes down to p's leaf
+// and climbs back to the root, visiting at each level the other half when
+// it may hold a point of the answer. Points and nodes are first compared in
+// plain double arithmetic against `reach`, beyond which they are surely
+// farther than the answer; only the rest is measured exactly.
+class KdTree::Query {
+ public:
+  Query(const KdTree& tree, int32_t owner, int32_t count, NeighborEntry* list)
+      : tree(tree), owner(owner), count(count), list(list),
+        p(tree.points_[static_cast<size_t>(tree.position_[static_cast<size_t>(owner)])].at) {}
+
+  void run() {
+    list[0] = {owner, 0.0};
+    if (count == 1) return;
+    // Down to p's leaf; on a split equal to p's coordinate into the lower
+    // half, which holds the lower indices of the points on the split.
+    struct Level {
+      int32_t node, begin, middle, end;
+      bool upper;  // p's half
+    };
+    Level path[64];
+    int32_t depth = 0;
+    int32_t node = 0, begin = 0, end = tree.size_;
+    while (end - begin > kLeafSize) {
+      const Node& n = tree.nodes_[static_cast<size_t>(node)];
+      const int32_t middle = begin + (end - begin) / 2;
+      const bool upper = (n.axis == 1 ? p.y : p.x) > n.split;
+      path[depth++] = {node, begin, middle, end, upper};
+      if (upper) {
+        node = 2 * node + 2;
+        begin = middle;
+      } else {
+        node = 2 * node + 1;
+        end = middle;
+      }
+    }
+    visit(node, begin, end, p.x, p.y);
+    // Back up, visiting the other halves. p lies on its own half's side of
+    // every split above, so only this split separates it from the other.
+    while (depth > 0) {
+      const Level& up = path[--depth];
+      const Node& n = tree.nodes_[static_cast<size_t>(up.node)];
+      const double splitX = n.axis == 1 ? p.x : n.split;
+      const double splitY = n.axis == 1 ? n.split : p.y;
+      const int32_t other = 2 * up.node + (up.upper ? 1 : 2);
+      if (pruned(splitX, splitY, tree.nodes_[static_cast<size_t>(other)].minIndex)) continue;
+      if (up.upper) {
+        visit(other, up.begin, up.middle, splitX, splitY);
+      } else {
+        visit(other, up.middle, up.end, splitX, splitY);
+      }
+    }
+  }
+
+ private:
+  // The plain double squared distance from p of a point at (x, y). For a
+  // point beyond a split it is at least that of the split's coordinate.
+  double approximate(double x, double y) const {
+    const double dx = x - p.x;
+    const double dy = y - p.y;
+    return dx * dx + dy * dy;
+  }
+
+  // Visits the node whose points all lie on the far side of splitX from p
+  // along x and of splitY along y (a split equal to p's coordinate bounds
+  // nothing along its axis).
+  void visit(int32_t node, int32_t begin, int32_t end, double splitX, double splitY) {
+    if (end - begin <= kLeafSize) {
+      // The points within reach are measured first, then offered, so that
+      // their measures need not wait for one another. Behind a last entry
+      // at distance 0 only higher indices follow: points that coincide with
+      // p need no measuring.
+      const bool zeroLast = filled == count && list[count - 1].distance == 0.0;
+      NeighborEntry found[kLeafSize];  // leaf positions, then measured entries
+      int32_t foundCount = 0;
+      for (int32_t k = begin; k < end; ++k) {
+        const Point& q = tree.points_[static_cast<size_t>(k)];
+        if (approximate(q.at.x, q.at.y) > reach || q.index == owner) continue;
+        if (zeroLast && q.index > list[count - 1].index) continue;
+        found[foundCount++] = {k, 0.0};
+      }
+      for (int32_t f = 0; f < foundCount; ++f) {
+        const Point& q = tree.points_[static_cast<size_t>(found[f].index)];
+        found[f] = {q.index, pairDistance(owner, p, q.index, q.at)};
+      }
+      for (int32_t f = 0; f < foundCount; ++f) offer(found[f]);
+      return;
+    }
+    const Node& n = tree.nodes_[static_cast<size_t>(node)];
+    const int32_t middle = begin + (end - begin) / 2;
+    // The half on p's side first; on the plane the lower half, which holds
+    // the lower indices of points sharing the split coordinate.
+    const bool upperFirst = (n.axis == 1 ? p.y : p.x) > n.split;
+    if (upperFirst) {
+      visit(2 * node + 2, middle, end, splitX, splitY);
+    } else {
+      visit(2 * node + 1, begin, middle, splitX, splitY);
+    }
+    if (n.axis == 1) {
+      splitY = n.split;
+    } else {
+      splitX = n.split;
+    }
+    const int32_t far = upperFirst ? 2 * node + 1 : 2 * node + 2;
+    if (pruned(splitX, splitY, tree.nodes_[static_cast<size_t>(far)].minIndex)) return;
+    if (upperFirst) {
+      visit(far, begin, middle, splitX, splitY);
+    } else {
+      visit(far, middle, end, splitX, splitY);
+    }
+  }
+
+  // True when no point beyond these splits, of this smallest index, can
+  // enter the list: it lies beyond the reach, or the list is full and its
+  // distance is at least the exact bound, and at the last entry's distance
+  // its index is higher. The exact bound rounds the coordinate differences
+  // as the exact distance does, so it never exceeds the exact distance of
+  // any point beyond the splits.
+  bool pruned(double splitX, double splitY, int32_t minIndex) const {
+    if (approximate(splitX, splitY) > reach) return true;
+    if (filled < count) return false;
+    const NeighborEntry& last = list[count - 1];
+    if (last.distance == 0.0 && minIndex > last.index) return true;  // coincident points
+    const long double gapX = static_cast<long double>(splitX) - p.x;
+    const long double gapY = static_cast<long double>(splitY) - p.y;
+    const double bound = std::sqrt(static_cast<double>(gapX * gapX + gapY * gapY));
+    return bound > last.distance || (bound == last.distance && minIndex > last.index);
+  }
+
+  // Inserts a measured entry when it belongs to the list; once the list is
+  // full, its last entry sets the reach.
+  void offer(const NeighborEntry& entry) {
+    const NeighborOrder before{owner};
+    if (filled == count) {
+      if (!before(entry, list[count - 1])) return;
+    } else {
+      ++filled;
+    }
+    // The owner at 0 precedes every other entry.
+    int32_t k = filled - 1;
+    while (before(entry, list[k - 1])) {
+      list[k] = list[k - 1];
+      --k;
+    }
+    list[k] = entry;
+    if (filled == count) {
+      const double last = list[count - 1].distance;
+      reach = std::min(reach, reachOf(last * last));
+    }
+  }
+
+  const KdTree& tree;
+  const int32_t owner;
+  const int32_t count;
+  NeighborEntry* const list;
+  const PointCoord p;
+  int32_t filled = 1;
+  double reach = std::numeric_limits<double>::infinity();
+};
+
+void KdTree::nearest(int32_t owner, int32_t count, NeighborEntry* list, Scratch& /*scratch*/) const {
+  Query(*this, owner, count, list).run();
+}

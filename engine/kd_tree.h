@@ -1,0 +1,60 @@
+// A k-d tree over the points, for the neighbour search. Median splits keep
+// its depth near log2 N on any layout (clusters, outliers, lines, lattices,
+// coincident points), and a query returns exactly the first entries of the
+// exhaustive order of neighbor_order.h, distances bit for bit. The tree owns
+// copies of what it needs from the caller's coordinates; each worker owns
+// its Scratch.
+#ifndef TESSEL_ENGINE_KD_TREE_H_
+#define TESSEL_ENGINE_KD_TREE_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/records.h"
+
+class KdTree {
+ public:
+  // Builds the tree over coords[0..N) (point i at coords[i]); the
+  // coordinates must be finite. Copies what it needs.
+  KdTree(const PointCoord* coords, int32_t N);
+
+  // The points in the tree's leaf order (N indices): points near each other
+  // in the plane lie near each other in this order.
+  const int32_t* order() const { return order_.data(); }
+
+  // Per-worker reusable state of queries. Queries need none at present;
+  // callers hold one per worker all the same.
+  class Scratch {};
+
+  // Fills list[0..count) for point `owner` (0 <= owner < N, 1 <= count <=
+  // N) with exactly the first `count` entries of the exhaustive order, the
+  // same distances bit for bit. Thread-safe for concurrent queries with
+  // distinct Scratch objects.
+  void nearest(int32_t owner, int32_t count, NeighborEntry* list, Scratch& scratch) const;
+
+ private:
+  // A node covers the leaf-order positions [begin, end); a node of more
+  // than kLeafSize points splits them at the middle, begin + (end - begin)
+  // / 2, by the key (coordinate on `axis`, point index): the lower half has
+  // coordinates <= split, the upper half >= split.
+  struct Node {
+    double split;
+    int32_t minIndex;  // the smallest point index below the node
+    int32_t axis;      // 0: x, 1: y
+  };
+  struct Point {
+    PointCoord at;
+    int32_t index;
+  };
+  class Query;
+
+  void build(int32_t node, int32_t begin, int32_t end);
+
+  int32_t size_ = 0;
+  std::vector<Point> points_;      // in leaf order
+  std::vector<int32_t> order_;     // the point at each leaf-order position
+  std::vector<int32_t> position_;  // the leaf-order position of each point
+  std::vector<Node> nodes_;        // implicit: the children of k are 2k+1, 2k+2
+};
+
+#endif  // TESSEL_ENGINE_KD_TREE_H_
