@@ -46,6 +46,7 @@ map: python
 	PYTHONPATH=build/python $(PYTHON) examples/map.py
 
 bench: build
+	cmake --build build -j $(JOBS) --target phase_times
 	bash bench/run.sh build
 
 install: build

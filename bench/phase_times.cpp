@@ -2,11 +2,13 @@
 // reading it into the work file, allocation, loading, each phase of the
 // smoothing core, and writing the result table (to /dev/null). Prints one
 // line per phase with its wall time, to standard error.
-// Usage: phase_times FILE [NN NTRIP NITER]   (run it in a scratch directory:
-// it writes tessel_temp.txt there)
+// Usage: phase_times FILE [NN NTRIP NITER [exhaustive]]   (run it in a
+// scratch directory: it writes tessel_temp.txt there). "exhaustive" runs
+// the reference search instead of the nearest-neighbour search.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "engine/smoothing.h"
 #include "frontend/console_allocation.h"
@@ -45,7 +47,9 @@ int main(int argc, char** argv) {
   const int32_t NN = neighborCountFor(N, settings.NN);
   ConsoleAllocation policy;
   Workspace ws(policy);
-  ws.allocateWorkArrays(N, NN, settings.NTRIP, NeighborSearch::kNearest);
+  const bool exhaustive = argc > 5 && std::string(argv[5]) == "exhaustive";
+  ws.allocateWorkArrays(N, NN, settings.NTRIP,
+                        exhaustive ? NeighborSearch::kExhaustive : NeighborSearch::kNearest);
   lap("allocation");
   if (!loadPoints(N, NN, settings.NTRIP, settings.NITER, kWorkFileName, ws)) return 1;
   lap("loading");

@@ -2,8 +2,11 @@
 # Times whole runs with default options and prints wall time and peak memory
 # (GNU time) as tables: first the program on uniform random points at
 # growing sizes, then on every layout of make_points at one size beside
-# uniform, with the ratios to uniform. A run that fails or outlasts the time
-# limit shows as such instead of numbers.
+# uniform, with the ratios to uniform; then the phase times of the uniform
+# run (bench/phase_times), the heavy options (-n 100 -t 80 -i 100) on
+# 100,000 uniform points, and the nearest-neighbour search against the
+# exhaustive reference on 8,000 points. A run that fails or outlasts the
+# time limit shows as such instead of numbers.
 # Usage: bench/run.sh [build-dir]   (default: build)
 # BENCH_SIZES overrides the list of sizes (empty skips that table),
 # BENCH_LAYOUT_SIZE the layouts' size (default 1000000; empty skips that
@@ -26,7 +29,7 @@ esac
 # or, when the run did not end well, ">LIMIT -" or "failed(STATUS) -".
 measure() {
   local status=0
-  (cd "$work" && /usr/bin/time -v timeout "$limit" "$program" -r -f points.csv \
+  (cd "$work" && /usr/bin/time -v timeout "$limit" "$program" -r -f points.csv "$@" \
     > /dev/null 2> time.txt < /dev/null) || status=$?
   if [ "$status" -eq 124 ]; then echo ">$limit -"; return; fi
   if [ "$status" -ne 0 ]; then echo "failed($status) -"; return; fi
@@ -47,7 +50,7 @@ if [ ${#sizes[@]} -gt 0 ]; then
   [ -z "$layoutSize" ] || echo
 fi
 
-[ -n "$layoutSize" ] || exit 0
+if [ -n "$layoutSize" ]; then
 printf '%10s %12s %14s %12s %12s   (N = %s)\n' "layout" "wall (s)" "peak (MiB)" \
   "time ratio" "peak ratio" "$layoutSize"
 for layout in "${layouts[@]}"; do
@@ -58,4 +61,23 @@ for layout in "${layouts[@]}"; do
     if (a !~ /^[0-9.]+$/ || b !~ /^[0-9.]+$/ || c !~ /^[0-9.]+$/) { printf "%12s %12s", "-", "-"; exit }
     printf "%12s %12s", (b > 0 ? sprintf("%.2f", a / b) : "-"), (c > 0 ? sprintf("%.2f", m / c) : "-") }')
   printf '%10s %12s %14s %s\n' "$layout" "$seconds" "$mib" "$ratios"
+done
+fi
+
+echo
+echo "Phases of the uniform run (N = ${layoutSize:-1000000}):"
+"$build/make_points" "${layoutSize:-1000000}" 7 > "$work/points.csv"
+(cd "$work" && "$OLDPWD/$build/phase_times" points.csv 2>&1 >/dev/null)
+
+echo
+"$build/make_points" 100000 7 > "$work/points.csv"
+read -r seconds mib < <(measure -n 100 -t 80 -i 100)
+echo "Heavy options (-n 100 -t 80 -i 100), N = 100000: $seconds s, $mib MiB"
+
+echo
+"$build/make_points" 8000 7 > "$work/points.csv"
+for search in nearest exhaustive; do
+  whole=$(cd "$work" && "$OLDPWD/$build/phase_times" points.csv 10 7 10 "$search" 2>&1 >/dev/null |
+          sed -n 's/^whole run *//p')
+  echo "Search $search, N = 8000: $whole"
 done
