@@ -109,51 +109,12 @@ inline void placePair(Screens& s, int32_t j, double va, double wa, double vb,
 // The longest screen list: NTRIP is at most 80 in every run.
 constexpr int32_t kLongestList = 80;
 
-// Lists this long or shorter are sorted by counting ranks.
-constexpr int32_t kRankSortLimit = 16;
-
-// Sorts list[0..c) by ascending value, equal values in their order: the
-// result of insertionSort with ValueOrder. For short lists without NaN
-// (where the order is a strict weak order and the stable result is unique)
-// each entry's place is counted directly: the entries of smaller value,
-// and those of equal value before it. Counting has no branches to mispredict,
-// which on random values costs insertion more than its comparisons.
+// Sorts list[0..c) by ascending value, equal values in their order: a
+// stable merge sort (insertion below 16 entries), c log c comparisons.
 void sortByValue(ScreenEntry* list, int32_t c) {
-  if (c > kRankSortLimit) {
-    // Long lists (up to 80 entries) by merging: the same stable order as
-    // insertion, at the cost of c log c comparisons instead of c².
-    ScreenEntry scratch[kLongestList / 2];
-    mergeSort(list, static_cast<size_t>(c), scratch, ValueOrder());
-    return;
-  }
-  double values[kRankSortLimit];
-  ScreenEntry copy[kRankSortLimit];
-  bool comparable = true;
-  for (int32_t k = 0; k < c; ++k) {
-    copy[k] = list[k];
-    values[k] = list[k].value;
-    comparable = comparable && !std::isnan(values[k]);
-  }
-  if (!comparable) {
-    insertionSort(list, static_cast<size_t>(c), ValueOrder());
-    return;
-  }
-  // One comparison per pair j < k: k goes first only when its value is
-  // smaller; otherwise j does.
-  int32_t rank[kRankSortLimit] = {};
-  for (int32_t k = 1; k < c; ++k) {
-    const double value = values[k];
-    int32_t before = 0;
-    for (int32_t j = 0; j < k; ++j) {
-      const int32_t kFirst = value < values[j];
-      rank[j] += kFirst;
-      before += 1 - kFirst;
-    }
-    rank[k] = before;
-  }
-  for (int32_t k = 0; k < c; ++k) list[rank[k]] = copy[k];
+  ScreenEntry scratch[kLongestList / 2];
+  mergeSort(list, static_cast<size_t>(c), scratch, ValueOrder());
 }
-
 
 // The weighted median of the sorted list[0..n), n >= 1. The running sums
 // of the weights are kept as they are formed, so the total is the last of

@@ -4,30 +4,20 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "engine/huge_pages.h"
 #include "engine/parallel.h"
 
 namespace {
 
-// Advises huge pages for an array of count elements of elementSize bytes.
-void adviseHugeArray(const void* block, int64_t count, size_t elementSize) {
-  if (count > 0) adviseHugePages(block, static_cast<size_t>(count) * elementSize);
-}
-
 // One block of N rows of rowLength elements. A row of size 0 is still one
-// (zero-size) request per point. Rows every point fills are advised huge
-// pages; rows only some points fill (the end values) stay on small pages,
-// so that the pages no point writes are never provided.
+// (zero-size) request per point.
 template <class T>
-T* obtainRows(AllocationPolicy& policy, int32_t N, int64_t rowLength, bool hugePages = true) {
+T* obtainRows(AllocationPolicy& policy, int32_t N, int64_t rowLength) {
   if (rowLength == 0) {
     for (int32_t i = 0; i < N; ++i) obtainArray<T>(policy, 0);
     return nullptr;
   }
   if (N <= 0) return nullptr;
-  T* block = obtainArray<T>(policy, static_cast<int64_t>(N) * rowLength);
-  if (hugePages) adviseHugeArray(block, static_cast<int64_t>(N) * rowLength, sizeof(T));
-  return block;
+  return obtainArray<T>(policy, static_cast<int64_t>(N) * rowLength);
 }
 
 template <class T>
@@ -59,21 +49,12 @@ void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
   currentValues = obtainArray<double>(policy, N);
   nextValues = obtainArray<double>(policy, N);
   endValues = obtainArray<double*>(policy, N);
-  endRows = obtainRows<double>(policy, N, NTRIP, /*hugePages=*/false);
+  endRows = obtainRows<double>(policy, N, NTRIP);
   neighborScratch = obtainArray<NeighborEntry>(policy, N);
   tripleSets = obtainArray<TripleSet>(policy, N);
   neighborLists = obtainArray<NeighborList>(policy, N);
   tripleRows = obtainRows<Triple>(policy, N, NTRIP);
   entryRows = obtainRows<NeighborEntry>(policy, N, listLength);
-  adviseHugeArray(pointCoords, N, sizeof(PointCoord));
-  adviseHugeArray(rates, N, sizeof(double));
-  adviseHugeArray(weights, N, sizeof(double));
-  adviseHugeArray(currentValues, N, sizeof(double));
-  adviseHugeArray(nextValues, N, sizeof(double));
-  adviseHugeArray(endValues, N, sizeof(double*));
-  adviseHugeArray(neighborScratch, N, sizeof(NeighborEntry));
-  adviseHugeArray(tripleSets, N, sizeof(TripleSet));
-  adviseHugeArray(neighborLists, N, sizeof(NeighborList));
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
       endValues[i] = rowAt(endRows, NTRIP, i);
@@ -81,10 +62,6 @@ void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
       neighborLists[i] = {i, rowAt(entryRows, listLength, i)};
     }
   });
-  const size_t points = static_cast<size_t>(N < 0 ? 0 : N);
-  prefaulter.add(entryRows, points * static_cast<size_t>(listLength) * sizeof(NeighborEntry));
-  prefaulter.add(tripleRows, points * static_cast<size_t>(NTRIP < 0 ? 0 : NTRIP) * sizeof(Triple));
-  prefaulter.start();
 }
 
 void Workspace::placeRowsInOrder(const int32_t* order) {
@@ -99,7 +76,6 @@ void Workspace::placeRowsInOrder(const int32_t* order) {
 }
 
 void Workspace::freeWorkArrays() {
-  prefaulter.finish();
   std::free(pointCoords);
   std::free(rates);
   std::free(weights);

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "engine/allocation.h"
-#include "engine/prefault.h"
 #include "engine/records.h"
 
 // The neighbour search a run uses: the nearest-neighbour search, or the
@@ -69,11 +68,6 @@ struct Workspace {
   // it ("search", "renumbering", "interior triples", "end triples",
   // "iterations", "caller's order"); the benchmark times the phases by it.
   std::function<void(const char* phase)> phaseDone;
-
-  // Makes the pages of the neighbour and triple rows ready on a spare core
-  // from allocation until the search starts (finish()), while the caller
-  // loads the points.
-  Prefaulter prefaulter;
 
  private:
   // The per-point rows come from one block per kind, carved into rows.

@@ -73,7 +73,7 @@ bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
   }
   const size_t size = static_cast<size_t>(status.st_size);
   if (size / kPieceBytes >= static_cast<size_t>(INT32_MAX)) return false;
-  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
+  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
   if (map == MAP_FAILED) return false;
   const char* text = static_cast<const char*>(map);
   // Piece p holds the lines that start in [start[p], start[p + 1]).

@@ -1,14 +1,12 @@
 // The result writer: the optional "Smoothed Rate" header, then one line per
 // input data row in input order, a value per point and a placeholder line
-// (the missing-value marker) per ignored row at its position. The
-// lines are gathered in a buffer and written in large pieces, the same
-// bytes to standard output and to the log. The writes to standard output
-// are checked; the log's are left to its owner, who checks the stream.
+// (the missing-value marker) per ignored row at its position: the same bytes
+// to standard output and to the log, through their streams' own buffers.
+// The writes to standard output are checked; the log's are left to its
+// owner, who checks the stream.
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "frontend/smooth_rates.h"
 #include "frontend/value_format.h"
@@ -17,27 +15,17 @@ namespace {
 
 class TableOutput {
  public:
-  explicit TableOutput(std::FILE* log) : log(log) { buffer.reserve(kFlushSize + 512); }
-  ~TableOutput() { flush(); }
-  TableOutput(const TableOutput&) = delete;
-  TableOutput& operator=(const TableOutput&) = delete;
+  explicit TableOutput(std::FILE* log) : log(log) {}
 
   void append(const char* text) { append(text, std::strlen(text)); }
   void append(const char* text, size_t length) {
-    buffer.append(text, length);
-    if (buffer.size() >= kFlushSize) flush();
-  }
-  void flush() {
-    if (buffer.empty()) return;
     errno = 0;
-    if (std::fwrite(buffer.data(), 1, buffer.size(), stdout) != buffer.size()) noteFailure();
-    if (log != nullptr) std::fwrite(buffer.data(), 1, buffer.size(), log);
-    buffer.clear();
+    if (std::fwrite(text, 1, length, stdout) != length) noteFailure();
+    if (log != nullptr) std::fwrite(text, 1, length, log);
   }
-  // Writes the rest and flushes standard output; 0 when it took the whole
-  // table, else the errno of its first failed write.
+  // Flushes standard output; 0 when it took the whole table, else the errno
+  // of its first failed write.
   int finish() {
-    flush();
     errno = 0;
     if (std::fflush(stdout) != 0) noteFailure();
     // An unchecked write of the engine's before the table failed: the table
@@ -51,9 +39,7 @@ class TableOutput {
     if (outputError == 0) outputError = errno != 0 ? errno : EIO;
   }
 
-  static constexpr size_t kFlushSize = 1 << 16;
   std::FILE* log;
-  std::string buffer;
   int outputError = 0;
 };
 
