@@ -94,15 +94,16 @@ inline void placePair(Screens& s, int32_t j, double va, double wa, double vb,
     const double lowWeight = bHigher ? wa : wb;
     s.high[j] = {highValue, highWeight};
     s.low[j] = {lowValue, lowWeight};
-    s.highTotal = addWeight(s.highTotal, highWeight);
-    s.lowTotal = addWeight(s.lowTotal, lowWeight);
+    // Exact sums (integer weights) need no care for their rounding.
+    s.highTotal = s.exactSums ? s.highTotal + highWeight : addWeight(s.highTotal, highWeight);
+    s.lowTotal = s.exactSums ? s.lowTotal + lowWeight : addWeight(s.lowTotal, lowWeight);
   } else {
     const long double half = (static_cast<long double>(wa) + wb) * 0.5L;
     const double weight = static_cast<double>(half);
     s.high[j] = {va, weight};
     s.low[j] = {va, weight};
-    s.highTotal = addWeight(s.highTotal, half);
-    s.lowTotal = addWeight(s.lowTotal, half);
+    s.highTotal = s.exactSums ? s.highTotal + weight : addWeight(s.highTotal, half);
+    s.lowTotal = s.exactSums ? s.lowTotal + weight : addWeight(s.lowTotal, half);
   }
 }
 
@@ -176,11 +177,11 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
   double lowAtMost = 0.0, highBelow = 0.0;
   bool comparable = true;
   for (int32_t j = 0; j < c; ++j) {
-    const ScreenEntry& low = s.low[j];
-    const ScreenEntry& high = s.high[j];
-    comparable = comparable && !std::isnan(low.value) && !std::isnan(high.value);
-    lowAtMost += low.value <= v ? low.weight : 0.0;
-    highBelow += high.value < v ? high.weight : 0.0;
+    const double lowValue = s.low[j].value;
+    const double highValue = s.high[j].value;
+    comparable &= (lowValue == lowValue) & (highValue == highValue);
+    lowAtMost += lowValue <= v ? s.low[j].weight : 0.0;
+    highBelow += highValue < v ? s.high[j].weight : 0.0;
   }
   return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
 }
