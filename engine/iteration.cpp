@@ -1,22 +1,30 @@
 // The iteration loop and its commit of the new values.
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "engine/parallel.h"
 #include "engine/phases.h"
 
 void commitNextValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                      Workspace& ws) {
+                      Workspace& ws, uint8_t* changed) {
   double* currentValues = ws.currentValues;
   const double* nextValues = ws.nextValues;
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    for (int32_t i = begin; i < end; ++i) currentValues[i] = nextValues[i];
+    for (int32_t i = begin; i < end; ++i) {
+      changed[i] = std::memcmp(&currentValues[i], &nextValues[i], sizeof(double)) != 0;
+      currentValues[i] = nextValues[i];
+    }
   });
 }
 
 void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws) {
+  // Which values the last commit changed; every point is smoothed in the
+  // first iteration.
+  std::vector<uint8_t> changed(NITER > 0 && N > 0 ? static_cast<size_t>(N) : 0);
   for (int32_t k = 0; k < NITER; ++k) {
     // The passes all read the current values; the commit waits for them.
-    smoothAllPoints(N, NN, NTRIP, NITER, ws);
-    commitNextValues(N, NN, NTRIP, NITER, ws);
+    smoothAllPoints(N, NN, NTRIP, NITER, ws, k == 0 ? nullptr : changed.data());
+    commitNextValues(N, NN, NTRIP, NITER, ws, changed.data());
   }
 }

@@ -279,8 +279,24 @@ void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
   if (n >= 1) *result = medianOfSorted(list, n);
 }
 
-void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/,
-                     Workspace& ws) {
+namespace {
+
+// False when neither point i's value nor any value its triples read changed
+// in the last iteration (changed, null before the first): its new value
+// would be the one it got then, which nextValues still holds.
+inline bool needsSmoothing(const Workspace& ws, int32_t i, const uint8_t* changed) {
+  if (changed == nullptr || changed[i] != 0) return true;
+  const TripleSet& set = ws.tripleSets[i];
+  const int32_t c = set.interiorCount + set.endCount;  // one of them is 0
+  uint8_t any = 0;
+  for (int32_t j = 0; j < c; ++j) any |= changed[set.triples[j].first] | changed[set.triples[j].second];
+  return any != 0;
+}
+
+}  // namespace
+
+void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/, Workspace& ws,
+                     const uint8_t* changed) {
   // The screen lists of both passes, obtained in the passes' order.
   ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
@@ -293,6 +309,7 @@ void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/
     interior.exactSums = ends.exactSums = exactSums;
     for (int32_t k = begin; k < end; ++k) {
       const int32_t i = order == nullptr ? k : order[k];
+      if (!needsSmoothing(ws, i, changed)) continue;
       extrapolateEndValuesAt(i, ws);
       smoothInteriorPoint(i, NTRIP, ws, interior);
       smoothEndPoint(i, NTRIP, ws, ends);

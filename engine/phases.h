@@ -34,11 +34,17 @@ void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, doubl
 // interior pass and the end pass on it (smoothInteriorPoint,
 // smoothEndPoint). Each reads only currentValues and the point's own end
 // values and writes only the point's own entries, so this gives what the
-// three phases give when each runs over all points in turn.
-void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
+// three phases give when each runs over all points in turn. With `changed`
+// (the commit's flags of the last iteration) a point is skipped when
+// neither its value nor any value its triples read changed: the same inputs
+// would give the value nextValues holds already.
+void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws,
+                     const uint8_t* changed = nullptr);
 
-// Copies nextValues into currentValues.
-void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
+// Copies nextValues into currentValues; changed[i] tells whether point i's
+// value changed (in any bit).
+void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws,
+                      uint8_t* changed);
 
 // Runs exactly NITER iterations (none when NITER <= 0): smoothAllPoints,
 // then commitNextValues.
