@@ -70,7 +70,8 @@ struct NeighborOffsets {
   double y[kMaxNeighborPositions + 1];
   double distance[kMaxNeighborPositions + 1];  // from the list
   double inverse[kMaxNeighborPositions + 1];   // 1 / distance
-  bool moderate[kMaxNeighborPositions + 1];    // 1e-100 < distance < 1e100
+  uint8_t moderate[kMaxNeighborPositions + 1];  // 1e-100 < distance < 1e100
+  bool usable[kMaxNeighborPositions + 1];       // usableDistance(distance)
 
   // The distance of the point from the line through the neighbours at
   // positions a and b, dab apart, from the offsets: an estimate.
@@ -89,6 +90,7 @@ struct NeighborOffsets {
       inverse[a] = 1.0 / distance[a];
       // Far from the ranges where products underflow or overflow.
       moderate[a] = distance[a] > 1e-100 && distance[a] < 1e100;
+      usable[a] = usableDistance(distance[a]);
     }
   }
 };
@@ -249,9 +251,9 @@ void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER
         for (int32_t b = a + 1; b <= last; ++b) {
           const uint8_t verdict = verdicts[b];
           if (verdict == AngleScreen::kRejected) continue;
+          if (!offsets.usable[a] || !offsets.usable[b]) continue;
           const double da = list[a].distance;
           const double db = list[b].distance;
-          if (!usableDistance(da) || !usableDistance(db)) continue;
           const double dab =
               pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
           if (!usableDistance(dab)) continue;
