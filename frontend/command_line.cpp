@@ -107,7 +107,6 @@ void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& st
     }
     if (i + 1 >= argc) {
       state.proceed = false;
-      state.valueMissing = true;
       continue;
     }
     const char* value = argv[++i];

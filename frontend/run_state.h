@@ -33,7 +33,6 @@ struct RunState {
 
   bool proceed = true;
   bool helpRequested = false;  // -? was given
-  bool valueMissing = false;   // a value option ended the command line
   int32_t rowNumber = 0;
   int32_t pointCount = 0;
   bool invalidData = false;
