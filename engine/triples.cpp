@@ -162,7 +162,7 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
   int64_t kept = 0;
   for (int64_t k = 0; k < count; ++k) {
     Candidate c = candidates[k];
-    if (c.lineOffset - error(c) > cut) continue;
+    if (cut < std::numeric_limits<double>::infinity() && c.lineOffset - error(c) > cut) continue;
     const int32_t a = c.triple.first;
     const int32_t b = c.triple.second;
     const double phi = angleOfCosine(cosineOfAngle(list[a].distance, dab(c), list[b].distance));
