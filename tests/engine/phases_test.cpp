@@ -1,8 +1,8 @@
-// The smoothing phases: the neighbour order, triple selection at the
-// thresholds and ties, both passes against a plain statement of their rule,
-// and an exact-half screen. (The nearest-neighbour search is checked
-// against the exhaustive order in kd_tree_test.cpp, and the whole program
-// against the exhaustive core in e2e/scale_test.cpp.)
+// The smoothing phases: triple selection at the thresholds and ties, both
+// passes against a plain statement of their rule, and an exact-half screen.
+// (The neighbour order is checked in kd_tree_test.cpp against a plain
+// statement of it, and the whole program against the exhaustive core in
+// e2e/scale_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "engine/passes.h"
@@ -24,32 +23,6 @@ std::vector<PointCoord> line(int count, int first) {
   std::vector<PointCoord> points;
   for (int k = 0; k < count; ++k) points.push_back({double(first + k), 0.0});
   return points;
-}
-
-TEST(NeighborLists, SortedByDistanceThenOwnerThenIndex) {
-  struct Case {
-    std::vector<PointCoord> points;
-    int32_t owner;
-    std::vector<int32_t> order;
-    std::vector<double> distances;
-  };
-  const double r2 = std::sqrt(2.0);
-  const std::vector<PointCoord> grid = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1},
-                                        {2, 1}, {0, 2}, {1, 2}, {2, 2}};
-  const Case cases[] = {
-      {{{0, 0}, {3, 4}, {6, 8}}, 1, {1, 0, 2}, {0, 5, 5}},
-      {grid, 4, {4, 1, 3, 5, 7, 0, 2, 6, 8}, {0, 1, 1, 1, 1, r2, r2, r2, r2}},
-      {{{1, 1}, {0, 0}, {1, 1}}, 2, {2, 0, 1}, {0, 0, r2}},  // owner before its twin
-  };
-  for (const Case& c : cases) {
-    LoadedWorkspace loaded(c.points, 1, 1);
-    smoothLoadedPoints(loaded.n, 1, 1, 0, 135.0, loaded.ws);
-    const NeighborEntry* list = loaded.ws.neighborLists[c.owner].entries;
-    for (size_t k = 0; k < c.order.size(); ++k) {
-      EXPECT_EQ(list[k].index, c.order[k]) << c.owner << " " << k;
-      EXPECT_EQ(list[k].distance, c.distances[k]) << k;
-    }
-  }
 }
 
 // The triples of one point: counts, the pairs kept and the first one's
