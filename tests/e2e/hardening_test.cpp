@@ -86,19 +86,6 @@ TEST_P(AllocationFailure, EveryAllocationFailsCleanly) {
   std::printf("[ injected ] %d allocations failed in turn\n", injected);
 }
 
-RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
-  RunSetup s;
-  s.args = std::move(args);
-  s.files["in.csv"] = table;
-  return s;
-}
-
-RunSetup stdinRun(const std::string& input) {
-  RunSetup s;
-  s.input = input;
-  return s;
-}
-
 // A table of n points on a jittered grid, with rates from `seed`.
 std::string pointTable(int n, int seed) {
   std::string table = "x,y,rate,weight\n";
@@ -118,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         InjectionCase{"FileWithHeaderAndMissingValues",
                       fileRun({"-r", "-m", "NA", "-n", "3", "-i", "2", "-f", "in.csv"},
                               "x,y,r,w\n0,0,1,1\nNA,1,1,1\n1,0,5,1\n2,0,2,2\n0,1,3,1\n")},
-        InjectionCase{"StandardInput", stdinRun("0\n0\n1\n1\n1\n0\n5\n1\n2\n0\n2\n2\n")},
+        InjectionCase{"StandardInput", stdinRun({}, "0\n0\n1\n1\n1\n0\n5\n1\n2\n0\n2\n2\n")},
         InjectionCase{"NoPoints", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n")},
         // Enough points for every phase to run on several workers, whose
         // own allocations fail too.
@@ -154,80 +141,62 @@ TEST(AddressSpaceLimit, EveryLimitEndsReported) {
 
 
 TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
-  RunSetup a, b;
-  a.args = {"-r", "-f", "a.csv"};
-  a.files["a.csv"] = pointTable(1500, 1);
-  b.args = {"-r", "-f", "b.csv"};
-  b.files["b.csv"] = pointTable(1500, 2);
-  const RunResult soloA = runTessel(a);
-  const RunResult soloB = runTessel(b);
-  ASSERT_NE(soloA.out, soloB.out);
-
+  RunSetup runs[2] = {fileRun({"-r", "-f", "a.csv"}, ""), fileRun({"-r", "-f", "b.csv"}, "")};
+  runs[0].files = {{"a.csv", pointTable(1500, 1)}};
+  runs[1].files = {{"b.csv", pointTable(1500, 2)}};
+  const RunResult solo[2] = {runTessel(runs[0]), runTessel(runs[1])};
+  ASSERT_NE(solo[0].out, solo[1].out);
   TempDir dir;
-  pid_t first = startTessel(dir.path(), a, "a");
-  pid_t second = startTessel(dir.path(), b, "b");
-  const RunResult ra = finishTessel(first, dir.path(), "a");
-  const RunResult rb = finishTessel(second, dir.path(), "b");
-  EXPECT_EQ(ra.status, 0);
-  EXPECT_EQ(rb.status, 0);
-  EXPECT_TRUE(ra.out == soloA.out) << "the first run's table differs from its solo run";
-  EXPECT_TRUE(rb.out == soloB.out) << "the second run's table differs from its solo run";
+  const pid_t pids[2] = {startTessel(dir.path(), runs[0], "a"), startTessel(dir.path(), runs[1], "b")};
+  const RunResult ra = finishTessel(pids[0], dir.path(), "a"), rb = finishTessel(pids[1], dir.path(), "b");
+  EXPECT_EQ(ra.status + rb.status, 0);
+  EXPECT_TRUE(ra.out == solo[0].out) << "the first run's table differs from its solo run";
+  EXPECT_TRUE(rb.out == solo[1].out) << "the second run's table differs from its solo run";
   // Once both have ended, the directory holds the log and work file of one
   // of the runs, whole.
-  EXPECT_TRUE(rb.log == soloA.log || rb.log == soloB.log);
-  EXPECT_TRUE(rb.work == soloA.work || rb.work == soloB.work);
+  EXPECT_TRUE(rb.log == solo[0].log || rb.log == solo[1].log);
+  EXPECT_TRUE(rb.work == solo[0].work || rb.work == solo[1].work);
 }
 
 const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
 
+const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";
+
+// The work file named, through a link, or as standard input: refused before
+// anything is overwritten.
 TEST(WorkFileProtection, InputThatIsTheWorkFileIsRefused) {
-  struct {
-    const char* name;
-    std::vector<std::string> args;
-    std::string stdinFile;
-  } cases[] = {
-      {"named", {"-f", "tessel_temp.txt"}, ""},
-      {"through a link", {"-f", "link.csv"}, ""},
-      {"standard input", {}, "tessel_temp.txt"},
-  };
-  for (const auto& c : cases) {
+  RunSetup throughStandardInput;
+  throughStandardInput.stdinFile = "tessel_temp.txt";
+  const RunSetup cases[] = {fileRun({"-f", "tessel_temp.txt"}, ""), fileRun({"-f", "link.csv"}, ""),
+                            throughStandardInput};
+  for (RunSetup setup : cases) {
     TempDir dir;
-    writeFileBytes(dir.path() + "/tessel_temp.txt", kTriangle);
+    setup.files = {{"tessel_temp.txt", kTriangle}};
     ASSERT_EQ(symlink("tessel_temp.txt", (dir.path() + "/link.csv").c_str()), 0);
-    RunSetup setup;
-    setup.args = c.args;
-    setup.stdinFile = c.stdinFile;
     const RunResult r = finishTessel(startTessel(dir.path(), setup, ""), dir.path(), "");
-    EXPECT_EQ(r.err, "ERROR : Couldn't create work file tessel_temp.txt\n") << c.name;
-    EXPECT_EQ(r.out, "") << c.name;
-    EXPECT_EQ(r.work, kTriangle) << c.name;
-    EXPECT_EQ(r.status, 1) << c.name;
+    // The report alone, and the work file as it was.
+    EXPECT_EQ(r.err + r.out + r.work, kCreateRefused + std::string(kTriangle)) << setup.stdinFile;
+    EXPECT_EQ(r.status, 1);
   }
 }
 
+// Links planted as the work file and the log are not followed: the work file
+// is refused; with only the log planted the run goes on without a log.
 TEST(WorkFileProtection, PlantedLinksAreNotFollowed) {
   TempDir dir;
   const std::string& d = dir.path();
-  writeFileBytes(d + "/victim-work", "precious work\n");
-  writeFileBytes(d + "/victim-log", "precious log\n");
-  ASSERT_EQ(symlink("victim-work", (d + "/tessel_temp.txt").c_str()), 0);
-  ASSERT_EQ(symlink("victim-log", (d + "/TSLog.txt").c_str()), 0);
-  RunSetup setup;
-  setup.args = {"-f", "in.csv"};
-  setup.files["in.csv"] = kTriangle;
+  writeFileBytes(d + "/victim", "precious\n");
+  ASSERT_EQ(symlink("victim", (d + "/tessel_temp.txt").c_str()), 0);
+  ASSERT_EQ(symlink("victim", (d + "/TSLog.txt").c_str()), 0);
+  const RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
   RunResult r = finishTessel(startTessel(d, setup, ""), d, "");
-  EXPECT_EQ(r.err, "ERROR : Couldn't create work file tessel_temp.txt\n");
+  EXPECT_EQ(r.err, kCreateRefused);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(readFileBytes(d + "/victim-work"), "precious work\n");
-  EXPECT_EQ(readFileBytes(d + "/victim-log"), "precious log\n");
-
-  // With only the log planted, the run goes on without a log.
   ASSERT_EQ(unlink((d + "/tessel_temp.txt").c_str()), 0);
   r = finishTessel(startTessel(d, setup, ""), d, "");
-  EXPECT_EQ(r.out, "0.500000\n0.250000\n0.125000\n");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out + r.err, "0.500000\n0.250000\n0.125000\n");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(readFileBytes(d + "/victim-log"), "precious log\n");
+  EXPECT_EQ(readFileBytes(d + "/victim"), "precious\n");
 }
 
 }  // namespace

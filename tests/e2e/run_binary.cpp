@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -37,10 +38,21 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  std::string command = "rm -rf '" + dir + "'";
-  if (std::system(command.c_str()) != 0) {
-    // Leftover temporary files are harmless.
-  }
+  std::error_code ignored;  // leftover temporary files are harmless
+  std::filesystem::remove_all(dir, ignored);
+}
+
+RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
+  RunSetup s = stdinRun(std::move(args), "");
+  s.files["in.csv"] = table;
+  return s;
+}
+
+RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
+  RunSetup s;
+  s.args = std::move(args);
+  s.input = input;
+  return s;
 }
 
 namespace {

@@ -39,6 +39,10 @@ struct RunSetup {
   long addressSpaceLimit = 0;                // when set, RLIMIT_AS in bytes
 };
 
+// Setups with the table in the file in.csv, or on standard input.
+RunSetup fileRun(std::vector<std::string> args, const std::string& table);
+RunSetup stdinRun(std::vector<std::string> args, const std::string& input);
+
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
 
 // A temporary directory, removed with everything in it when destroyed.

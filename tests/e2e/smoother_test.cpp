@@ -33,11 +33,8 @@ class Smoother : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Smoother, WritesTheWorkedResult) {
   const Case& c = GetParam();
-  RunSetup setup;
-  setup.args = c.args;
-  setup.args.push_back("-f");
-  setup.args.push_back("in.csv");
-  setup.files["in.csv"] = c.table;
+  RunSetup setup = fileRun(c.args, c.table);
+  setup.args.insert(setup.args.end(), {"-f", "in.csv"});
   RunResult r = runTessel(setup);
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.err, "");
@@ -53,10 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
         // 3*8-2*2 = 20 raise them to their low screens 5 and 8.
         Case{"LineOneIteration", {"-n", "2", "-i", "1"}, kLine,
              "5.000000\n2.000000\n5.000000\n3.000000\n8.000000\n"},
-        // The line settles into a cycle of two: after an even count of
-        // iterations it reads 3, 5, 3, 5, 3.
-        Case{"LineTenIterations", {"-n", "2"}, kLine,
-             "3.000000\n5.000000\n3.000000\n5.000000\n3.000000\n"},
         // Screens 2.5 and 4.5 (means of equal-weight pairs); 10 > 4.5. The
         // outer points are raised to their low screen 10 (the centre's value).
         Case{"InteriorPointClampedToHighScreen", {"-i", "1"}, kCross,
@@ -65,8 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"WeightHoldsTheValue", {"-i", "1"}, kCrossHeavy,
              "10.000000\n10.000000\n10.000000\n10.000000\n10.000000\n"},
         Case{"ThetaStar180KeepsEveryRate", {"-n", "2", "-a", "180"}, kLine,
-             "1.000000\n5.000000\n2.000000\n8.000000\n3.000000\n"},
-        Case{"NoIterations", {"-n", "2", "-i", "0"}, kLine,
              "1.000000\n5.000000\n2.000000\n8.000000\n3.000000\n"},
         Case{"NegativeIterationsActAsNone", {"-n", "2", "-i", "-4"}, kLine,
              "1.000000\n5.000000\n2.000000\n8.000000\n3.000000\n"},
@@ -84,24 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         // NTRIP 0: a zero-size request for every point's end values and
         // triples, then for both lists of both passes in each iteration.
         Case{"NoTriplesAllowed", {"-t", "0", "-i", "2"}, kThree,
-             repeat(kZeroReport, 6 + 2 * 4) + "1.000000\n5.000000\n3.000000\n"},
-        // NN 1: both candidate buffers are zero-size requests.
-        Case{"OneNeighbour", {"-n", "1", "-i", "1"}, kThree,
-             repeat(kZeroReport, 2) + "1.000000\n5.000000\n3.000000\n"}),
+             repeat(kZeroReport, 6 + 2 * 4) + "1.000000\n5.000000\n3.000000\n"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
-
-TEST(Smoother, BundledExampleRuns) {
-  RunSetup setup;
-  setup.args = {"-r", "-m", "NA", "-f", "rates.csv"};
-  setup.files["rates.csv"] = readFileBytes(TESSEL_SOURCE_DIR "/examples/rates.csv");
-  RunResult r = runTessel(setup);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  // One line per data row after the header, and the log holds the same table.
-  size_t lines = 0;
-  for (char c : r.out) lines += c == '\n';
-  EXPECT_EQ(lines, 2051u);
-  EXPECT_EQ(r.log, r.out);
-}
 
 }  // namespace
