@@ -50,67 +50,42 @@ void expectReportedFailure(const RunResult& r, const RunResult& normal, int k) {
   EXPECT_TRUE(startsWith(normal.out, before)) << "k=" << k << "\n" << r.out;
 }
 
-struct InjectionCase {
-  const char* name;
-  RunSetup setup;
-};
-
-class AllocationFailure : public ::testing::TestWithParam<InjectionCase> {};
-
 // Fails allocation k for k = 0, 1, 2, ... until ten runs in a row no longer
 // reach a failing allocation (a refused worker thread only leaves its work
 // to the others, so a failure can also pass unseen); such runs must match
 // the normal run byte for byte.
-TEST_P(AllocationFailure, EveryAllocationFailsCleanly) {
-  const RunSetup& base = GetParam().setup;
-  const RunResult normal = runTessel(base);
-  ASSERT_EQ(normal.status, 0) << normal.err;
-  int injected = 0;
-  for (int k = 0, clean = 0; clean < 10; ++k) {
-    ASSERT_LT(k, 20000) << "the run never completed";
-    RunSetup setup = base;
-    setup.env.push_back("TESSEL_FAIL_AT=" + std::to_string(k));
-    const RunResult r = runTessel(setup, TESSEL_FAULTY_BINARY);
-    if (r.status == normal.status && r.out == normal.out && r.err == normal.err) {
-      EXPECT_EQ(r.log, normal.log);
-      EXPECT_EQ(r.work, normal.work);
-      ++clean;
-      continue;
+TEST(AllocationFailure, EveryAllocationFailsCleanly) {
+  const RunSetup runs[] = {
+      fileRun({"-r", "-m", "NA", "-n", "3", "-i", "2", "-f", "in.csv"},
+              "x,y,r,w\n0,0,1,1\nNA,1,1,1\n1,0,5,1\n2,0,2,2\n0,1,3,1\n"),
+      stdinRun({}, "0\n0\n1\n1\n1\n0\n5\n1\n2\n0\n2\n2\n"),
+      fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"),  // no points
+      // Enough points for every phase to run on several workers, whose own
+      // allocations fail too.
+      fileRun({"-f", "in.csv"}, pointTable("uniform", 1100))};
+  for (const RunSetup& base : runs) {
+    const RunResult normal = runTessel(base);
+    ASSERT_EQ(normal.status, 0) << normal.err;
+    int injected = 0;
+    for (int k = 0, clean = 0; clean < 10 && !::testing::Test::HasFailure(); ++k) {
+      ASSERT_LT(k, 20000) << "the run never completed";
+      RunSetup setup = base;
+      setup.env.push_back("TESSEL_FAIL_AT=" + std::to_string(k));
+      const RunResult r = runTessel(setup, TESSEL_FAULTY_BINARY);
+      if (r.status == normal.status && r.out == normal.out && r.err == normal.err) {
+        EXPECT_EQ(r.log, normal.log);
+        EXPECT_EQ(r.work, normal.work);
+        ++clean;
+        continue;
+      }
+      clean = 0;
+      expectReportedFailure(r, normal, k);
+      ++injected;
     }
-    clean = 0;
-    expectReportedFailure(r, normal, k);
-    if (::testing::Test::HasFailure()) break;
-    ++injected;
+    EXPECT_GT(injected, 0) << base.args.size();
+    std::printf("[ injected ] %d allocations failed in turn\n", injected);
   }
-  EXPECT_GT(injected, 0);
-  std::printf("[ injected ] %d allocations failed in turn\n", injected);
 }
-
-// A table of n points on a jittered grid, with rates from `seed`.
-std::string pointTable(int n, int seed) {
-  std::string table = "x,y,rate,weight\n";
-  unsigned state = static_cast<unsigned>(seed) * 2654435761u + 1;
-  for (int i = 0; i < n; ++i) {
-    state = state * 1103515245u + 12345u;
-    int jitter = static_cast<int>((state >> 16) % 1000);
-    table += std::to_string(i % 50) + "." + std::to_string(1000 + jitter).substr(1) + "," +
-             std::to_string(i / 50) + ".5," + std::to_string((state >> 8) % 100) + ",1\n";
-  }
-  return table;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Runs, AllocationFailure,
-    ::testing::Values(
-        InjectionCase{"FileWithHeaderAndMissingValues",
-                      fileRun({"-r", "-m", "NA", "-n", "3", "-i", "2", "-f", "in.csv"},
-                              "x,y,r,w\n0,0,1,1\nNA,1,1,1\n1,0,5,1\n2,0,2,2\n0,1,3,1\n")},
-        InjectionCase{"StandardInput", stdinRun({}, "0\n0\n1\n1\n1\n0\n5\n1\n2\n0\n2\n2\n")},
-        InjectionCase{"NoPoints", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n")},
-        // Enough points for every phase to run on several workers, whose
-        // own allocations fail too.
-        InjectionCase{"ManyPointsOnWorkers", fileRun({"-r", "-f", "in.csv"}, pointTable(1100, 5))}),
-    [](const ::testing::TestParamInfo<InjectionCase>& info) { return std::string(info.param.name); });
 
 // Address-space limits stepped from below the program's needs to above
 // them: each run ends in one of the reported ways or as the normal run.
@@ -120,11 +95,11 @@ TEST(AddressSpaceLimit, EveryLimitEndsReported) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer";
 #endif
-  const RunSetup base = fileRun({"-r", "-f", "in.csv"}, pointTable(20000, 3));
+  const RunSetup base = fileRun({"-f", "in.csv"}, pointTable("uniform", 20000));
   const RunResult normal = runTessel(base);
   ASSERT_EQ(normal.status, 0);
   int completed = 0;
-  for (long megabytes = 6; megabytes <= 40; ++megabytes) {
+  for (long megabytes = 6; megabytes <= 40 && !::testing::Test::HasFailure(); ++megabytes) {
     RunSetup setup = base;
     setup.addressSpaceLimit = megabytes << 20;
     const RunResult r = runTessel(setup);
@@ -134,16 +109,15 @@ TEST(AddressSpaceLimit, EveryLimitEndsReported) {
     }
     if (r.status == 127 && r.out.empty()) continue;  // the loader could not start it
     expectReportedFailure(r, normal, static_cast<int>(megabytes));
-    if (::testing::Test::HasFailure()) break;
   }
   EXPECT_GT(completed, 0);
 }
 
 
 TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
-  RunSetup runs[2] = {fileRun({"-r", "-f", "a.csv"}, ""), fileRun({"-r", "-f", "b.csv"}, "")};
-  runs[0].files = {{"a.csv", pointTable(1500, 1)}};
-  runs[1].files = {{"b.csv", pointTable(1500, 2)}};
+  RunSetup runs[2] = {fileRun({"-f", "a.csv"}, ""), fileRun({"-f", "b.csv"}, "")};
+  runs[0].files = {{"a.csv", pointTable("uniform", 1500)}};
+  runs[1].files = {{"b.csv", pointTable("grid", 1500)}};
   const RunResult solo[2] = {runTessel(runs[0]), runTessel(runs[1])};
   ASSERT_NE(solo[0].out, solo[1].out);
   TempDir dir;

@@ -1,14 +1,14 @@
 // End-to-end cases of the built program: every output byte and the exit
 // status for command lines, the options' way into the input reader, the
-// reports and the failures of reading and writing. The point sets are small
-// triangles whose values no smoothing changes, so each case pins the front
-// end only (the reader's own outcomes are the reader model's, replayed from
-// the fuzz corpus).
+// reports, the failures of reading and writing, and small point sets whose
+// results were worked out by hand. Elsewhere the point set is a triangle
+// whose values no smoothing changes, so the case pins the front end only
+// (the reader's own outcomes are the reader model's, replayed from the fuzz
+// corpus).
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "e2e/expected_output.h"
 #include "e2e/run_binary.h"
 
 namespace {
@@ -17,6 +17,15 @@ namespace {
 // point gets a triple and every value stays its rate.
 const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
 const char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
+
+// The allocator's report of a zero-size work area.
+std::string zeroReports(int count) {
+  std::string all;
+  for (int k = 0; k < count; ++k) {
+    all += "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n         PRESS ANY KEY TO CONTINUE";
+  }
+  return all;
+}
 
 std::string tooBig(const std::string& nn, const std::string& ntrip, const std::string& niter) {
   return "One or more control parameters are too big:\nNN = " + nn + ": NTRIP = " + ntrip +
@@ -103,10 +112,63 @@ INSTANTIATE_TEST_SUITE_P(
              "Invalid number of fields! : Vectors are of unequal length.", "1,2,3,4\n", 1},
         Case{"NoInputData", stdinRun({}, ""), "", "", "No input data detected.\n", "", 1},
         // No points: nine zero-size work areas reported, then the table.
-        Case{"HeaderOnly", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"), repeat(kZeroReport, 9),
+        Case{"HeaderOnly", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"), zeroReports(9),
              "Smoothed Rate\n", "", "", 0},
         Case{"EveryRowIgnored", fileRun({"-m", "NA", "-f", "in.csv"}, "NA,1,1,1\n2,NA,2,2\n"),
-             repeat(kZeroReport, 9), "NA\nNA\n", "", "", 0}),
+             zeroReports(9), "NA\nNA\n", "", "", 0}),
+    caseName);
+
+// Five points on a line with rates 1, 5, 2, 8, 3.
+const char kLine[] = "0,0,1,1\n1,0,5,1\n2,0,2,1\n3,0,8,1\n4,0,3,1\n";
+const char kLineRates[] = "1.000000\n5.000000\n2.000000\n8.000000\n3.000000\n";
+// A point (rate 10) with two interior triples whose neighbours hold (2, 4)
+// and (3, 5); every other point has one end triple through it.
+const char kCross[] = "0,0,10,1\n1,0,2,1\n-1,0,4,1\n0,1.5,3,1\n0,-1.5,5,1\n";
+const char kCrossHeavy[] = "0,0,10,2\n1,0,2,1\n-1,0,4,1\n0,1.5,3,1\n0,-1.5,5,1\n";
+// A 3 x 3 grid of spacing 1; the corners' fourth neighbour is one of two
+// points at distance 2, chosen by the tie order (lower index).
+const char kGrid[] = "0,0,3,1\n1,0,7,1\n2,0,1,1\n0,1,8,1\n1,1,2,1\n2,1,9,1\n0,2,4,1\n1,2,6,1\n2,2,5,1\n";
+// Points 0 and 1 coincide.
+const char kCoincident[] = "0,0,1,1\n0,0,5,1\n1,0,2,1\n2,0,9,1\n3,0,4,1\n";
+const char kThree[] = "0,0,1,1\n1,0,5,1\n2,0,3,1\n";
+
+Case smoothed(const char* name, std::vector<std::string> args, const char* points, std::string reports,
+              std::string table) {
+  args.insert(args.end(), {"-f", "in.csv"});
+  return Case{name, fileRun(args, points), reports, table, "", points, 0};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Smoothing, Program,
+    ::testing::Values(
+        // Interior points go to the neighbour screens; the ends to the
+        // screens of values extrapolated with endFactor 2: 3*5-2*2 = 11 and
+        // 3*8-2*2 = 20 raise them to their low screens 5 and 8.
+        smoothed("LineOneIteration", {"-n", "2", "-i", "1"}, kLine, "",
+                 "5.000000\n2.000000\n5.000000\n3.000000\n8.000000\n"),
+        // Screens 2.5 and 4.5 (means of equal-weight pairs); 10 > 4.5. The
+        // outer points are raised to their low screen 10 (the centre's value).
+        smoothed("InteriorPointClampedToHighScreen", {"-i", "1"}, kCross, "",
+                 "4.500000\n10.000000\n10.000000\n10.000000\n10.000000\n"),
+        // c * w = 2 * 2 is not below W = 4: the centre keeps its value.
+        smoothed("WeightHoldsTheValue", {"-i", "1"}, kCrossHeavy, "",
+                 "10.000000\n10.000000\n10.000000\n10.000000\n10.000000\n"),
+        smoothed("ThetaStar180KeepsEveryRate", {"-n", "2", "-a", "180"}, kLine, "", kLineRates),
+        smoothed("NegativeIterationsActAsNone", {"-n", "2", "-i", "-4"}, kLine, "", kLineRates),
+        // A corner sees 1 and 2 in its row (end triple, low screen from the
+        // middle value); taking 6 instead of 2 would give 8 at corner 0.
+        smoothed("GridFollowsTheTieOrder", {"-n", "4", "-i", "1"}, kGrid, "",
+                 "7.000000\n3.000000\n7.000000\n4.000000\n7.000000\n5.000000\n8.000000\n5.000000\n9.000000\n"),
+        // Pairs with a zero distance are skipped: point 2 gets the triples
+        // (0, 3) and (1, 3), low screen (1 + 5) / 2 = 3.
+        smoothed("CoincidentPointsAreSkipped", {"-n", "3", "-i", "1"}, kCoincident, "",
+                 "1.000000\n2.000000\n3.000000\n4.000000\n9.000000\n"),
+        // NN 10 with three points acts as NN 2.
+        smoothed("FewerPointsThanNeighbours", {"-i", "1"}, kThree, "", "5.000000\n3.000000\n5.000000\n"),
+        // NTRIP 0: a zero-size request for every point's end values and
+        // triples, then for both lists of both passes in each iteration.
+        smoothed("NoTriplesAllowed", {"-t", "0", "-i", "2"}, kThree, zeroReports(6 + 2 * 4),
+                 "1.000000\n5.000000\n3.000000\n")),
     caseName);
 
 // A directory as the input: it opens, but every read of it fails, the

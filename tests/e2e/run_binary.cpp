@@ -11,16 +11,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 const char kAbsent[] = "<absent>";
 
 std::string readFileBytes(const std::string& path) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return kAbsent;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return kAbsent;
+  if (!std::filesystem::is_regular_file(path) || !in) return kAbsent;
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -53,6 +52,24 @@ RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
   s.args = std::move(args);
   s.input = input;
   return s;
+}
+
+std::string pointTable(const std::string& kind, int n) {
+  std::mt19937_64 random(static_cast<uint64_t>(n) + kind.size());
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::string table;
+  for (int k = 0; k < n; ++k) {
+    const double rate = unit(random) * 100.0, weight = 1 + k % 50, a = unit(random), b = unit(random);
+    double x = a * 1000.0, y = b * 1000.0;  // uniform
+    if (kind == "grid") x = k % 50, y = k / 50;
+    if (kind == "clustered") x = (k % 4) * 100 + a * 0.01, y = (k % 3) * 100 + b * 0.01;
+    if (kind == "line") x = k * 0.5, y = k * 0.25;
+    if (kind == "coincident") x = k % 9, y = k % 4;
+    char line[160];
+    std::snprintf(line, sizeof line, "%.6f,%.6f,%.3f,%.0f\n", x, y, rate, weight);
+    table += line;
+  }
+  return table;
 }
 
 namespace {

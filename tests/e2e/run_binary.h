@@ -43,6 +43,10 @@ struct RunSetup {
 RunSetup fileRun(std::vector<std::string> args, const std::string& table);
 RunSetup stdinRun(std::vector<std::string> args, const std::string& input);
 
+// n rows of x,y,rate,weight as plain decimals: points of the given kind
+// (uniform, grid, clustered, line or coincident), random rates, weights 1 to 50.
+std::string pointTable(const std::string& kind, int n);
+
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
 
 // A temporary directory, removed with everything in it when destroyed.

@@ -28,15 +28,6 @@ TEST(OvVector, IndexOutsideTheBoundsRaisesRangeError) {
   }
 }
 
-TEST(OvVector, LowerBoundSurvivesRemovalAndCopies) {
-  OvVector<int> v(3, 1, 0);  // indices 1 to 3
-  v[3] = 30;
-  v.RemoveAt(2);
-  OvVector<int> copy(v), assigned;
-  assigned = v;
-  for (OvVector<int>* w : {&v, &copy, &assigned}) EXPECT_EQ((*w)[2], 30);
-}
-
 struct Counted {
   int* deaths;
   ~Counted() { ++*deaths; }

@@ -1,4 +1,5 @@
-// Unit tests of the front end's field check and line reading.
+// Unit tests of the front end's field check and line reading, for what the
+// reader model's corpus leaves out (its cases replay the reader whole).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -18,14 +19,11 @@ struct NumericCase {
 TEST(IsNumericField, AcceptsOnlyPlainDecimals) {
   const NumericCase cases[] = {
       {"12", true, "12"},         {"-3.5", true, "-3.5"},   {"5\n", true, "5"},
-      {"5\r", true, "5"},         {"5.", true, "5."},       {".5", true, ".5"},
-      {"-0.5", true, "-0.5"},     {"007", true, "007"},     {"1e-400", false, "1e-400"},
+      {".5", true, ".5"},         {"007", true, "007"},     {"1e-400", false, "1e-400"},
       {"0." + std::string(400, '0') + "1", true, "0." + std::string(400, '0') + "1"},
       {"", false, ""},            {"\n", false, ""},        {"-", false, "-"},
-      {".", false, "."},          {"-.", false, "-."},      {"1.2.3", false, "1.2.3"},
-      {"+1", false, "+1"},        {"1e5", false, "1e5"},    {" 7", false, " 7"},
-      {"1,2", false, "1,2"},      {"5\r\n", false, "5\r"},  {"3-", false, "3-"},
-      {"1" + std::string(400, '0'), false, "1" + std::string(400, '0')},
+      {"-.", false, "-."},        {"+1", false, "+1"},      {"1e5", false, "1e5"},
+      {" 7", false, " 7"},        {"5\r\n", false, "5\r"},  {"3-", false, "3-"},
       {"-1" + std::string(400, '0'), false, "-1" + std::string(400, '0')},
   };
   for (const NumericCase& c : cases) {
@@ -53,13 +51,9 @@ TEST(LineReader, SplitsPhysicalLines) {
     bool keep;
     std::vector<std::string> lines;
   } cases[] = {
-      {"a\nb\n", true, {"a\n", "b\n"}},
       {"a\nb", true, {"a\n", "b"}},
-      {"a\r\nb\r\n", false, {"a", "b"}},
       {"a\r\n", true, {"a\n"}},
       {"a\rb\r", false, {"a\rb\r"}},
-      {"\n\n", false, {"", ""}},
-      {std::string("ab\0cd\nef\n", 9), true, {"ab", "ef\n"}},
       {std::string("\0\n", 2), false, {""}},
       {longLine + "\n" + longLine, false, {longLine, longLine}},
       {"", true, {}},

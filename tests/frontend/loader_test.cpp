@@ -1,6 +1,7 @@
 // Loading the work file: the lines the front end writes are parsed on every
 // worker from a map of the file; any other line sends the whole file to the
 // line-by-line reading, which gives the same values or the same report.
+// (Large files on several workers are the whole-program differential's.)
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -22,13 +23,13 @@ struct Loaded {
 };
 
 // Loads n points from a file holding text; a failure must be reported.
-Loaded load(const std::string& text, int32_t n, int32_t workers = 1) {
+Loaded load(const std::string& text, int32_t n) {
   char path[] = "/tmp/tessel_load_XXXXXX";
   const int fd = mkstemp(path);
   EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   close(fd);
   RaisingAllocation policy;
-  Workspace ws(policy, workers);
+  Workspace ws(policy, 1);
   ws.allocateWorkArrays(n, 0, 1, NeighborSearch::kNearest);
   for (int32_t i = 0; i < n; ++i) {
     ws.pointCoords[i] = {0, 0};
@@ -74,29 +75,6 @@ TEST(Loading, LinesOfEveryKind) {
     const Loaded got = load(c.text, c.n);
     EXPECT_EQ(got.ok, c.ok) << c.name;
     EXPECT_EQ(got.values, c.values) << c.name;
-  }
-}
-
-// A file of many pieces, on any number of workers, with and without a line
-// only the line-by-line reading takes (blanks) near the end.
-TEST(Loading, LargeFilesOnAnyWorkerCount) {
-  const int32_t n = 60000;
-  std::string text;
-  std::vector<double> want;
-  for (int32_t i = 0; i < n; ++i) {
-    const double v[4] = {i * 0.5, -i * 0.25, i % 97 * 1.5, static_cast<double>(i % 13)};
-    char line[128];
-    std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.0f\n", v[0], v[1], v[2], v[3]);
-    text += line;
-    want.insert(want.end(), v, v + 4);
-  }
-  std::string blanked = text;
-  blanked.insert(blanked.rfind(',') + 1, " ");
-  for (int32_t workers : {1, 2, 3}) {
-    EXPECT_EQ(load(text, n, workers).values, want) << workers;
-    const Loaded got = load(blanked, n, workers);
-    EXPECT_TRUE(got.ok);
-    EXPECT_EQ(got.values, want) << workers;
   }
 }
 
