@@ -10,6 +10,7 @@
 #include <string>
 
 #include "e2e/run_binary.h"
+#include "frontend/command_line.h"
 
 namespace {
 
@@ -57,6 +58,40 @@ TEST_P(Program, ProducesExactBytes) {
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
+RunSetup named(RunSetup setup, const std::string& argv0) {
+  setup.argv0 = argv0;
+  return setup;
+}
+
+// The usage text with a program name, as the front end writes it.
+std::string usage(const char* name) {
+  std::FILE* stream = std::tmpfile();
+  writeUsage(stream, name);
+  std::string text(static_cast<size_t>(std::ftell(stream)), '\0');
+  std::rewind(stream);
+  EXPECT_EQ(std::fread(&text[0], 1, text.size(), stream), text.size());
+  std::fclose(stream);
+  return text;
+}
+
+RunSetup withWorkFile(RunSetup setup, const std::string& stdinFile = "") {
+  setup.files["tessel_temp.txt"] = kTriangle;
+  setup.stdinFile = stdinFile;
+  return setup;
+}
+
+RunSetup withDirectory(RunSetup setup, const std::string& stdinFile) {
+  setup.files["d/"] = "";
+  setup.stdinFile = stdinFile;
+  return setup;
+}
+
+RunSetup withLinks(RunSetup setup, std::map<std::string, std::string> links) {
+  setup.links = std::move(links);
+  setup.files["victim"] = "precious\n";
+  return setup;
+}
+
 const std::string kWideRow(4999999, ',');  // 5,000,000 empty fields
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,7 +115,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"FileNameIsCutAtBlank", fileRun({"-f", "in.csv extra"}, kTriangle), "", kTriangleValues, "",
              kTriangle, 0},
         Case{"InputFileMissing", fileRun({"-f", "nope.csv"}, kTriangle), "", "",
-             "ERROR : Couldn't open file nope.csv\n", "", 1}),
+             "ERROR : Couldn't open file nope.csv\n", "", 1},
+        // -?, a value option without its value, and both: the usage text,
+        // with the program's name from its path, and no work file.
+        Case{"HelpRequested", stdinRun({"-n", "5", "-?"}, ""), "", "", usage("tessel"), kAbsent, 0},
+        Case{"ValueMissing", stdinRun({"-n"}, ""), "", "", usage("tessel"), kAbsent, 2},
+        Case{"HelpWinsOverMissingValue", named(stdinRun({"/?", "-t"}, ""), "/opt/x.1/prog.exe"), "", "",
+             usage("prog"), kAbsent, 0}),
     caseName);
 
 // -r, -c and -m reach the reader of either layout; missing rows keep their
@@ -99,6 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
              "", "Smoothed Rate\n0.500000\n\n0.250000\n0.125000\n", "", kTriangle, 0}),
     caseName);
 
+// Every reader report goes out the same way (its texts are the reader
+// model's); the front end's own reports follow.
 INSTANTIATE_TEST_SUITE_P(
     InputErrors, Program,
     ::testing::Values(
@@ -106,10 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
              "Invalid number of fields! : Expecting 4, got 3 : Row 2 : 1,2,3\n\n", "0,0,0.5,1\n", 1},
         Case{"WideRowIsRejectedWhole", fileRun({"-f", "in.csv"}, kWideRow + "\n"), "", "",
              "Invalid number of fields! : Expecting 4, got 5000000 : Row 1 : " + kWideRow + "\n\n", "", 1},
-        Case{"InvalidData", stdinRun({}, "1\n2\nabc \n4\n"), "", "",
-             "Invalid Data! : Row 1, Column 3 : abc \n", "", 1},
-        Case{"IncompleteLastRow", stdinRun({}, "1\n2\n3\n4\n5\n"), "", "",
-             "Invalid number of fields! : Vectors are of unequal length.", "1,2,3,4\n", 1},
         Case{"NoInputData", stdinRun({}, ""), "", "", "No input data detected.\n", "", 1},
         // No points: nine zero-size work areas reported, then the table.
         Case{"HeaderOnly", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"), zeroReports(9),
@@ -171,25 +210,37 @@ INSTANTIATE_TEST_SUITE_P(
                  "1.000000\n5.000000\n3.000000\n")),
     caseName);
 
+const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";
+
+// The work file as input (named, through a link, as standard input) is
+// refused before anything is overwritten; a link planted as the work file is
+// not followed (the victim is read through it, unchanged).
+INSTANTIATE_TEST_SUITE_P(
+    WorkFileProtection, Program,
+    ::testing::Values(
+        Case{"InputNamed", withWorkFile(stdinRun({"-f", "tessel_temp.txt"}, "")), "", "", kCreateRefused,
+             kTriangle, 1},
+        Case{"InputThroughALink",
+             withLinks(withWorkFile(stdinRun({"-f", "link.csv"}, "")), {{"link.csv", "tessel_temp.txt"}}), "", "",
+             kCreateRefused, kTriangle, 1},
+        Case{"InputOnStandardInput", withWorkFile(stdinRun({}, ""), "tessel_temp.txt"), "", "", kCreateRefused,
+             kTriangle, 1},
+        Case{"PlantedWorkFileLink", withLinks(fileRun({"-f", "in.csv"}, kTriangle), {{"tessel_temp.txt", "victim"}}),
+             "", "", kCreateRefused, "precious\n", 1}),
+    caseName);
+
 // A directory as the input: it opens, but every read of it fails, the
 // header line's included.
-RunSetup directoryInput(std::vector<std::string> args, bool standardInput) {
-  RunSetup s = stdinRun(std::move(args), "");
-  s.files["d/"] = "";
-  if (standardInput) s.stdinFile = "d";
-  if (!standardInput) s.args.insert(s.args.end(), {"-f", "d"});
-  return s;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     ReadFailures, Program,
     ::testing::Values(
-        Case{"DirectoryAsFile", directoryInput({}, false), "", "", "ERROR : Couldn't read file d\n", "", 1},
-        Case{"DirectoryAsFileWithHeader", directoryInput({"-r"}, false), "", "",
+        Case{"DirectoryAsFile", withDirectory(stdinRun({"-f", "d"}, ""), ""), "", "",
              "ERROR : Couldn't read file d\n", "", 1},
-        Case{"DirectoryAsStandardInput", directoryInput({}, true), "", "",
+        Case{"DirectoryAsFileWithHeader", withDirectory(stdinRun({"-r", "-f", "d"}, ""), ""), "", "",
+             "ERROR : Couldn't read file d\n", "", 1},
+        Case{"DirectoryAsStandardInput", withDirectory(stdinRun({}, ""), "d"), "", "",
              "ERROR : Couldn't read standard input\n", "", 1},
-        Case{"DirectoryAsStandardInputWithHeader", directoryInput({"-r"}, true), "", "",
+        Case{"DirectoryAsStandardInputWithHeader", withDirectory(stdinRun({"-r"}, ""), "d"), "", "",
              "ERROR : Couldn't read standard input\n", "", 1}),
     caseName);
 
@@ -220,6 +271,14 @@ TEST(ProgramFailures, RefusedOutputIsReported) {
   }
 }
 
+// With a link planted as the log, the run goes on without a log.
+TEST(ProgramFailures, PlantedLogLinkIsNotFollowed) {
+  const RunResult r = runTessel(withLinks(fileRun({"-f", "in.csv"}, kTriangle), {{"TSLog.txt", "victim"}}));
+  EXPECT_EQ(r.out + r.err, kTriangleValues);
+  EXPECT_EQ(r.log, "precious\n");
+  EXPECT_EQ(r.status, 0);
+}
+
 TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
   // A program path in the UNC form without a share cannot be split.
   RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
@@ -230,34 +289,6 @@ TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
   EXPECT_EQ(r.log, kAbsent);
   EXPECT_EQ(r.work, kAbsent);
   EXPECT_EQ(r.status, 1);
-}
-
-// -?, a value option without its value, and both: the usage text, with the
-// program's name from its path, on standard error and in the log; no work
-// file. Its first and last lines are checked; its middle is the program's
-// own constant.
-TEST(Usage, GoesToStandardErrorAndTheLog) {
-  const char kUsageEnd[] = "    -?       Show this message.\n\n";
-  const struct {
-    std::vector<std::string> args;
-    std::string argv0, name;
-    int status;
-  } cases[] = {{{"-n", "5", "-?"}, "", "tessel", 0},
-               {{"-n"}, "", "tessel", 2},
-               {{"/?", "-t"}, "/opt/x.1/prog.exe", "prog", 0}};
-  for (const auto& c : cases) {
-    RunSetup setup = stdinRun(c.args, "");
-    setup.argv0 = c.argv0;
-    const RunResult r = runTessel(setup);
-    const std::string start = "\nUsage : " + c.name + " [-r] [-c] [-n max-neighbors] [-t max-triples]\n";
-    EXPECT_EQ(r.err.compare(0, start.size(), start), 0) << r.err;
-    EXPECT_GT(r.err.size(), start.size() + sizeof kUsageEnd);
-    EXPECT_EQ(r.err.compare(r.err.size() - (sizeof kUsageEnd - 1), std::string::npos, kUsageEnd), 0);
-    EXPECT_EQ(r.log, r.err);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.work, kAbsent);
-    EXPECT_EQ(r.status, c.status);
-  }
 }
 
 }  // namespace

@@ -112,6 +112,9 @@ pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::stri
       writeFileBytes(dir + "/" + file.first, file.second);
     }
   }
+  for (const auto& link : setup.links) {
+    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0) return -1;
+  }
   std::string inPath = setup.stdinFile.empty() ? dir + "/.stdin" + tag : dir + "/" + setup.stdinFile;
   if (setup.stdinFile.empty()) writeFileBytes(inPath, setup.input);
   std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;

@@ -27,6 +27,7 @@ struct RunSetup {
   std::string input;                         // standard input bytes
   std::map<std::string, std::string> files;  // created in the directory first;
                                              // a name ending in "/" is a directory
+  std::map<std::string, std::string> links;  // symbolic links made there: name, target
   std::string argv0;                         // program name shown; empty: the path
   std::vector<std::string> env;              // extra NAME=value settings
   std::string stdinFile;                     // when set, standard input is this

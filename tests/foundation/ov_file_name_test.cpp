@@ -1,6 +1,6 @@
 // OvFileName: component splits of drive-letter, UNC and POSIX paths, the
-// normal forms of the setters, composed getters, and the failures with
-// their trace lines (including an unreadable current directory).
+// normal forms of the setters, and the failures with their trace lines
+// (including an unreadable current directory).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -51,18 +51,6 @@ TEST(OvFileName, SettersKeepNormalForms) {
     (name.*c.set)(c.text);
     EXPECT_EQ(parts(name), c.result) << c.text;
   }
-}
-
-TEST(OvFileName, ComposesCopiesAndConverts) {
-  OvFileName name("D:\\data\\points.csv"), assigned;
-  assigned = name;
-  OvFileName copy(assigned);
-  EXPECT_STREQ(copy.GetLocation(), "D:\\data\\");
-  EXPECT_STREQ(copy.GetNameAndExtension(), "points.csv");
-  EXPECT_STREQ(copy.GetFullPath(), "D:\\data\\points.csv");
-  OvFileName posix("/srv/a.b");
-  posix.ConvertToAbsolutePath();  // converting an already split path changes nothing
-  EXPECT_STREQ(posix.GetFullPath(), "\\srv\\a.b");
 }
 
 TEST(OvFileName, FailuresCarryTheirTraces) {
