@@ -80,6 +80,11 @@ RunSetup withWorkFile(RunSetup setup, const std::string& stdinFile = "") {
   return setup;
 }
 
+RunSetup limited(RunSetup setup, long fileSizeLimit) {
+  setup.fileSizeLimit = fileSizeLimit;
+  return setup;
+}
+
 RunSetup withDirectory(RunSetup setup, const std::string& stdinFile) {
   setup.files["d/"] = "";
   setup.stdinFile = stdinFile;
@@ -230,9 +235,16 @@ INSTANTIATE_TEST_SUITE_P(
     caseName);
 
 // A directory as the input: it opens, but every read of it fails, the
-// header line's included.
+// header line's included. A work file over the file-size limit is refused at
+// a write.
+const std::string kLongTable = [] {
+  std::string table;
+  for (int k = 0; k < 40; ++k) table += kTriangle;
+  return table;
+}();
+
 INSTANTIATE_TEST_SUITE_P(
-    ReadFailures, Program,
+    ReadAndWriteFailures, Program,
     ::testing::Values(
         Case{"DirectoryAsFile", withDirectory(stdinRun({"-f", "d"}, ""), ""), "", "",
              "ERROR : Couldn't read file d\n", "", 1},
@@ -241,7 +253,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DirectoryAsStandardInput", withDirectory(stdinRun({}, ""), "d"), "", "",
              "ERROR : Couldn't read standard input\n", "", 1},
         Case{"DirectoryAsStandardInputWithHeader", withDirectory(stdinRun({"-r"}, ""), "d"), "", "",
-             "ERROR : Couldn't read standard input\n", "", 1}),
+             "ERROR : Couldn't read standard input\n", "", 1},
+        Case{"WorkFileOverTheFileSizeLimit", limited(fileRun({"-f", "in.csv"}, kLongTable), 1000), "", "",
+             "ERROR : Couldn't write work file tessel_temp.txt\n", kLongTable.substr(0, 1000), 1}),
     caseName);
 
 // A full standard output and a log over the file-size limit, refused at a

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,6 +73,13 @@ std::string pointTable(const std::string& kind, int n) {
 
 namespace {
 
+int exitStatus(int wstatus) { return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus); }
+
+void setLimit(int resource, long bytes) {
+  const rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (setrlimit(resource, &limit) != 0) _exit(127);
+}
+
 // In the started child: the files the program writes may not grow past
 // `bytes`, and a write that would fails (SIGXFSZ ignored). Standard output
 // reaches its file through a pipe and a copying process that stays outside
@@ -91,14 +97,13 @@ void limitFileSize(long bytes) {
     }
     int wstatus = 0;
     waitpid(program, &wstatus, 0);
-    _exit(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+    _exit(exitStatus(wstatus));
   }
   dup2(ends[1], 1);
   close(ends[0]);
   close(ends[1]);
   signal(SIGXFSZ, SIG_IGN);
-  const struct rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+  setLimit(RLIMIT_FSIZE, bytes);
 }
 
 }  // namespace
@@ -106,43 +111,35 @@ void limitFileSize(long bytes) {
 pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::string& tag,
                   const std::string& programPath) {
   for (const auto& file : setup.files) {
-    if (!file.first.empty() && file.first.back() == '/') {
-      mkdir((dir + "/" + file.first).c_str(), 0755);
-    } else {
-      writeFileBytes(dir + "/" + file.first, file.second);
-    }
+    const bool isDirectory = !file.first.empty() && file.first.back() == '/';
+    if (isDirectory) std::filesystem::create_directory(dir + "/" + file.first);
+    if (!isDirectory) writeFileBytes(dir + "/" + file.first, file.second);
   }
   for (const auto& link : setup.links) {
-    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0) return -1;
+    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0) throw std::runtime_error("symlink");
   }
-  std::string inPath = setup.stdinFile.empty() ? dir + "/.stdin" + tag : dir + "/" + setup.stdinFile;
+  const std::string inPath = dir + "/" + (setup.stdinFile.empty() ? ".stdin" + tag : setup.stdinFile);
   if (setup.stdinFile.empty()) writeFileBytes(inPath, setup.input);
-  std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;
-  std::string errPath = dir + "/.stderr" + tag;
+  const std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;
+  const std::string errPath = dir + "/.stderr" + tag;
 
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(shownName.c_str()));
+  std::vector<char*> argv = {const_cast<char*>(shownName.c_str())};
   for (const std::string& arg : setup.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    int in = open(inPath.c_str(), O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | (setup.stdoutPath.empty() ? O_TRUNC : 0), 0644);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0) _exit(127);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
+    const int fds[3] = {open(inPath.c_str(), O_RDONLY),
+                        open(outPath.c_str(), O_WRONLY | O_CREAT | (setup.stdoutPath.empty() ? O_TRUNC : 0), 0644),
+                        open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+    for (int k = 0; k < 3; ++k) {
+      if (fds[k] < 0 || dup2(fds[k], k) < 0) _exit(127);
+    }
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
     if (setup.fileSizeLimit > 0) limitFileSize(setup.fileSizeLimit);
-    if (setup.addressSpaceLimit > 0) {
-      const rlimit limit = {static_cast<rlim_t>(setup.addressSpaceLimit),
-                            static_cast<rlim_t>(setup.addressSpaceLimit)};
-      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
-    }
+    if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }
@@ -153,7 +150,7 @@ RunResult finishTessel(pid_t pid, const std::string& dir, const std::string& tag
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   RunResult result;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.status = exitStatus(wstatus);
   result.out = readFileBytes(dir + "/.stdout" + tag);
   result.err = readFileBytes(dir + "/.stderr" + tag);
   result.log = readFileBytes(dir + "/TSLog.txt");

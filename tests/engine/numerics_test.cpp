@@ -14,6 +14,7 @@ namespace {
 TEST(Numerics, AnglesAndDegrees) {
   // A straight angle reads exactly 180, and so does any cosine at or below -1.
   EXPECT_EQ(degreeValue(PI), 180.0L);
+  EXPECT_EQ(degreeValue(angleOfCosine(-1.0)), 180.0L);
   EXPECT_EQ(degreeValue(angleOfCosine(-1.5)), 180.0L);
   EXPECT_EQ(angleOfCosine(1.5), 0.0);
   // Degrees stay in long double: one radian is not rounded to double.

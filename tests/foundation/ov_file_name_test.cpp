@@ -31,7 +31,7 @@ TEST(OvFileName, SplitsFullPaths) {
       {"D:file.txt", "D:||file|.txt"}, {"d:\\a.b.c  ", "d:|\\|a.b|.c"},
       {"\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share|\\dir\\|f|.txt"},
       {"/opt/x.1/prog.exe", "|\\opt\\x.1\\|prog|.exe"},
-      {"/a/./b/../c.txt", "|\\a\\|c|.txt"}, {"/../../etc/.profile", "|\\etc\\||.profile"},
+      {"/a/./b/../../c.txt", "|\\|c|.txt"}, {"/../../etc/.profile", "|\\etc\\||.profile"},
       {"/", "|\\||"}, {"", "|||"},
       {"./build/tessel", "|" + here + "\\build\\|tessel|"},
   };

@@ -72,6 +72,7 @@ TEST(OvString, EditsGiveTextAndCapacity) {
       {[](OvString& t) { t.Remove(1, 2); t.Remove(2, 0); t.Remove(1, 1); }, "a", 32},
       {[](OvString& t) { t[1] = 'X'; t[4] = '\0'; }, "aXcd", 32},  // the terminator is writable
       {[](OvString& t) { t = t.GetSubstring(1, 3) << t.GetSubstring(0, 1) << t.GetSubstring(4, -1); }, "bcda", 32},
+      {[](OvString& t) { t = t.GetSubstring(2, 0); }, "", 32},
       // Texts taken from the string's own storage.
       {[](OvString& t) { t += t; t << t; t.Append(t); }, "abcdabcd", 32},  // += and << of itself change nothing
       {[](OvString& t) { t.Insert(t.GetCString() + 2, 1); }, "acdbcd", 32},
