@@ -58,11 +58,6 @@ TEST_P(Program, ProducesExactBytes) {
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
-RunSetup named(RunSetup setup, const std::string& argv0) {
-  setup.argv0 = argv0;
-  return setup;
-}
-
 // The usage text with a program name, as the front end writes it.
 std::string usage(const char* name) {
   std::FILE* stream = std::tmpfile();
@@ -77,6 +72,11 @@ std::string usage(const char* name) {
 RunSetup withWorkFile(RunSetup setup, const std::string& stdinFile = "") {
   setup.files["tessel_temp.txt"] = kTriangle;
   setup.stdinFile = stdinFile;
+  return setup;
+}
+
+RunSetup named(RunSetup setup, const std::string& argv0) {
+  setup.argv0 = argv0;
   return setup;
 }
 
@@ -272,8 +272,7 @@ TEST(ProgramFailures, RefusedOutputIsReported) {
     const std::string mark(c.mark, 'm');
     RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
     setup.stdoutPath = c.stdoutPath;
-    setup.fileSizeLimit = c.fileSizeLimit;
-    const RunResult r = runTessel(setup);
+    const RunResult r = runTessel(limited(setup, c.fileSizeLimit));
     const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
     const bool full = c.fileSizeLimit == 0;
     EXPECT_EQ(r.out, full ? std::string(kAbsent) : table) << c.mark;
@@ -295,9 +294,7 @@ TEST(ProgramFailures, PlantedLogLinkIsNotFollowed) {
 
 TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
   // A program path in the UNC form without a share cannot be split.
-  RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
-  setup.argv0 = "\\\\srv";
-  RunResult r = runTessel(setup);
+  const RunResult r = runTessel(named(fileRun({"-f", "in.csv"}, kTriangle), "\\\\srv"));
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERROR : Invalid UNC name\nSet() of OvFileName\n");
   EXPECT_EQ(r.log, kAbsent);
