@@ -58,14 +58,17 @@ TEST_P(Program, ProducesExactBytes) {
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
-// The usage text with a program name, as the front end writes it.
-std::string usage(const char* name) {
+// The usage text with a program name, as the front end writes it; its
+// first and last lines as they must be.
+std::string usage(const std::string& name) {
   std::FILE* stream = std::tmpfile();
-  writeUsage(stream, name);
+  writeUsage(stream, name.c_str());
   std::string text(static_cast<size_t>(std::ftell(stream)), '\0');
   std::rewind(stream);
   EXPECT_EQ(std::fread(&text[0], 1, text.size(), stream), text.size());
   std::fclose(stream);
+  EXPECT_EQ(text.find("\nUsage : " + name + " [-r] [-c] [-n max-neighbors] [-t max-triples]\n"), 0u);
+  EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 3)), "\n    -?       Show this message.\n\n");
   return text;
 }
 

@@ -91,12 +91,16 @@ TEST(OvString, EditsGiveTextAndCapacity) {
 TEST(OvString, ArgumentErrorsLeaveTheStringUnchanged) {
   const struct { Edit edit; const char *message, *trace; } cases[] = {
       {[](OvString& s) { s.Append(kNull); }, "Invalid string (null) passed to Append", "Append(char *) of OvString"},
+      {[](OvString& s) { s.Insert(kNull, 0); }, "Invalid string (null) passed to Insert", "Insert() of OvString"},
       {[](OvString& s) { s.Insert(".", 5); }, "Invalid Insert past end of string", "Insert() of OvString"},
       {[](OvString& s) { s.Remove(5, 0); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
       {[](OvString& s) { s.Remove(1, UINT32_MAX); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
       {[](OvString& s) { s.Truncate(5); }, "Invalid parameter passed to Truncate()", "Truncate() of OvString"},
       {[](OvString& s) { s[5] = 'x'; }, "Invalid index to OvString element", ""},
       {[](OvString& s) { s.Find("b", 5); }, "Start position is longer than string", "Find() of OvString"},
+      {[](OvString& s) { s.Find(kNull); }, "Invalid parameter (null) passed to Find()", "Find() of OvString"},
+      {[](OvString& s) { s.BeginsWith(kNull); }, "Invalid parameter in BeginsWith()", "BeginsWith() of OvString"},
+      {[](OvString& s) { s.EndsWith(kNull); }, "Invalid parameter in EndsWith()", "EndsWith() of OvString"},
       {[](OvString& s) { s.GetSubstring(5, -1); }, "lStart (value=5) must not be greater than GetLength (value=4)",
        "GetSubstring() of OvString"},
       {[](OvString& s) { s.GetSubstring(1, 4); },
