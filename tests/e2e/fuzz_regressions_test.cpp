@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,62 +19,45 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The case files of one target, regressions first, in name order.
-std::vector<fs::path> caseFiles(const std::string& target) {
-  std::vector<fs::path> files;
-  for (const char* kind : {"regressions", "corpus"}) {
-    fs::path dir = fs::path(TESSEL_SOURCE_DIR) / "fuzz" / kind / target;
-    if (!fs::is_directory(dir)) continue;
-    std::vector<fs::path> some;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (entry.is_regular_file()) some.push_back(entry.path());
-    }
-    std::sort(some.begin(), some.end());
-    files.insert(files.end(), some.begin(), some.end());
-  }
-  return files;
+// A program case through the built binary; its check's complaint, or "".
+std::string runProgramCase(const uint8_t* data, size_t size) {
+  if (size > program_case::kMaxCaseSize) return "case too large";
+  program_case::ProgramCase c = program_case::decodeProgramCase(data, size);
+  RunSetup setup;
+  setup.args = c.args;
+  setup.input = c.input;
+  setup.files[program_case::kInputName] = c.input;
+  if (c.source == program_case::Source::kWorkFile) setup.files[program_case::kWorkName] = c.input;
+  RunResult result = runTessel(setup);
+  const std::string complaint = program_case::checkProgramResult(c, result.status, result.out);
+  return complaint.empty() ? "" : complaint + "\nstandard error:\n" + result.err;
 }
 
-const uint8_t* bytesOf(const std::string& text) {
-  return reinterpret_cast<const uint8_t*>(text.data());
-}
-
-TEST(FuzzRegressions, TokenizerCases) {
-  std::vector<fs::path> files = caseFiles("tokenizer");
-  ASSERT_FALSE(files.empty());
-  for (const fs::path& file : files) {
-    std::string bytes = readFileBytes(file.string());
-    ASSERT_NE(bytes, kAbsent) << file;
-    EXPECT_EQ(tokenizer_case::runTokenizerCase(bytesOf(bytes), bytes.size()), "") << file;
-  }
-}
-
-TEST(FuzzRegressions, ReaderCases) {
-  std::vector<fs::path> files = caseFiles("reader");
-  ASSERT_FALSE(files.empty());
+// Each target's case files, regressions first, in name order.
+TEST(FuzzRegressions, EveryCaseOfEveryTarget) {
   TempDir dir;
-  for (const fs::path& file : files) {
-    std::string bytes = readFileBytes(file.string());
-    EXPECT_EQ(reader_case::runReaderCase(bytesOf(bytes), bytes.size(), dir.path()), "") << file;
-  }
-}
-
-TEST(FuzzRegressions, ProgramCases) {
-  std::vector<fs::path> files = caseFiles("program");
-  ASSERT_FALSE(files.empty());
-  for (const fs::path& file : files) {
-    std::string bytes = readFileBytes(file.string());
-    ASSERT_NE(bytes, kAbsent) << file;
-    ASSERT_LE(bytes.size(), program_case::kMaxCaseSize) << file;
-    program_case::ProgramCase c = program_case::decodeProgramCase(bytesOf(bytes), bytes.size());
-    RunSetup setup;
-    setup.args = c.args;
-    setup.input = c.input;
-    setup.files[program_case::kInputName] = c.input;
-    if (c.source == program_case::Source::kWorkFile) setup.files[program_case::kWorkName] = c.input;
-    RunResult result = runTessel(setup);
-    EXPECT_EQ(program_case::checkProgramResult(c, result.status, result.out), "")
-        << file << "\nstandard error:\n" << result.err;
+  const std::pair<const char*, std::function<std::string(const uint8_t*, size_t)>> targets[] = {
+      {"tokenizer", tokenizer_case::runTokenizerCase},
+      {"reader", [&](const uint8_t* d, size_t n) { return reader_case::runReaderCase(d, n, dir.path()); }},
+      {"program", runProgramCase},
+  };
+  for (const auto& target : targets) {
+    size_t count = 0;
+    for (const char* kind : {"regressions", "corpus"}) {
+      const fs::path folder = fs::path(TESSEL_SOURCE_DIR) / "fuzz" / kind / target.first;
+      if (!fs::is_directory(folder)) continue;
+      std::vector<fs::path> files;
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+      }
+      std::sort(files.begin(), files.end());
+      for (const fs::path& file : files) {
+        const std::string bytes = readFileBytes(file.string());
+        EXPECT_EQ(target.second(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "") << file;
+        ++count;
+      }
+    }
+    EXPECT_GT(count, 0u) << target.first;
   }
 }
 

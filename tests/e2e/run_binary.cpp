@@ -2,24 +2,23 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 const char kAbsent[] = "<absent>";
 
 std::string readFileBytes(const std::string& path) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return kAbsent;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return kAbsent;
+  if (!std::filesystem::is_regular_file(path) || !in) return kAbsent;
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -37,13 +36,49 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  std::string command = "rm -rf '" + dir + "'";
-  if (std::system(command.c_str()) != 0) {
-    // Leftover temporary files are harmless.
+  std::error_code ignored;  // leftover temporary files are harmless
+  std::filesystem::remove_all(dir, ignored);
+}
+
+RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
+  RunSetup s = stdinRun(std::move(args), "");
+  s.files["in.csv"] = table;
+  return s;
+}
+
+RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
+  RunSetup s;
+  s.args = std::move(args);
+  s.input = input;
+  return s;
+}
+
+std::string pointTable(const std::string& kind, int n) {
+  std::mt19937_64 random(static_cast<uint64_t>(n) + kind.size());
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::string table;
+  for (int k = 0; k < n; ++k) {
+    const double rate = unit(random) * 100.0, weight = 1 + k % 50, a = unit(random), b = unit(random);
+    double x = a * 1000.0, y = b * 1000.0;  // uniform
+    if (kind == "grid") x = k % 50, y = k / 50;
+    if (kind == "clustered") x = (k % 4) * 100 + a * 0.01, y = (k % 3) * 100 + b * 0.01;
+    if (kind == "line") x = k * 0.5, y = k * 0.25;
+    if (kind == "coincident") x = k % 9, y = k % 4;
+    char line[160];
+    std::snprintf(line, sizeof line, "%.6f,%.6f,%.3f,%.0f\n", x, y, rate, weight);
+    table += line;
   }
+  return table;
 }
 
 namespace {
+
+int exitStatus(int wstatus) { return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus); }
+
+void setLimit(int resource, long bytes) {
+  const rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (setrlimit(resource, &limit) != 0) _exit(127);
+}
 
 // In the started child: the files the program writes may not grow past
 // `bytes`, and a write that would fails (SIGXFSZ ignored). Standard output
@@ -62,14 +97,13 @@ void limitFileSize(long bytes) {
     }
     int wstatus = 0;
     waitpid(program, &wstatus, 0);
-    _exit(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+    _exit(exitStatus(wstatus));
   }
   dup2(ends[1], 1);
   close(ends[0]);
   close(ends[1]);
   signal(SIGXFSZ, SIG_IGN);
-  const struct rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+  setLimit(RLIMIT_FSIZE, bytes);
 }
 
 }  // namespace
@@ -77,40 +111,35 @@ void limitFileSize(long bytes) {
 pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::string& tag,
                   const std::string& programPath) {
   for (const auto& file : setup.files) {
-    if (!file.first.empty() && file.first.back() == '/') {
-      mkdir((dir + "/" + file.first).c_str(), 0755);
-    } else {
-      writeFileBytes(dir + "/" + file.first, file.second);
-    }
+    const bool isDirectory = !file.first.empty() && file.first.back() == '/';
+    if (isDirectory) std::filesystem::create_directory(dir + "/" + file.first);
+    if (!isDirectory) writeFileBytes(dir + "/" + file.first, file.second);
   }
-  std::string inPath = setup.stdinFile.empty() ? dir + "/.stdin" + tag : dir + "/" + setup.stdinFile;
+  for (const auto& link : setup.links) {
+    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0) throw std::runtime_error("symlink");
+  }
+  const std::string inPath = dir + "/" + (setup.stdinFile.empty() ? ".stdin" + tag : setup.stdinFile);
   if (setup.stdinFile.empty()) writeFileBytes(inPath, setup.input);
-  std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;
-  std::string errPath = dir + "/.stderr" + tag;
+  const std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;
+  const std::string errPath = dir + "/.stderr" + tag;
 
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(shownName.c_str()));
+  std::vector<char*> argv = {const_cast<char*>(shownName.c_str())};
   for (const std::string& arg : setup.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    int in = open(inPath.c_str(), O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | (setup.stdoutPath.empty() ? O_TRUNC : 0), 0644);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0) _exit(127);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
+    const int fds[3] = {open(inPath.c_str(), O_RDONLY),
+                        open(outPath.c_str(), O_WRONLY | O_CREAT | (setup.stdoutPath.empty() ? O_TRUNC : 0), 0644),
+                        open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+    for (int k = 0; k < 3; ++k) {
+      if (fds[k] < 0 || dup2(fds[k], k) < 0) _exit(127);
+    }
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
     if (setup.fileSizeLimit > 0) limitFileSize(setup.fileSizeLimit);
-    if (setup.addressSpaceLimit > 0) {
-      const rlimit limit = {static_cast<rlim_t>(setup.addressSpaceLimit),
-                            static_cast<rlim_t>(setup.addressSpaceLimit)};
-      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
-    }
+    if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }
@@ -121,7 +150,7 @@ RunResult finishTessel(pid_t pid, const std::string& dir, const std::string& tag
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   RunResult result;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.status = exitStatus(wstatus);
   result.out = readFileBytes(dir + "/.stdout" + tag);
   result.err = readFileBytes(dir + "/.stderr" + tag);
   result.log = readFileBytes(dir + "/TSLog.txt");

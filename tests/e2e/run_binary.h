@@ -27,6 +27,7 @@ struct RunSetup {
   std::string input;                         // standard input bytes
   std::map<std::string, std::string> files;  // created in the directory first;
                                              // a name ending in "/" is a directory
+  std::map<std::string, std::string> links;  // symbolic links made there: name, target
   std::string argv0;                         // program name shown; empty: the path
   std::vector<std::string> env;              // extra NAME=value settings
   std::string stdinFile;                     // when set, standard input is this
@@ -38,6 +39,14 @@ struct RunSetup {
                                              // (standard output is piped past it)
   long addressSpaceLimit = 0;                // when set, RLIMIT_AS in bytes
 };
+
+// Setups with the table in the file in.csv, or on standard input.
+RunSetup fileRun(std::vector<std::string> args, const std::string& table);
+RunSetup stdinRun(std::vector<std::string> args, const std::string& input);
+
+// n rows of x,y,rate,weight as plain decimals: points of the given kind
+// (uniform, grid, clustered, line or coincident), random rates, weights 1 to 50.
+std::string pointTable(const std::string& kind, int n);
 
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
 

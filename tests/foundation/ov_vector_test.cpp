@@ -1,10 +1,9 @@
 // OvVector and OvPointerVector: the index test with its message, RemoveAt,
-// ownership of pointed-to elements, and allocation through OvAllocate.
+// and ownership of pointed-to elements.
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "foundation/ov_alloc.h"
 #include "foundation/ov_exception.h"
 #include "foundation/ov_vector.h"
 
@@ -28,15 +27,6 @@ TEST(OvVector, IndexOutsideTheBoundsRaisesRangeError) {
   }
 }
 
-TEST(OvVector, LowerBoundSurvivesRemovalAndCopies) {
-  OvVector<int> v(3, 1, 0);  // indices 1 to 3
-  v[3] = 30;
-  v.RemoveAt(2);
-  OvVector<int> copy(v), assigned;
-  assigned = v;
-  for (OvVector<int>* w : {&v, &copy, &assigned}) EXPECT_EQ((*w)[2], 30);
-}
-
 struct Counted {
   int* deaths;
   ~Counted() { ++*deaths; }
@@ -52,13 +42,6 @@ TEST(OvPointerVector, DeletesEachElementOnceAndSkipsNulls) {
     owner.push_back(new Counted{&deaths});  // and the emptied vector is reused
   }
   EXPECT_EQ(deaths, 3);
-}
-
-TEST(OvAllocator, GrowthFailureRaisesMemoryException) {
-  OvVector<int> v;
-  OvFailAllocationAfter(0);
-  EXPECT_THROW(v.push_back(1), OvMemoryException);
-  EXPECT_TRUE(v.empty());
 }
 
 }  // namespace

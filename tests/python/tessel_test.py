@@ -7,9 +7,7 @@ import tessel
 
 program, source = sys.argv[1:3]
 example = os.path.join(source, "examples", "rates.csv")
-with open(example) as f:
-    table = np.array([[math.nan if v == "NA" else float(v) for v in row.split(",")]
-                      for row in f.read().splitlines()[1:]])
+table = np.genfromtxt(example, delimiter=",", skip_header=1)  # "NA" fields become NaN
 results = []
 
 
