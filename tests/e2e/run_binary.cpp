@@ -63,7 +63,12 @@ std::string pointTable(const std::string& kind, int n) {
     if (kind == "grid") x = k % 50, y = k / 50;
     if (kind == "clustered") x = (k % 4) * 100 + a * 0.01, y = (k % 3) * 100 + b * 0.01;
     if (kind == "line") x = k * 0.5, y = k * 0.25;
-    if (kind == "coincident") x = k % 9, y = k % 4;
+    if (kind == "coincident") x = k % 9, y = k % 4;  // 36 shared places
+    if (kind == "outlier" && k == n / 2) x = 1e7, y = -1e7;
+    const double side = k % 1000 == 7 ? 1e6 : 1e-3;
+    if (kind == "skewed") x = a * side, y = b * side;
+    // Towns of different spreads around different places.
+    if (kind == "towns") x = (k % 7) * 97 + a * a * (1 << k % 5), y = (k % 5) * 89 + b * b * (1 << k % 7);
     char line[160];
     std::snprintf(line, sizeof line, "%.6f,%.6f,%.3f,%.0f\n", x, y, rate, weight);
     table += line;
