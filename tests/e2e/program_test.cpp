@@ -161,6 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
         // No points: nine zero-size work areas reported, then the table.
         Case{"HeaderOnly", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"), zeroReports(9),
              "Smoothed Rate\n", "", "", 0},
+        Case{"EmptyFileWithHeaderOption", fileRun({"-r", "-f", "in.csv"}, ""), zeroReports(9), "Smoothed Rate\n",
+             "", "", 0},
         Case{"EveryRowIgnored", fileRun({"-m", "NA", "-f", "in.csv"}, "NA,1,1,1\n2,NA,2,2\n"),
              zeroReports(9), "NA\nNA\n", "", "", 0}),
     caseName);
@@ -215,7 +217,9 @@ INSTANTIATE_TEST_SUITE_P(
         // NTRIP 0: a zero-size request for every point's end values and
         // triples, then for both lists of both passes in each iteration.
         smoothed("NoTriplesAllowed", {"-t", "0", "-i", "2"}, kThree, zeroReports(6 + 2 * 4),
-                 "1.000000\n5.000000\n3.000000\n")),
+                 "1.000000\n5.000000\n3.000000\n"),
+        // NN 1: both candidate buffers are zero-size requests.
+        smoothed("OneNeighbour", {"-n", "1", "-i", "1"}, kThree, zeroReports(2), "1.000000\n5.000000\n3.000000\n")),
     caseName);
 
 const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";

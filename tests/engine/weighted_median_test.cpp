@@ -20,6 +20,7 @@ TEST(WeightedMedian, Table) {
       {"single entry", {{5, 1}}, 5},
       {"exact half: the mean of it and the next", {{1, 1}, {4, 1}, {6, 2}}, 5},
       {"past half at the first", {{1, 3}, {2, 1}, {9, 1}}, 1},
+      {"zero total: exact half on the only entry", {{5, 0}}, 5},
       {"zero total: exact half at the start", {{1, 0}, {2, 0}}, 1.5},
       {"negative total reaching half", {{1, -1}, {2, -1}}, 1.5},
       {"negative total never reaching half", {{1, -1}, {2, -1}, {3, 1}}, 3},

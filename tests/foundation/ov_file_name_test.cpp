@@ -1,6 +1,6 @@
 // OvFileName: component splits of drive-letter, UNC and POSIX paths, the
-// normal forms of the setters, and the failures with their trace lines
-// (including an unreadable current directory).
+// normal forms of the setters, the composed getters, and the failures with
+// their trace lines (including an unreadable current directory).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -51,6 +51,13 @@ TEST(OvFileName, SettersKeepNormalForms) {
     (name.*c.set)(c.text);
     EXPECT_EQ(parts(name), c.result) << c.text;
   }
+}
+
+TEST(OvFileName, ComposesItsParts) {
+  OvFileName name("D:\\data\\points.csv");
+  EXPECT_STREQ(name.GetLocation(), "D:\\data\\");  // each getter reuses one buffer
+  EXPECT_STREQ(name.GetNameAndExtension(), "points.csv");
+  EXPECT_STREQ(name.GetFullPath(), "D:\\data\\points.csv");
 }
 
 TEST(OvFileName, FailuresCarryTheirTraces) {
