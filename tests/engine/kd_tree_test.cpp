@@ -1,5 +1,5 @@
 // The k-d tree against a brute-force statement of the exhaustive order, on
-// clusters, a lattice of ties and hostile coordinates. (The whole program
+// uniform points and hostile coordinates. (The whole program
 // meets the exhaustive search on every benchmark layout in
 // e2e/scale_test.cpp.)
 #include <gtest/gtest.h>
@@ -55,17 +55,8 @@ struct Layout {
 
 std::vector<Layout> layouts() {
   const int32_t n = 2000;
-  std::normal_distribution<double> normal;
   return {
       {"uniform", make(n, [](auto& r, int32_t) { return PointCoord{uniform(r, 0, 1), uniform(r, 0, 1)}; })},
-      {"towns", make(n, [&](auto& r, int32_t) {  // 40 clusters, spreads 1e-6 to 1, weights 1/k
-         const int town = static_cast<int>(std::floor(std::exp(uniform(r, 0, std::log(40.0)))));
-         const double spread = std::pow(10.0, -town % 7), cx = town * 37 % 101, cy = town * 53 % 97;
-         return PointCoord{cx + spread * normal(r), cy + spread * normal(r)};
-       })},
-      {"lattice", make(n, [](auto& r, int32_t) {
-         return PointCoord{std::floor(uniform(r, 0, 45)), std::floor(uniform(r, 0, 45))};
-       })},
       {"equal", make(300, [](auto&, int32_t) { return PointCoord{3, -7}; })},
       {"one", {{1e300, -1e300}}},
       {"two", {{0, 0}, {1e-300, 0}}},

@@ -38,21 +38,6 @@ TEST(OvFileName, SplitsFullPaths) {
   for (auto& c : cases) EXPECT_EQ(parts(OvFileName(c.first)), c.second) << c.first;
 }
 
-TEST(OvFileName, SettersKeepNormalForms) {
-  const struct { void (OvFileName::*set)(const char*); const char *text, *result; } cases[] = {
-      {&OvFileName::SetExtension, "txt", "|||.txt"}, {&OvFileName::SetExtension, ".txt", "|||.txt"},
-      {&OvFileName::SetDrive, "D", "D:|||"},         {&OvFileName::SetDrive, "D:", "D:|||"},
-      {&OvFileName::SetDrive, "\\\\srv\\share", "\\\\srv\\share|||"},
-      {&OvFileName::SetDirectory, "\\data", "|\\data\\||"},
-      {&OvFileName::SetLocation, "  C:\\tmp ", "C:|\\tmp\\||"},
-  };
-  for (auto& c : cases) {
-    OvFileName name;
-    (name.*c.set)(c.text);
-    EXPECT_EQ(parts(name), c.result) << c.text;
-  }
-}
-
 TEST(OvFileName, ComposesItsParts) {
   OvFileName name("D:\\data\\points.csv");
   EXPECT_STREQ(name.GetLocation(), "D:\\data\\");  // each getter reuses one buffer

@@ -20,16 +20,6 @@ using Edit = std::function<void(OvString&)>;
 const std::string k40(40, 'L');
 const char* const kNull = nullptr;
 
-TEST(OvString, AppendersFormatNumbers) {
-  OvString s("junk");
-  s << ClearText << short(-5) << ' ' << INT_MIN << ' ' << LONG_MIN << ' ' << static_cast<unsigned short>(65535) << ' '
-    << 4294967295u << ' ' << ULONG_MAX << ' ' << 2.5 << ' ' << -0.0000004 << ' ' << true << false << 'z' << '\0'
-    << NewLine << static_cast<ControlCode>(7);
-  EXPECT_STREQ(s.GetCString(), "-5 -2147483648 -9223372036854775808 65535 4294967295 18446744073709551615 2.500000 "
-                               "-0.000000 truefalsez\r\n");
-  EXPECT_EQ((OvString() << DBL_MAX).GetLength(), 316u);  // formatted into a measured buffer
-}
-
 TEST(OvString, FailedGrowthKeepsTheOldText) {
   const struct { Edit edit; int64_t seam; const char* trace; } cases[] = {  // seam: allocations that succeed
       {[](OvString& s) { s.Append(k40.c_str()); }, 0, "Reallocate() of OvString\r\nAppend(char *) of OvString"},

@@ -1,5 +1,4 @@
-// OvVector and OvPointerVector: the index test with its message, RemoveAt,
-// and ownership of pointed-to elements.
+// OvVector: the index test with its message, in [] and RemoveAt.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -25,23 +24,6 @@ TEST(OvVector, IndexOutsideTheBoundsRaisesRangeError) {
     }
     EXPECT_EQ(v.size(), c.size);
   }
-}
-
-struct Counted {
-  int* deaths;
-  ~Counted() { ++*deaths; }
-};
-
-TEST(OvPointerVector, DeletesEachElementOnceAndSkipsNulls) {
-  int deaths = 0;
-  {
-    OvPointerVector<Counted> owner;
-    for (Counted* c : {new Counted{&deaths}, static_cast<Counted*>(nullptr), new Counted{&deaths}}) owner.push_back(c);
-    owner.DeleteAll();
-    EXPECT_EQ(deaths, 2);
-    owner.push_back(new Counted{&deaths});  // and the emptied vector is reused
-  }
-  EXPECT_EQ(deaths, 3);
 }
 
 }  // namespace
