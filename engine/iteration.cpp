@@ -22,9 +22,11 @@ void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspac
   // Which values the last commit changed; every point is smoothed in the
   // first iteration.
   std::vector<uint8_t> changed(NITER > 0 && N > 0 ? static_cast<size_t>(N) : 0);
+  // The weights do not change between iterations.
+  const bool exactSums = NITER > 0 && integerWeights(ws.weights, N);
   for (int32_t k = 0; k < NITER; ++k) {
     // The passes all read the current values; the commit waits for them.
-    smoothAllPoints(N, NN, NTRIP, NITER, ws, k == 0 ? nullptr : changed.data());
+    smoothAllPoints(N, NN, NTRIP, NITER, ws, k == 0 ? nullptr : changed.data(), exactSums);
     commitNextValues(N, NN, NTRIP, NITER, ws, changed.data());
   }
 }

@@ -236,6 +236,6 @@ class KdTree::Query {
   double reach = std::numeric_limits<double>::infinity();
 };
 
-void KdTree::nearest(int32_t owner, int32_t count, NeighborEntry* list, Scratch& /*scratch*/) const {
+void KdTree::nearest(int32_t owner, int32_t count, NeighborEntry* list) const {
   Query(*this, owner, count, list).run();
 }

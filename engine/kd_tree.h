@@ -2,8 +2,8 @@
 // its depth near log2 N on any layout (clusters, outliers, lines, lattices,
 // coincident points), and a query returns exactly the first entries of the
 // exhaustive order of neighbor_order.h, distances bit for bit. The tree owns
-// copies of what it needs from the caller's coordinates; each worker owns
-// its Scratch.
+// copies of what it needs from the caller's coordinates; queries keep no
+// state in it, so any number of threads may query at once.
 #ifndef TESSEL_ENGINE_KD_TREE_H_
 #define TESSEL_ENGINE_KD_TREE_H_
 
@@ -22,15 +22,10 @@ class KdTree {
   // in the plane lie near each other in this order.
   const int32_t* order() const { return order_.data(); }
 
-  // Per-worker reusable state of queries. Queries need none at present;
-  // callers hold one per worker all the same.
-  class Scratch {};
-
   // Fills list[0..count) for point `owner` (0 <= owner < N, 1 <= count <=
   // N) with exactly the first `count` entries of the exhaustive order, the
-  // same distances bit for bit. Thread-safe for concurrent queries with
-  // distinct Scratch objects.
-  void nearest(int32_t owner, int32_t count, NeighborEntry* list, Scratch& scratch) const;
+  // same distances bit for bit.
+  void nearest(int32_t owner, int32_t count, NeighborEntry* list) const;
 
  private:
   // A node covers the leaf-order positions [begin, end); a node of more

@@ -58,11 +58,10 @@ void findNearestNeighbors(int32_t N, int32_t NN, int32_t /*NTRIP*/, int32_t /*NI
   const int32_t* order = ws.visitOrder.data();
   NeighborList* neighborLists = ws.neighborLists;
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    KdTree::Scratch scratch;
     for (int32_t position = begin; position < end; ++position) {
       const int32_t owner = order[position];
       neighborLists[owner].owner = owner;
-      tree.nearest(owner, count, neighborLists[owner].entries, scratch);
+      tree.nearest(owner, count, neighborLists[owner].entries);
     }
   });
 }

@@ -61,14 +61,15 @@ ScreenBlocks obtainScreenBlocks(Workspace& ws, int32_t NTRIP, ScreenBlock& high,
   return {high.get(), low.get()};
 }
 
-Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker) {
+Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker,
+                      bool exactSums) {
   const size_t offset = static_cast<size_t>(screenStride(NTRIP)) * static_cast<size_t>(worker);
   Screens s;
   s.high = blocks.high == nullptr ? nullptr : blocks.high + offset;
   s.low = blocks.low == nullptr ? nullptr : blocks.low + offset;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
-  s.exactSums = false;
+  s.exactSums = exactSums;
   return s;
 }
 
@@ -149,18 +150,6 @@ double medianOfSorted(const ScreenEntry* list, int32_t n) {
   return list[k < n ? k : n - 1].value;
 }
 
-// True when every weight is an integer from 1 to 2^40. Then every entry of
-// a screen list weighs a positive multiple of 1/2 (a weight, the smaller of
-// two, or the mean of two) and every sum of at most 160 of them is below
-// 2^48, so sums of weights are exact in whatever order they are formed.
-bool integerWeights(const double* weights, int32_t N) {
-  bool integers = true;
-  for (int32_t i = 0; i < N; ++i) {
-    const double w = weights[i];
-    integers = integers && w >= 1.0 && w <= 0x1p40 && w == std::floor(w);
-  }
-  return integers;
-}
 
 // True when v lies within both screens, found without sorting either list;
 // only for lists whose sums of weights are exact (integerWeights). The
@@ -295,18 +284,29 @@ inline bool needsSmoothing(const Workspace& ws, int32_t i, const uint8_t* change
 
 }  // namespace
 
+// True when every weight is an integer from 1 to 2^40. Then every entry of
+// a screen list weighs a positive multiple of 1/2 (a weight, the smaller of
+// two, or the mean of two) and every sum of at most 160 of them is below
+// 2^48, so sums of weights are exact in whatever order they are formed.
+bool integerWeights(const double* weights, int32_t N) {
+  bool integers = true;
+  for (int32_t i = 0; i < N; ++i) {
+    const double w = weights[i];
+    integers = integers && w >= 1.0 && w <= 0x1p40 && w == std::floor(w);
+  }
+  return integers;
+}
+
 void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/, Workspace& ws,
-                     const uint8_t* changed) {
+                     const uint8_t* changed, bool exactSums) {
   // The screen lists of both passes, obtained in the passes' order.
   ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
   const ScreenBlocks endBlocks = obtainScreenBlocks(ws, NTRIP, endHigh, endLow);
   const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
-  const bool exactSums = integerWeights(ws.weights, N);
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
-    Screens interior = workerScreens(interiorBlocks, NTRIP, worker);
-    Screens ends = workerScreens(endBlocks, NTRIP, worker);
-    interior.exactSums = ends.exactSums = exactSums;
+    Screens interior = workerScreens(interiorBlocks, NTRIP, worker, exactSums);
+    Screens ends = workerScreens(endBlocks, NTRIP, worker, exactSums);
     for (int32_t k = begin; k < end; ++k) {
       const int32_t i = order == nullptr ? k : order[k];
       if (!needsSmoothing(ws, i, changed)) continue;

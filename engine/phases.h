@@ -37,9 +37,15 @@ void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, doubl
 // three phases give when each runs over all points in turn. With `changed`
 // (the commit's flags of the last iteration) a point is skipped when
 // neither its value nor any value its triples read changed: the same inputs
-// would give the value nextValues holds already.
+// would give the value nextValues holds already. exactSums: the weights are
+// integerWeights, so sums of list weights are exact.
 void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws,
-                     const uint8_t* changed = nullptr);
+                     const uint8_t* changed = nullptr, bool exactSums = false);
+
+// True when every weight is an integer from 1 to 2^40: then every sum of at
+// most 160 screen-list weights (weights, their minima and half sums) is exact
+// in whatever order it is formed.
+bool integerWeights(const double* weights, int32_t N);
 
 // Copies nextValues into currentValues; changed[i] tells whether point i's
 // value changed (in any bit).

@@ -88,7 +88,6 @@ TEST(KdTree, ListsAreTheFirstEntriesOfTheExhaustiveOrder) {
     std::vector<int32_t> order(tree.order(), tree.order() + n);
     std::sort(order.begin(), order.end());
     for (int32_t k = 0; k < n; ++k) ASSERT_EQ(order[static_cast<size_t>(k)], k);
-    KdTree::Scratch scratch;
     std::vector<NeighborEntry> list(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
       // Whole lists for a few owners only, to keep the test short.
@@ -96,7 +95,7 @@ TEST(KdTree, ListsAreTheFirstEntriesOfTheExhaustiveOrder) {
       const std::vector<NeighborEntry> expected = bruteForce(c, i, whole ? n : std::min(n, 101));
       for (int32_t count : {1, 2, 11, 101, n - 1, n}) {
         if (count < 1 || count > n || (count > 101 && !whole)) continue;
-        tree.nearest(i, count, list.data(), scratch);
+        tree.nearest(i, count, list.data());
         for (int32_t k = 0; k < count; ++k) {
           const NeighborEntry& want = expected[static_cast<size_t>(k)];
           const NeighborEntry& got = list[static_cast<size_t>(k)];
