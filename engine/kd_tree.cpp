@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "engine/neighbor_order.h"
+#include "engine/parallel.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr int32_t kLeafSize = 16;
 
 }  // namespace
 
-KdTree::KdTree(const PointCoord* coords, int32_t N) : size_(N > 0 ? N : 0) {
+KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers) : size_(N > 0 ? N : 0) {
   // The larger half of n points has n - n / 2, so all leaves lie within
   // `depth` levels of the root.
   int32_t depth = 0;
@@ -22,7 +23,11 @@ KdTree::KdTree(const PointCoord* coords, int32_t N) : size_(N > 0 ? N : 0) {
   nodes_.resize((size_t{2} << depth) - 1);
   points_.resize(static_cast<size_t>(size_));
   for (int32_t i = 0; i < size_; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
-  if (size_ > 0) build(0, 0, size_);
+  // Median splits give halves of equal size and work: splitting the
+  // threads as often as there are pairs of workers keeps them all busy.
+  int32_t parallelLevels = 0;
+  while ((1 << parallelLevels) < workers) ++parallelLevels;
+  if (size_ > 0) build(0, 0, size_, parallelLevels);
   order_.resize(static_cast<size_t>(size_));
   position_.resize(static_cast<size_t>(size_));
   for (int32_t k = 0; k < size_; ++k) {
@@ -32,7 +37,7 @@ KdTree::KdTree(const PointCoord* coords, int32_t N) : size_(N > 0 ? N : 0) {
   }
 }
 
-void KdTree::build(int32_t node, int32_t begin, int32_t end) {
+void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels) {
   Node& n = nodes_[static_cast<size_t>(node)];
   Point* const points = points_.data();
   double minX = points[begin].at.x, maxX = minX, minY = points[begin].at.y, maxY = minY;
@@ -58,8 +63,19 @@ void KdTree::build(int32_t node, int32_t begin, int32_t end) {
                      return ca < cb || (ca == cb && a.index < b.index);
                    });
   n.split = onY ? points[middle].at.y : points[middle].at.x;
-  build(2 * node + 1, begin, middle);
-  build(2 * node + 2, middle, end);
+  if (parallelLevels == 0) {
+    build(2 * node + 1, begin, middle, 0);
+    build(2 * node + 2, middle, end, 0);
+    return;
+  }
+  // Each half on its own thread; the nodes and points of the two are apart.
+  forEachChunk(2, 1, 2, [&](int32_t half, int32_t /*end*/, int32_t /*worker*/) {
+    if (half == 0) {
+      build(2 * node + 1, begin, middle, parallelLevels - 1);
+    } else {
+      build(2 * node + 2, middle, end, parallelLevels - 1);
+    }
+  });
 }
 
 namespace {

@@ -14,13 +14,15 @@
 
 class KdTree {
  public:
-  // Builds the tree over coords[0..N) (point i at coords[i]); the
-  // coordinates must be finite. Copies what it needs.
-  KdTree(const PointCoord* coords, int32_t N);
+  // Builds the tree over coords[0..N) (point i at coords[i]) on up to
+  // `workers` threads; the coordinates must be finite. Copies what it needs.
+  KdTree(const PointCoord* coords, int32_t N, int32_t workers = 1);
 
   // The points in the tree's leaf order (N indices): points near each other
   // in the plane lie near each other in this order.
   const int32_t* order() const { return order_.data(); }
+  // The place of each point in that order (N places): positions()[order()[k]] == k.
+  const int32_t* positions() const { return position_.data(); }
 
   // Fills list[0..count) for point `owner` (0 <= owner < N, 1 <= count <=
   // N) with exactly the first `count` entries of the exhaustive order, the
@@ -43,7 +45,9 @@ class KdTree {
   };
   class Query;
 
-  void build(int32_t node, int32_t begin, int32_t end);
+  // Builds the subtree of `node`; below `parallelLevels` levels its two
+  // halves are built on their own threads.
+  void build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels);
 
   int32_t size_ = 0;
   std::vector<Point> points_;      // in leaf order

@@ -1,13 +1,9 @@
-// Neighbour search. The exhaustive search measures every pair and sorts
-// every whole list: the reference. The nearest-neighbour search finds the
-// same first entries of each list through a k-d tree, whose cost does not
-// depend on how the points lie.
+// The exhaustive neighbour search: every pair measured, every whole list
+// sorted. The reference the k-d tree's lists are checked against.
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/kd_tree.h"
 #include "engine/neighbor_order.h"
-#include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
 
@@ -42,26 +38,4 @@ void sortNeighbors(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER
     mergeSort(scratch, static_cast<size_t>(N), list, NeighborOrder{ws.neighborLists[i].owner});
     for (int32_t k = 0; k < N; ++k) list[k] = scratch[k];
   }
-}
-
-void findNearestNeighbors(int32_t N, int32_t NN, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                          Workspace& ws) {
-  if (N <= 0) return;
-  // The coordinates are finite: the front end reads only plain decimals
-  // within the double range, and library callers are refused others.
-  const KdTree tree(ws.pointCoords, N);
-  // The later phases visit the points in the tree's order, and each point's
-  // rows lie at its place in that order.
-  ws.visitOrder.assign(tree.order(), tree.order() + N);
-  ws.placeRowsInOrder(ws.visitOrder.data());
-  const int32_t count = std::min(std::max(NN, 0), N - 1) + 1;
-  const int32_t* order = ws.visitOrder.data();
-  NeighborList* neighborLists = ws.neighborLists;
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    for (int32_t position = begin; position < end; ++position) {
-      const int32_t owner = order[position];
-      neighborLists[owner].owner = owner;
-      tree.nearest(owner, count, neighborLists[owner].entries);
-    }
-  });
 }

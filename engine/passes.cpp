@@ -303,12 +303,10 @@ void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/
   ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
   const ScreenBlocks endBlocks = obtainScreenBlocks(ws, NTRIP, endHigh, endLow);
-  const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
   forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens interior = workerScreens(interiorBlocks, NTRIP, worker, exactSums);
     Screens ends = workerScreens(endBlocks, NTRIP, worker, exactSums);
-    for (int32_t k = begin; k < end; ++k) {
-      const int32_t i = order == nullptr ? k : order[k];
+    for (int32_t i = begin; i < end; ++i) {
       if (!needsSmoothing(ws, i, changed)) continue;
       extrapolateEndValuesAt(i, ws);
       smoothInteriorPoint(i, NTRIP, ws, interior);

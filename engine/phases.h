@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "engine/kd_tree.h"
 #include "engine/workspace.h"
 
 // Neighbour lists order points by ascending distance; at equal distance the
@@ -17,18 +18,20 @@
 void computeDistances(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
 void sortNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
 
-// The nearest-neighbour search: fills each list with exactly its first
-// min(NN, N - 1) + 1 entries of the exhaustive order, the same distances
-// bit for bit. Sets the workspace's visit order and places each point's
-// rows at its place in it.
-void findNearestNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
-
-// Triple selection, once per run, after the search.
-void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                           double ThetaStar, Workspace& ws);
-void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
-                      Workspace& ws);
-
+// Triple selection, once per run: for each point its interior triples
+// (the point between two neighbours) or, failing those, its end triples (a
+// neighbour between the point and a farther one), from the first
+// min(NN, N - 1) + 1 entries of its list. selectTriples reads the lists
+// the exhaustive search left in the workspace.
+void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
+                   Workspace& ws);
+// The nearest-neighbour search and triple selection in one sweep: each
+// point's list comes from the tree into a list of the worker's, is
+// renumbered, and serves the point's selection at once, so no list outlives
+// its point. Point p of the workspace is point tree.order()[p] of the tree
+// (the run has renumbered its points in the tree's order).
+void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
+                                   double ThetaStar, const KdTree& tree, Workspace& ws);
 // One iteration in one sweep over the points: for each point in turn the
 // extrapolation of its end values (extrapolateEndValuesAt), then the
 // interior pass and the end pass on it (smoothInteriorPoint,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "engine/allocation.h"
 #include "engine/numerics.h"
@@ -224,111 +225,136 @@ class AngleScreen {
   double acceptBelow = 0.0;
 };
 
-}  // namespace
+// The triples of one point at a time, for one worker: its candidate
+// rooms (interior and end) and the angle screen's scratch.
+class TripleSelector {
+ public:
+  TripleSelector(const PointCoord* pointCoords, int32_t NTRIP, int32_t last, double ThetaStar,
+                 Candidate* interiorRoom, Candidate* endRoom)
+      : pointCoords(pointCoords), NTRIP(NTRIP), last(last), ThetaStar(ThetaStar),
+        endThreshold((180.0L + static_cast<long double>(ThetaStar)) * 0.5L), screen(ThetaStar),
+        interiorRoom(interiorRoom), endRoom(endRoom) {}
 
-void selectInteriorTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
-                           double ThetaStar, Workspace& ws) {
-  const int64_t room = static_cast<int64_t>(NN) * (NN - 1) / 2;
-  Candidate* block = allocateCandidates(ws, room);
-  // Released on every way out, an exception from a worker included.
-  const std::unique_ptr<Candidate, FreeBlock> owned(block);
-  const PointCoord* pointCoords = ws.pointCoords;
-  TripleSet* tripleSets = ws.tripleSets;
-  const int32_t last = lastNeighborPosition(N, NN);
-  const AngleScreen screen(ThetaStar);
-  const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
-    Candidate* candidates = workerCandidates(block, room, worker);
-    NeighborOffsets offsets;
-    uint8_t verdicts[kMaxNeighborPositions + 1];
-    for (int32_t k = begin; k < end; ++k) {
-      const int32_t p = order == nullptr ? k : order[k];
-      const NeighborEntry* list = ws.neighborLists[p].entries;
-      offsets.measure(pointCoords, p, list, last);
-      int64_t count = 0;
-      for (int32_t a = 1; a <= last; ++a) {
-        screen.judgeRow(offsets, a, last, verdicts);
-        for (int32_t b = a + 1; b <= last; ++b) {
-          const uint8_t verdict = verdicts[b];
-          if (verdict == AngleScreen::kRejected) continue;
-          if (!offsets.usable[a] || !offsets.usable[b]) continue;
-          const double da = list[a].distance;
-          const double db = list[b].distance;
-          const double dab =
-              pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
-          if (!usableDistance(dab)) continue;
-          if (verdict != AngleScreen::kAccepted) {
-            const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
-            if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) {
-              continue;
-            }
-          }
-          // The exact lineOffset waits until the pairs are known (below).
-          Candidate& pending = candidates[count];
-          pending.lineOffset = offsets.lineDistance(a, b, dab);
-          pending.triple = {a, b, dab};
-          pending.generated = static_cast<int32_t>(count++);
+  // Point p's triples from its list (the nearest first, numbered as
+  // pointCoords is): the interior ones, or failing those, the end ones.
+  void select(int32_t p, const NeighborEntry* list, TripleSet& set) {
+    set.interiorCount = selectInteriorTriples(p, list, set.triples);
+    set.endCount = set.interiorCount == 0 ? selectEndTriples(list, set.triples) : 0;
+  }
+
+ private:
+  int32_t selectInteriorTriples(int32_t p, const NeighborEntry* list, Triple* triples) {
+    Candidate* candidates = interiorRoom;
+    offsets.measure(pointCoords, p, list, last);
+    int64_t count = 0;
+    for (int32_t a = 1; a <= last; ++a) {
+      screen.judgeRow(offsets, a, last, verdicts);
+      for (int32_t b = a + 1; b <= last; ++b) {
+        const uint8_t verdict = verdicts[b];
+        if (verdict == AngleScreen::kRejected) continue;
+        if (!offsets.usable[a] || !offsets.usable[b]) continue;
+        const double da = list[a].distance;
+        const double db = list[b].distance;
+        const double dab = pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
+        if (!usableDistance(dab)) continue;
+        if (verdict != AngleScreen::kAccepted) {
+          const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
+          if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) continue;
         }
+        // The exact lineOffset waits until the pairs are known (below).
+        Candidate& pending = candidates[count];
+        pending.lineOffset = offsets.lineDistance(a, b, dab);
+        pending.triple = {a, b, dab};
+        pending.generated = static_cast<int32_t>(count++);
       }
-      count = measureLineOffsets(candidates, count, NTRIP, list);
-      tripleSets[p].interiorCount =
-          keepBest(candidates, count, NTRIP, tripleSets[p].triples);
-      tripleSets[p].endCount = 0;
     }
+    count = measureLineOffsets(candidates, count, NTRIP, list);
+    return keepBest(candidates, count, NTRIP, triples);
+  }
+
+  int32_t selectEndTriples(const NeighborEntry* list, Triple* triples) {
+    Candidate* candidates = endRoom;
+    int64_t count = 0;
+    for (int32_t a = 1; a <= last; ++a) {
+      for (int32_t b = 1; b <= last; ++b) {
+        if (b == a) continue;
+        const double da = list[a].distance;
+        const double db = list[b].distance;
+        const double dab = pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
+        if (!usableDistance(da) || !usableDistance(db) || !usableDistance(dab)) continue;
+        // The angle at the middle point, between p and the far point.
+        const double theta = angleOfCosine(cosineOfAngle(da, dab, db));
+        if (!(degreeValue(theta) > endThreshold)) continue;
+        const long double ld = da;
+        const double turn = static_cast<double>(static_cast<long double>(PI) - theta);
+        const double doubled = static_cast<double>(2.0L * theta - static_cast<long double>(PI));
+        const double underRoot =
+            static_cast<double>((1.0L - std::cos(doubled)) * (2.0L * ld * ld));
+        const Candidate candidate = makeCandidate(
+            list, a, b, std::sin(turn),
+            static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab), count);
+        if (!std::isfinite(candidate.lineOffset) || !std::isfinite(candidate.triple.endFactor)) {
+          continue;
+        }
+        candidates[count++] = candidate;
+      }
+    }
+    return keepBest(candidates, count, NTRIP, triples);
+  }
+
+  const PointCoord* const pointCoords;
+  const int32_t NTRIP;
+  const int32_t last;
+  const double ThetaStar;
+  const long double endThreshold;
+  const AngleScreen screen;
+  Candidate* const interiorRoom;
+  Candidate* const endRoom;
+  NeighborOffsets offsets;
+  uint8_t verdicts[kMaxNeighborPositions + 1];
+};
+
+// Runs listOf(p, worker) -> list and the selection for every point, on the
+// workspace's workers, each with its own candidate rooms (obtained through
+// the policy: the interior rooms first, then the end rooms).
+template <class ListOf>
+void selectAllTriples(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, Workspace& ws,
+                      ListOf listOf) {
+  const int64_t interiorRoom = static_cast<int64_t>(NN) * (NN - 1) / 2;
+  const int64_t endRoom = static_cast<int64_t>(NN) * (NN - 1);
+  // Released on every way out, an exception from a worker included.
+  const std::unique_ptr<Candidate, FreeBlock> interiorBlock(allocateCandidates(ws, interiorRoom));
+  const std::unique_ptr<Candidate, FreeBlock> endBlock(allocateCandidates(ws, endRoom));
+  const int32_t last = lastNeighborPosition(N, NN);
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
+    TripleSelector selector(ws.pointCoords, NTRIP, last, ThetaStar,
+                            workerCandidates(interiorBlock.get(), interiorRoom, worker),
+                            workerCandidates(endBlock.get(), endRoom, worker));
+    for (int32_t p = begin; p < end; ++p) selector.select(p, listOf(p, worker), ws.tripleSets[p]);
   });
 }
 
-void selectEndTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, double ThetaStar,
-                      Workspace& ws) {
-  const int64_t room = static_cast<int64_t>(NN) * (NN - 1);
-  Candidate* block = allocateCandidates(ws, room);
-  const std::unique_ptr<Candidate, FreeBlock> owned(block);
-  const PointCoord* pointCoords = ws.pointCoords;
-  TripleSet* tripleSets = ws.tripleSets;
-  const int32_t last = lastNeighborPosition(N, NN);
-  const long double threshold =
-      (180.0L + static_cast<long double>(ThetaStar)) * 0.5L;
-  const int32_t* order = ws.visitOrder.empty() ? nullptr : ws.visitOrder.data();
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
-    Candidate* candidates = workerCandidates(block, room, worker);
-    for (int32_t k = begin; k < end; ++k) {
-      const int32_t p = order == nullptr ? k : order[k];
-      if (tripleSets[p].interiorCount != 0) continue;
-      const NeighborEntry* list = ws.neighborLists[p].entries;
-      int64_t count = 0;
-      for (int32_t a = 1; a <= last; ++a) {
-        for (int32_t b = 1; b <= last; ++b) {
-          if (b == a) continue;
-          const double da = list[a].distance;
-          const double db = list[b].distance;
-          const double dab =
-              pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
-          if (!usableDistance(da) || !usableDistance(db) ||
-              !usableDistance(dab)) {
-            continue;
-          }
-          // The angle at the middle point, between p and the far point.
-          const double theta = angleOfCosine(cosineOfAngle(da, dab, db));
-          if (!(degreeValue(theta) > threshold)) continue;
-          const long double ld = da;
-          const double turn =
-              static_cast<double>(static_cast<long double>(PI) - theta);
-          const double doubled =
-              static_cast<double>(2.0L * theta - static_cast<long double>(PI));
-          const double underRoot = static_cast<double>(
-              (1.0L - std::cos(doubled)) * (2.0L * ld * ld));
-          const Candidate candidate = makeCandidate(
-              list, a, b, std::sin(turn),
-              static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab), count);
-          if (!std::isfinite(candidate.lineOffset) ||
-              !std::isfinite(candidate.triple.endFactor)) {
-            continue;
-          }
-          candidates[count++] = candidate;
-        }
-      }
-      tripleSets[p].endCount =
-          keepBest(candidates, count, NTRIP, tripleSets[p].triples);
-    }
+}  // namespace
+
+void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, double ThetaStar,
+                   Workspace& ws) {
+  selectAllTriples(N, NN, NTRIP, ThetaStar, ws, [&ws](int32_t p, int32_t /*worker*/) {
+    return static_cast<const NeighborEntry*>(ws.neighborLists[p].entries);
+  });
+}
+
+void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
+                                   double ThetaStar, const KdTree& tree, Workspace& ws) {
+  const int32_t count = std::min(std::max(NN, 0), N - 1) + 1;
+  const int32_t* order = tree.order();
+  const int32_t* positions = tree.positions();
+  // One list per worker, reused from point to point.
+  std::vector<NeighborEntry> lists(static_cast<size_t>(count) * ws.workers);
+  selectAllTriples(N, NN, NTRIP, ThetaStar, ws, [&](int32_t p, int32_t worker) {
+    NeighborEntry* list = lists.data() + static_cast<size_t>(count) * worker;
+    // The tree knows the points by their numbers before the renumbering.
+    tree.nearest(order[p], count, list);
+    for (int32_t e = 0; e < count; ++e) list[e].index = positions[list[e].index];
+    return static_cast<const NeighborEntry*>(list);
   });
 }

@@ -54,23 +54,14 @@ void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
   tripleSets = obtainArray<TripleSet>(policy, N);
   neighborLists = obtainArray<NeighborList>(policy, N);
   tripleRows = obtainRows<Triple>(policy, N, NTRIP);
-  entryRows = obtainRows<NeighborEntry>(policy, N, listLength);
+  if (search == NeighborSearch::kExhaustive) {
+    entryRows = obtainRows<NeighborEntry>(policy, N, listLength);
+  }
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
       endValues[i] = rowAt(endRows, NTRIP, i);
       tripleSets[i] = {0, 0, rowAt(tripleRows, NTRIP, i)};
       neighborLists[i] = {i, rowAt(entryRows, listLength, i)};
-    }
-  });
-}
-
-void Workspace::placeRowsInOrder(const int32_t* order) {
-  forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    for (int32_t k = begin; k < end; ++k) {
-      const int32_t i = order[k];
-      endValues[i] = rowAt(endRows, NTRIP, k);
-      tripleSets[i].triples = rowAt(tripleRows, NTRIP, k);
-      neighborLists[i].entries = rowAt(entryRows, listLength, k);
     }
   });
 }
@@ -97,6 +88,5 @@ void Workspace::freeWorkArrays() {
   tripleRows = nullptr;
   neighborLists = nullptr;
   entryRows = nullptr;
-  visitOrder.clear();
   N = listLength = NTRIP = 0;
 }

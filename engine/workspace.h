@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "engine/allocation.h"
 #include "engine/records.h"
@@ -30,16 +29,15 @@ struct Workspace {
   // Obtains every array for N points, in this order: pointCoords, rates,
   // weights, currentValues, nextValues, endValues (a table, then a row of
   // NTRIP per point), neighborScratch, tripleSets, neighborLists, then the
-  // triple rows and the neighbour rows. A row of size 0 is requested once
-  // per point. Releases what a previous call obtained first.
+  // triple rows and, for the exhaustive search, the neighbour rows. A row
+  // of size 0 is requested once per point. Releases what a previous call
+  // obtained first. The nearest-neighbour search keeps no rows: a point's
+  // list lives only while its triples are chosen (findNeighborsAndSelectTriples),
+  // and its neighborLists entry stays {point, null}.
   void allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP, NeighborSearch search);
 
   // Releases every array; the pointers become null.
   void freeWorkArrays();
-
-  // Gives point order[k] the rows at place k of the row blocks, so that a
-  // phase walking the points in that order writes its rows in sequence.
-  void placeRowsInOrder(const int32_t* order);
 
   AllocationPolicy& policy;
   const int32_t workers;
@@ -59,14 +57,10 @@ struct Workspace {
   TripleSet* tripleSets = nullptr;          // N sets of NTRIP triples
   NeighborList* neighborLists = nullptr;    // N lists of listLength entries
 
-  // The order in which the phases after the search visit the points; empty
-  // for index order. Every point is treated on its own, so any order gives
-  // the same results.
-  std::vector<int32_t> visitOrder;
-
   // Called, when set, with a phase's name as smoothLoadedPoints finishes
-  // it ("search", "renumbering", "interior triples", "end triples",
-  // "iterations", "caller's order"); the benchmark times the phases by it.
+  // it (the nearest search: "k-d tree", "renumbering", "search and
+  // triples"; the exhaustive one: "search", "triples"; then "iterations",
+  // "caller's order"); the benchmark times the phases by it.
   std::function<void(const char* phase)> phaseDone;
 
  private:
