@@ -221,10 +221,16 @@ class KdTree::Query {
     return bound > last.distance || (bound == last.distance && minIndex > last.index);
   }
 
+  // The order of the list's entries after the owner's: finite coordinates
+  // give no distance that is not a number, so this is the order of
+  // neighbor_order.h between two points other than the owner.
+  static bool before(const NeighborEntry& a, const NeighborEntry& b) {
+    return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
+  }
+
   // Inserts a measured entry when it belongs to the list; once the list is
   // full, its last entry sets the reach.
   void offer(const NeighborEntry& entry) {
-    const NeighborOrder before{owner};
     if (filled == count) {
       if (!before(entry, list[count - 1])) return;
     } else {
@@ -232,7 +238,7 @@ class KdTree::Query {
     }
     // The owner at 0 precedes every other entry.
     int32_t k = filled - 1;
-    while (before(entry, list[k - 1])) {
+    while (k > 1 && before(entry, list[k - 1])) {
       list[k] = list[k - 1];
       --k;
     }

@@ -3,13 +3,6 @@
 
 #include <cmath>
 
-double pointDistance(const PointCoord& p, const PointCoord& q) {
-  const long double dx = static_cast<long double>(p.x) - q.x;
-  const long double dy = static_cast<long double>(p.y) - q.y;
-  const double squared = static_cast<double>(dx * dx + dy * dy);
-  return std::sqrt(squared);
-}
-
 double cosineOfAngle(double near1, double near2, double opposite) {
   const long double a = near1;
   const long double b = near2;

@@ -13,8 +13,14 @@
 constexpr double PI = 3.1415927;
 
 // Euclidean distance of two points: the squared x and y differences summed
-// in long double, the sum rounded to double, then its square root.
-double pointDistance(const PointCoord& p, const PointCoord& q);
+// in long double, the sum rounded to double, then its square root. Inline:
+// the search and the selection measure tens of pairs per point.
+inline double pointDistance(const PointCoord& p, const PointCoord& q) {
+  const long double dx = static_cast<long double>(p.x) - q.x;
+  const long double dy = static_cast<long double>(p.y) - q.y;
+  const double squared = static_cast<double>(dx * dx + dy * dy);
+  return std::sqrt(squared);
+}
 
 // Cosine of the angle between the sides of lengths near1 and near2 of a
 // triangle whose third side is opposite (law of cosines):
