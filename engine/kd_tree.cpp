@@ -29,11 +29,9 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers) : size_(N >
   while ((1 << parallelLevels) < workers) ++parallelLevels;
   if (size_ > 0) build(0, 0, size_, parallelLevels);
   order_.resize(static_cast<size_t>(size_));
-  position_.resize(static_cast<size_t>(size_));
   for (int32_t k = 0; k < size_; ++k) {
     const int32_t i = points_[static_cast<size_t>(k)].index;
     order_[static_cast<size_t>(k)] = i;
-    position_[static_cast<size_t>(i)] = k;
   }
 }
 
@@ -92,19 +90,20 @@ double reachOf(double squared) {
 }  // namespace
 
 // One query. The list holds the `filled` nearest points found so far, in
-// the exhaustive order, the owner first. The search goes down to p's leaf
+// the exhaustive order, the owner first; its entries name points by leaf
+// position, and ties compare the points' own indices. The search goes down to p's leaf
 // and climbs back to the root, visiting at each level the other half when
 // it may hold a point of the answer. Points and nodes are first compared in
 // plain double arithmetic against `reach`, beyond which they are surely
 // farther than the answer; only the rest is measured exactly.
 class KdTree::Query {
  public:
-  Query(const KdTree& tree, int32_t owner, int32_t count, NeighborEntry* list)
-      : tree(tree), owner(owner), count(count), list(list),
-        p(tree.points_[static_cast<size_t>(tree.position_[static_cast<size_t>(owner)])].at) {}
+  Query(const KdTree& tree, int32_t at, int32_t count, NeighborEntry* list)
+      : tree(tree), at(at), owner(tree.points_[static_cast<size_t>(at)].index), count(count),
+        list(list), p(tree.points_[static_cast<size_t>(at)].at) {}
 
   void run() {
-    list[0] = {owner, 0.0};
+    list[0] = {at, 0.0};
     if (count == 1) return;
     // Down to p's leaf; on a split equal to p's coordinate into the lower
     // half, which holds the lower indices of the points on the split.
@@ -165,17 +164,17 @@ class KdTree::Query {
       // at distance 0 only higher indices follow: points that coincide with
       // p need no measuring.
       const bool zeroLast = filled == count && list[count - 1].distance == 0.0;
-      NeighborEntry found[kLeafSize];  // leaf positions, then measured entries
+      NeighborEntry found[kLeafSize];
       int32_t foundCount = 0;
       for (int32_t k = begin; k < end; ++k) {
         const Point& q = tree.points_[static_cast<size_t>(k)];
-        if (approximate(q.at.x, q.at.y) > reach || q.index == owner) continue;
-        if (zeroLast && q.index > list[count - 1].index) continue;
+        if (approximate(q.at.x, q.at.y) > reach || k == at) continue;
+        if (zeroLast && q.index > indexOf(list[count - 1])) continue;
         found[foundCount++] = {k, 0.0};
       }
       for (int32_t f = 0; f < foundCount; ++f) {
         const Point& q = tree.points_[static_cast<size_t>(found[f].index)];
-        found[f] = {q.index, pairDistance(owner, p, q.index, q.at)};
+        found[f].distance = pairDistance(owner, p, q.index, q.at);
       }
       for (int32_t f = 0; f < foundCount; ++f) offer(found[f]);
       return;
@@ -214,18 +213,24 @@ class KdTree::Query {
     if (approximate(splitX, splitY) > reach) return true;
     if (filled < count) return false;
     const NeighborEntry& last = list[count - 1];
-    if (last.distance == 0.0 && minIndex > last.index) return true;  // coincident points
+    const int32_t lastIndex = indexOf(last);
+    if (last.distance == 0.0 && minIndex > lastIndex) return true;  // coincident points
     const long double gapX = static_cast<long double>(splitX) - p.x;
     const long double gapY = static_cast<long double>(splitY) - p.y;
     const double bound = std::sqrt(static_cast<double>(gapX * gapX + gapY * gapY));
-    return bound > last.distance || (bound == last.distance && minIndex > last.index);
+    return bound > last.distance || (bound == last.distance && minIndex > lastIndex);
   }
 
   // The order of the list's entries after the owner's: finite coordinates
   // give no distance that is not a number, so this is the order of
   // neighbor_order.h between two points other than the owner.
-  static bool before(const NeighborEntry& a, const NeighborEntry& b) {
-    return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
+  bool before(const NeighborEntry& a, const NeighborEntry& b) const {
+    return a.distance < b.distance || (a.distance == b.distance && indexOf(a) < indexOf(b));
+  }
+
+  // The point index of an entry.
+  int32_t indexOf(const NeighborEntry& entry) const {
+    return tree.points_[static_cast<size_t>(entry.index)].index;
   }
 
   // Inserts a measured entry when it belongs to the list; once the list is
@@ -250,7 +255,8 @@ class KdTree::Query {
   }
 
   const KdTree& tree;
-  const int32_t owner;
+  const int32_t at;     // the owner's leaf position
+  const int32_t owner;  // and its index
   const int32_t count;
   NeighborEntry* const list;
   const PointCoord p;
@@ -258,6 +264,6 @@ class KdTree::Query {
   double reach = std::numeric_limits<double>::infinity();
 };
 
-void KdTree::nearest(int32_t owner, int32_t count, NeighborEntry* list) const {
-  Query(*this, owner, count, list).run();
+void KdTree::nearest(int32_t at, int32_t count, NeighborEntry* list) const {
+  Query(*this, at, count, list).run();
 }

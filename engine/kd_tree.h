@@ -21,13 +21,14 @@ class KdTree {
   // The points in the tree's leaf order (N indices): points near each other
   // in the plane lie near each other in this order.
   const int32_t* order() const { return order_.data(); }
-  // The place of each point in that order (N places): positions()[order()[k]] == k.
-  const int32_t* positions() const { return position_.data(); }
 
-  // Fills list[0..count) for point `owner` (0 <= owner < N, 1 <= count <=
-  // N) with exactly the first `count` entries of the exhaustive order, the
-  // same distances bit for bit.
-  void nearest(int32_t owner, int32_t count, NeighborEntry* list) const;
+  // Fills list[0..count) for the point at leaf-order position `at` (0 <= at
+  // < N, 1 <= count <= N) with exactly the first `count` entries of the
+  // exhaustive order, the same distances bit for bit, each entry naming its
+  // point by leaf-order position (point order()[entry.index]). Callers that
+  // number the points in leaf order read the lists as they come, and the
+  // query touches only points near the owner's.
+  void nearest(int32_t at, int32_t count, NeighborEntry* list) const;
 
  private:
   // A node covers the leaf-order positions [begin, end); a node of more
@@ -52,7 +53,6 @@ class KdTree {
   int32_t size_ = 0;
   std::vector<Point> points_;      // in leaf order
   std::vector<int32_t> order_;     // the point at each leaf-order position
-  std::vector<int32_t> position_;  // the leaf-order position of each point
   std::vector<Node> nodes_;        // implicit: the children of k are 2k+1, 2k+2
 };
 

@@ -26,9 +26,8 @@ void sortNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspac
 void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                    Workspace& ws);
 // The nearest-neighbour search and triple selection in one sweep: each
-// point's list comes from the tree into a list of the worker's, is
-// renumbered, and serves the point's selection at once, so no list outlives
-// its point. Point p of the workspace is point tree.order()[p] of the tree
+// point's list comes from the tree into a list of the worker's and serves
+// the point's selection at once, so no list outlives its point. Point p of the workspace is point tree.order()[p] of the tree
 // (the run has renumbered its points in the tree's order).
 void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
                                    double ThetaStar, const KdTree& tree, Workspace& ws);

@@ -346,15 +346,12 @@ void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, doub
 void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
                                    double ThetaStar, const KdTree& tree, Workspace& ws) {
   const int32_t count = std::min(std::max(NN, 0), N - 1) + 1;
-  const int32_t* order = tree.order();
-  const int32_t* positions = tree.positions();
   // One list per worker, reused from point to point.
   std::vector<NeighborEntry> lists(static_cast<size_t>(count) * ws.workers);
   selectAllTriples(N, NN, NTRIP, ThetaStar, ws, [&](int32_t p, int32_t worker) {
     NeighborEntry* list = lists.data() + static_cast<size_t>(count) * worker;
-    // The tree knows the points by their numbers before the renumbering.
-    tree.nearest(order[p], count, list);
-    for (int32_t e = 0; e < count; ++e) list[e].index = positions[list[e].index];
+    // The points are numbered in the tree's leaf order, as its lists are.
+    tree.nearest(p, count, list);
     return static_cast<const NeighborEntry*>(list);
   });
 }
