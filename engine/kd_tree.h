@@ -7,6 +7,7 @@
 #ifndef TESSEL_ENGINE_KD_TREE_H_
 #define TESSEL_ENGINE_KD_TREE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,8 @@ class KdTree {
   // The points in the tree's leaf order (N indices): points near each other
   // in the plane lie near each other in this order.
   const int32_t* order() const { return order_.data(); }
+  // The coordinates of the point at leaf-order position k.
+  const PointCoord& coordinates(int32_t k) const { return points_[static_cast<size_t>(k)].at; }
 
   // Fills list[0..count) for the point at leaf-order position `at` (0 <= at
   // < N, 1 <= count <= N) with exactly the first `count` entries of the

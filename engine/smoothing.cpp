@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
-#include <type_traits>
 
 #include "engine/parallel.h"
 #include "engine/phases.h"
@@ -24,63 +24,42 @@ namespace {
 // uniform points with the default options, a run without it takes 1.6
 // times the processor time (and 1.6 times the wall time) of a run with it.
 
-// Moves array elements between the caller's order and the visit order
-// through one scratch copy of their bytes, reused for every array.
+// Moves values between the caller's order and the tree's through one
+// scratch copy, reused for every array and both ways.
 class Reorderer {
  public:
-  Reorderer(int32_t N, int32_t workers)
-      : N(N < 0 ? 0 : N), workers(workers),
-        scratch(new unsigned char[static_cast<size_t>(this->N) * kSlotSize]) {}
+  Reorderer(int32_t N, int32_t workers, const int32_t* order)
+      : N(N < 0 ? 0 : N), workers(workers), order(order),
+        scratch(new double[static_cast<size_t>(this->N)]) {}
 
-  // values[k] = old values[order[k]] (gather) or values[order[k]] = old
-  // values[k] (scatter).
-  template <class T>
-  void apply(T* values, const int32_t* order, bool gather) {
-    static_assert(sizeof(T) <= kSlotSize && std::is_trivially_copyable<T>::value,
-                  "element unfit for the scratch copy");
-    unsigned char* copy = scratch.get();
+  // values[k] = old values[order[k]].
+  void gather(double* values) {
+    copyOut(values);
     forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-      std::memcpy(copy + static_cast<size_t>(begin) * sizeof(T), values + begin,
-                  static_cast<size_t>(end - begin) * sizeof(T));
+      for (int32_t k = begin; k < end; ++k) values[k] = scratch[order[k]];
     });
+  }
+
+  // values[order[k]] = old values[k].
+  void scatter(double* values) {
+    copyOut(values);
     forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-      for (int32_t k = begin; k < end; ++k) {
-        if (gather) {
-          std::memcpy(&values[k], copy + static_cast<size_t>(order[k]) * sizeof(T), sizeof(T));
-        } else {
-          std::memcpy(&values[order[k]], copy + static_cast<size_t>(k) * sizeof(T), sizeof(T));
-        }
-      }
+      for (int32_t k = begin; k < end; ++k) values[order[k]] = scratch[k];
     });
   }
 
  private:
-  // Bytes of the largest element the engine reorders.
-  static constexpr size_t kSlotSize = 16;
-  int32_t N;
-  int32_t workers;
-  std::unique_ptr<unsigned char[]> scratch;
+  void copyOut(const double* values) {
+    forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      std::memcpy(&scratch[begin], values + begin, static_cast<size_t>(end - begin) * sizeof(double));
+    });
+  }
+
+  const int32_t N;
+  const int32_t workers;
+  const int32_t* const order;
+  const std::unique_ptr<double[]> scratch;
 };
-
-// Renumbers the points before their triples are chosen: point order[k]
-// becomes point k. Only the per-point values have been filled so far.
-void numberInOrder(int32_t N, Workspace& ws, const int32_t* order) {
-  Reorderer reorder(N, ws.workers);
-  reorder.apply(ws.pointCoords, order, true);
-  reorder.apply(ws.rates, order, true);
-  reorder.apply(ws.weights, order, true);
-  reorder.apply(ws.currentValues, order, true);
-  reorder.apply(ws.nextValues, order, true);
-}
-
-// Puts the values back in the caller's order.
-void restoreCallerOrder(int32_t N, Workspace& ws, const int32_t* order) {
-  Reorderer reorder(N, ws.workers);
-  reorder.apply(ws.rates, order, false);
-  reorder.apply(ws.weights, order, false);
-  reorder.apply(ws.currentValues, order, false);
-  reorder.apply(ws.nextValues, order, false);
-}
 
 }  // namespace
 
@@ -117,13 +96,22 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   // within the double range, and library callers are refused others.
   const KdTree tree(ws.pointCoords, N, ws.workers);
   done("k-d tree");
-  numberInOrder(N, ws, tree.order());
+  // Renumbered: point order[k] becomes point k.
+  Reorderer reorder(N, ws.workers, tree.order());
+  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) ws.pointCoords[k] = tree.coordinates(k);
+  });
+  for (double* values : {ws.rates, ws.weights, ws.currentValues, ws.nextValues}) {
+    reorder.gather(values);
+  }
   done("renumbering");
   findNeighborsAndSelectTriples(N, NN, NTRIP, NITER, ThetaStar, tree, ws);
   done("search and triples");
   runIterations(N, NN, NTRIP, NITER, ws);
   done("iterations");
-  restoreCallerOrder(N, ws, tree.order());
+  for (double* values : {ws.rates, ws.weights, ws.currentValues, ws.nextValues}) {
+    reorder.scatter(values);
+  }
   done("caller's order");
 }
 

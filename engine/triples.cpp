@@ -55,11 +55,16 @@ Candidate* workerCandidates(Candidate* block, int64_t room, int32_t worker) {
 }
 
 // Copies the first min(count, NTRIP) candidates in (lineOffset, generated)
-// order to the point's triples: a selection of the smallest, then their
-// sort, instead of sorting all of them. Returns how many were kept.
+// order to the point's triples. Few candidates are sorted whole (a sort of a
+// dozen is an insertion sort); of many, the smallest are selected, then
+// sorted. Returns how many were kept.
 int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* triples) {
   const int64_t kept = std::min<int64_t>(count, std::max(NTRIP, 0));
-  std::partial_sort(candidates, candidates + kept, candidates + count, ByLineOffset());
+  if (count <= 2 * kept) {
+    std::sort(candidates, candidates + count, ByLineOffset());
+  } else {
+    std::partial_sort(candidates, candidates + kept, candidates + count, ByLineOffset());
+  }
   for (int64_t k = 0; k < kept; ++k) triples[k] = candidates[k].triple;
   return static_cast<int32_t>(kept);
 }
@@ -117,7 +122,9 @@ Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double 
 // estimate, less its error, exceeds the NTRIP-th smallest estimate plus the
 // largest error among the NTRIP smallest has an exact lineOffset above
 // NTRIP others and is dropped without the exact steps. The others are
-// measured exactly, as the selection does without the estimate.
+// measured exactly, as the selection does without the estimate. With no
+// more than twice NTRIP candidates (the default options' usual case) the
+// cut would save fewer exact steps than it costs, and all are measured.
 
 // A bound on |exact lineOffset - estimate|, with a margin of two: the
 // cosine's error from rounded sides, through acos where it is steepest
@@ -143,7 +150,7 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
     return estimateError(da, db, dab(c), c.lineOffset);
   };
   double cut = std::numeric_limits<double>::infinity();
-  if (NTRIP > 0 && count > NTRIP) {
+  if (NTRIP > 0 && count > 2 * NTRIP) {
     // The NTRIP smallest estimates first (the order of the rest is kept by
     // `generated`).
     // (An estimate that is not a number counts as infinite.)
