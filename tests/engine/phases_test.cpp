@@ -35,6 +35,7 @@ TEST(TripleSelection, Table) {
     double thetaStar;
     std::vector<int32_t> pairs;
     double endFactor;
+    int32_t ntrip = 7;
   };
   const std::vector<PointCoord> diagonal = {{0, 0}, {1, 0}, {-1, 1}};
   const Case cases[] = {
@@ -47,11 +48,13 @@ TEST(TripleSelection, Table) {
       {"and accepted at 134.9", diagonal, 2, 0, 1, 0, 134.9, {1, 2}, 0},
       {"straight angle rejected at 180", line(3, -1), 2, 1, 0, 0, 180, {}, 0},
       {"zero distances skipped", {{0, 0}, {0, 0}, {1, 0}, {2, 0}}, 3, 0, 0, 1, 135, {2, 3}, 2},
+      {"the straighter of two, made second", {{0, 0}, {1, 0}, {-1.5, 0.3}, {-2, 0.05}}, 3, 0, 1,
+       0, 135, {1, 3}, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LoadedWorkspace loaded(c.points, c.nn, 7);
-    smoothLoadedPoints(loaded.n, c.nn, 7, 0, c.thetaStar, loaded.ws);
+    LoadedWorkspace loaded(c.points, c.nn, c.ntrip);
+    smoothLoadedPoints(loaded.n, c.nn, c.ntrip, 0, c.thetaStar, loaded.ws);
     const TripleSet& set = loaded.ws.tripleSets[c.point];
     ASSERT_EQ(set.interiorCount, c.interior);
     ASSERT_EQ(set.endCount, c.end);
