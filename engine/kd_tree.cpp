@@ -21,23 +21,27 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers) : size_(N >
   int32_t depth = 0;
   for (int32_t n = size_; n > kLeafSize; n -= n / 2) ++depth;
   nodes_.resize((size_t{2} << depth) - 1);
-  points_.resize(static_cast<size_t>(size_));
-  for (int32_t i = 0; i < size_; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
+  // Filled (and first touched) on every worker.
+  points_.reset(new Point[static_cast<size_t>(size_)]);
+  order_.reset(new int32_t[static_cast<size_t>(size_)]);
+  forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t i = begin; i < end; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
+  });
   // Median splits give halves of equal size and work: splitting the
   // threads as often as there are pairs of workers keeps them all busy.
   int32_t parallelLevels = 0;
   while ((1 << parallelLevels) < workers) ++parallelLevels;
   if (size_ > 0) build(0, 0, size_, parallelLevels);
-  order_.resize(static_cast<size_t>(size_));
-  for (int32_t k = 0; k < size_; ++k) {
-    const int32_t i = points_[static_cast<size_t>(k)].index;
-    order_[static_cast<size_t>(k)] = i;
-  }
+  forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    for (int32_t k = begin; k < end; ++k) {
+      order_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].index;
+    }
+  });
 }
 
 void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels) {
   Node& n = nodes_[static_cast<size_t>(node)];
-  Point* const points = points_.data();
+  Point* const points = points_.get();
   double minX = points[begin].at.x, maxX = minX, minY = points[begin].at.y, maxY = minY;
   int32_t minIndex = points[begin].index;
   for (int32_t k = begin + 1; k < end; ++k) {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/records.h"
@@ -21,7 +22,7 @@ class KdTree {
 
   // The points in the tree's leaf order (N indices): points near each other
   // in the plane lie near each other in this order.
-  const int32_t* order() const { return order_.data(); }
+  const int32_t* order() const { return order_.get(); }
   // The coordinates of the point at leaf-order position k.
   const PointCoord& coordinates(int32_t k) const { return points_[static_cast<size_t>(k)].at; }
 
@@ -54,8 +55,8 @@ class KdTree {
   void build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels);
 
   int32_t size_ = 0;
-  std::vector<Point> points_;      // in leaf order
-  std::vector<int32_t> order_;     // the point at each leaf-order position
+  std::unique_ptr<Point[]> points_;   // N, in leaf order
+  std::unique_ptr<int32_t[]> order_;  // the point at each leaf-order position
   std::vector<Node> nodes_;        // implicit: the children of k are 2k+1, 2k+2
 };
 

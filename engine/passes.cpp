@@ -278,7 +278,9 @@ inline bool needsSmoothing(const Workspace& ws, int32_t i, const uint8_t* change
   const TripleSet& set = ws.tripleSets[i];
   const int32_t c = set.interiorCount + set.endCount;  // one of them is 0
   uint8_t any = 0;
-  for (int32_t j = 0; j < c; ++j) any |= changed[set.triples[j].first] | changed[set.triples[j].second];
+  for (int32_t j = 0; j < c; ++j) {
+    any |= changed[set.triples[j].first] | changed[set.triples[j].second];
+  }
   return any != 0;
 }
 

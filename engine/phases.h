@@ -27,8 +27,9 @@ void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double T
                    Workspace& ws);
 // The nearest-neighbour search and triple selection in one sweep: each
 // point's list comes from the tree into a list of the worker's and serves
-// the point's selection at once, so no list outlives its point. Point p of the workspace is point tree.order()[p] of the tree
-// (the run has renumbered its points in the tree's order).
+// the point's selection at once, so no list outlives its point. Point p of
+// the workspace is point tree.order()[p] of the tree: the run has
+// renumbered its points in the tree's leaf order, in which the lists come.
 void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
                                    double ThetaStar, const KdTree& tree, Workspace& ws);
 // One iteration in one sweep over the points: for each point in turn the

@@ -51,7 +51,8 @@ class Reorderer {
  private:
   void copyOut(const double* values) {
     forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-      std::memcpy(&scratch[begin], values + begin, static_cast<size_t>(end - begin) * sizeof(double));
+      std::memcpy(&scratch[begin], values + begin,
+                  static_cast<size_t>(end - begin) * sizeof(double));
     });
   }
 
