@@ -72,34 +72,6 @@ std::string usage(const std::string& name) {
   return text;
 }
 
-RunSetup withWorkFile(RunSetup setup, const std::string& stdinFile = "") {
-  setup.files["tessel_temp.txt"] = kTriangle;
-  setup.stdinFile = stdinFile;
-  return setup;
-}
-
-RunSetup named(RunSetup setup, const std::string& argv0) {
-  setup.argv0 = argv0;
-  return setup;
-}
-
-RunSetup limited(RunSetup setup, long fileSizeLimit) {
-  setup.fileSizeLimit = fileSizeLimit;
-  return setup;
-}
-
-RunSetup withDirectory(RunSetup setup, const std::string& stdinFile) {
-  setup.files["d/"] = "";
-  setup.stdinFile = stdinFile;
-  return setup;
-}
-
-RunSetup withLinks(RunSetup setup, std::map<std::string, std::string> links) {
-  setup.links = std::move(links);
-  setup.files["victim"] = "precious\n";
-  return setup;
-}
-
 const std::string kWideRow(4999999, ',');  // 5,000,000 empty fields
 
 INSTANTIATE_TEST_SUITE_P(
@@ -128,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         // with the program's name from its path, and no work file.
         Case{"HelpRequested", stdinRun({"-n", "5", "-?"}, ""), "", "", usage("tessel"), kAbsent, 0},
         Case{"ValueMissing", stdinRun({"-n"}, ""), "", "", usage("tessel"), kAbsent, 2},
-        Case{"HelpWinsOverMissingValue", named(stdinRun({"/?", "-t"}, ""), "/opt/x.1/prog.exe"), "", "",
+        Case{"HelpWinsOverMissingValue",
+             with(stdinRun({"/?", "-t"}, ""), [](RunSetup& s) { s.argv0 = "/opt/x.1/prog.exe"; }), "", "",
              usage("prog"), kAbsent, 0}),
     caseName);
 
@@ -218,32 +191,37 @@ INSTANTIATE_TEST_SUITE_P(
         // triples, then for both lists of both passes in each iteration.
         smoothed("NoTriplesAllowed", {"-t", "0", "-i", "2"}, kThree, zeroReports(6 + 2 * 4),
                  "1.000000\n5.000000\n3.000000\n"),
-        // NN 1: both candidate buffers are zero-size requests.
-        smoothed("OneNeighbour", {"-n", "1", "-i", "1"}, kThree, zeroReports(2), "1.000000\n5.000000\n3.000000\n")),
+        // NN 2 with two points acts as NN 1: both candidate buffers are
+        // zero-size requests.
+        smoothed("TwoPointsHaveOneNeighbour", {"-n", "2", "-i", "1"}, "0,0,1,1\n1,0,5,1\n", zeroReports(2),
+                 "1.000000\n5.000000\n")),
     caseName);
 
 const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";
 
-// The work file as input (named, through a link, as standard input) is
+// The work file as input (named through a link, or as standard input) is
 // refused before anything is overwritten; a link planted as the work file is
 // not followed (the victim is read through it, unchanged).
 INSTANTIATE_TEST_SUITE_P(
     WorkFileProtection, Program,
     ::testing::Values(
-        Case{"InputNamed", withWorkFile(stdinRun({"-f", "tessel_temp.txt"}, "")), "", "", kCreateRefused,
-             kTriangle, 1},
-        Case{"InputThroughALink",
-             withLinks(withWorkFile(stdinRun({"-f", "link.csv"}, "")), {{"link.csv", "tessel_temp.txt"}}), "", "",
-             kCreateRefused, kTriangle, 1},
-        Case{"InputOnStandardInput", withWorkFile(stdinRun({}, ""), "tessel_temp.txt"), "", "", kCreateRefused,
-             kTriangle, 1},
-        Case{"PlantedWorkFileLink", withLinks(fileRun({"-f", "in.csv"}, kTriangle), {{"tessel_temp.txt", "victim"}}),
-             "", "", kCreateRefused, "precious\n", 1}),
+        Case{"InputThroughALink", with(stdinRun({"-f", "link.csv"}, ""), [](RunSetup& s) {
+               s.files["tessel_temp.txt"] = kTriangle;
+               s.links["link.csv"] = "tessel_temp.txt";
+             }), "", "", kCreateRefused, kTriangle, 1},
+        Case{"InputOnStandardInput", with(stdinRun({}, ""), [](RunSetup& s) {
+               s.files["tessel_temp.txt"] = kTriangle;
+               s.stdinFile = "tessel_temp.txt";
+             }), "", "", kCreateRefused, kTriangle, 1},
+        Case{"PlantedWorkFileLink", with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) {
+               s.files["victim"] = "precious\n";
+               s.links["tessel_temp.txt"] = "victim";
+             }), "", "", kCreateRefused, "precious\n", 1}),
     caseName);
 
-// A directory as the input: it opens, but every read of it fails, from the
-// header line on. A work file over the file-size limit is refused at
-// a write.
+// The directory itself as the input: it opens, but every read of it fails,
+// from the header line on. A work file over the file-size limit is refused
+// at a write.
 const std::string kLongTable = [] {
   std::string table;
   for (int k = 0; k < 40; ++k) table += kTriangle;
@@ -253,32 +231,35 @@ const std::string kLongTable = [] {
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWriteFailures, Program,
     ::testing::Values(
-        Case{"DirectoryAsFileWithHeader", withDirectory(stdinRun({"-r", "-f", "d"}, ""), ""), "", "",
-             "ERROR : Couldn't read file d\n", "", 1},
-        Case{"DirectoryAsStandardInputWithHeader", withDirectory(stdinRun({"-r"}, ""), "d"), "", "",
-             "ERROR : Couldn't read standard input\n", "", 1},
-        Case{"WorkFileOverTheFileSizeLimit", limited(fileRun({"-f", "in.csv"}, kLongTable), 1000), "", "",
+        Case{"DirectoryAsFileWithHeader", stdinRun({"-r", "-f", "."}, ""), "", "",
+             "ERROR : Couldn't read file .\n", "", 1},
+        Case{"DirectoryAsStandardInputWithHeader", with(stdinRun({"-r"}, ""), [](RunSetup& s) { s.stdinFile = "."; }),
+             "", "", "ERROR : Couldn't read standard input\n", "", 1},
+        Case{"WorkFileOverTheFileSizeLimit",
+             with(fileRun({"-f", "in.csv"}, kLongTable), [](RunSetup& s) { s.fileSizeLimit = 1000; }), "", "",
              "ERROR : Couldn't write work file tessel_temp.txt\n", kLongTable.substr(0, 1000), 1}),
     caseName);
 
-// A full standard output and a log over the file-size limit, refused at a
-// write (a table past the stdio buffer of 4096 bytes) or only at the final
-// flush or close: two trailing rows with a marker of `mark` bytes make the
-// table that long.
+// A full standard output and a log over the file-size limit, refused only
+// at the final flush or close (a table shorter than the stdio buffer of 4096
+// bytes), or at a write that leaves nothing to flush or close (a table whose
+// last write, its line feed, finds the buffer exactly full). Two trailing
+// rows with a marker of `mark` bytes make the table that long.
 TEST(ProgramFailures, RefusedOutputIsReported) {
   const struct {
     size_t mark;
     const char* stdoutPath;
     long fileSizeLimit;
-  } cases[] = {{0, "/dev/full", 0}, {5000, "/dev/full", 0}, {5000, "", 1000}, {1000, "", 1000}};
+  } cases[] = {{0, "/dev/full", 0}, {2034, "/dev/full", 0}, {1000, "", 1000}, {2034, "", 1000}};
   for (const auto& c : cases) {
     const std::string mark(c.mark, 'm');
     RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
     setup.stdoutPath = c.stdoutPath;
-    const RunResult r = runTessel(limited(setup, c.fileSizeLimit));
+    setup.fileSizeLimit = c.fileSizeLimit;
+    const RunResult r = runTessel(setup);
     const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
     const bool full = c.fileSizeLimit == 0;
-    EXPECT_EQ(r.out, full ? std::string(kAbsent) : table) << c.mark;
+    EXPECT_EQ(r.out, full ? "" : table) << c.mark;
     EXPECT_EQ(r.err, full ? "ERROR : Couldn't write standard output: No space left on device\n"
                           : "ERROR : Couldn't write log file TSLog.txt\n") << c.mark;
     EXPECT_EQ(r.log, full ? table : table.substr(0, 1000)) << c.mark;
@@ -287,17 +268,23 @@ TEST(ProgramFailures, RefusedOutputIsReported) {
   }
 }
 
-// With a link planted as the log, the run goes on without a log.
+// With a link planted as the log, the run goes on without a log (and its
+// input, the link's target, stays as it is).
 TEST(ProgramFailures, PlantedLogLinkIsNotFollowed) {
-  const RunResult r = runTessel(withLinks(fileRun({"-f", "in.csv"}, kTriangle), {{"TSLog.txt", "victim"}}));
-  EXPECT_EQ(r.out + r.err, kTriangleValues);
-  EXPECT_EQ(r.log, "precious\n");
+  RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
+  setup.links["TSLog.txt"] = "in.csv";
+  const RunResult r = runTessel(setup);
+  EXPECT_EQ(r.out, kTriangleValues);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.log, kTriangle);
   EXPECT_EQ(r.status, 0);
 }
 
 TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
   // A program path in the UNC form without a share cannot be split.
-  const RunResult r = runTessel(named(fileRun({"-f", "in.csv"}, kTriangle), "\\\\srv"));
+  RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
+  setup.argv0 = "\\\\srv";
+  const RunResult r = runTessel(setup);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERROR : Invalid UNC name\nSet() of OvFileName\n");
   EXPECT_EQ(r.log, kAbsent);
