@@ -1,11 +1,8 @@
 // Exceptions, the trace convention and the allocation module (emergency
-// reserve, memory messages, OvCopyString). Also defines the small helper the
+// reserve, memory messages). Also defines the small helper the
 // other foundation tests share.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
 
@@ -36,13 +33,6 @@ TEST(OvException, MessagesHaveNoLengthLimitAndCopiesKeepThemVerbatim) {
   EXPECT_THROW(OvTraced("Op()", "C", [] { throw std::bad_alloc(); }), std::bad_alloc);
 }
 
-TEST(OvException, SystemErrorIsJoinedWithoutSeparator) {
-  errno = EACCES;  // the text in front; OvFileName's tests cover it at the end
-  OvException e = caught([] { OvException::RaiseWithSystemError("%s -- ", true, "Mod", "op"); });
-  EXPECT_EQ(e.GetMessage(), std::strerror(EACCES) + std::string("op -- "));
-  EXPECT_STREQ(e.GetOrigin(), "Mod");
-}
-
 TEST(OvAllocate, BadRequestsIncludingSizesBeyond32Bits) {
   const std::function<void()> calls[] = {
       [] { OvAllocate(-1); },
@@ -65,18 +55,6 @@ TEST(OvAllocate, FailureReleasesReserveWhichNextSuccessRecreates) {
   EXPECT_THROW(OvAllocate(7), std::bad_alloc);
   delete[] OvAllocate(3);  // the seam fired once; success brings the reserve back
   EXPECT_TRUE(OvHasEmergencyReserve());
-}
-
-TEST(OvCopyString, CopiesFromAnywhereAndRefusesNullDestination) {
-  char* text = OvAllocate(1);
-  OvCopyString(&text, "abc", 4);
-  OvCopyString(&text, text, 10);    // itself: nothing to do
-  OvCopyString(&text, text + 1, 0);  // a source inside the old block
-  EXPECT_STREQ(text, "bc");
-  OvCopyString(&text, nullptr, 3);
-  EXPECT_STREQ(text, "");
-  delete[] text;
-  EXPECT_STREQ(caught([] { OvCopyString(nullptr, "x", 0); }).GetMessage(), "Invalid destination pointer");
 }
 
 }  // namespace

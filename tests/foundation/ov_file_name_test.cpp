@@ -1,6 +1,6 @@
-// OvFileName: component splits of drive-letter, UNC and POSIX paths, the
-// normal forms of the setters, the composed getters, and the failures with
-// their trace lines (including an unreadable current directory).
+// OvFileName: component splits of drive-letter, UNC and POSIX paths, and
+// the failures with their trace lines (including an unreadable current
+// directory).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -36,13 +36,6 @@ TEST(OvFileName, SplitsFullPaths) {
       {"./build/tessel", "|" + here + "\\build\\|tessel|"},
   };
   for (auto& c : cases) EXPECT_EQ(parts(OvFileName(c.first)), c.second) << c.first;
-}
-
-TEST(OvFileName, ComposesItsParts) {
-  OvFileName name("D:\\data\\points.csv");
-  EXPECT_STREQ(name.GetLocation(), "D:\\data\\");  // each getter reuses one buffer
-  EXPECT_STREQ(name.GetNameAndExtension(), "points.csv");
-  EXPECT_STREQ(name.GetFullPath(), "D:\\data\\points.csv");
 }
 
 TEST(OvFileName, FailuresCarryTheirTraces) {

@@ -61,7 +61,10 @@ TEST(OvStringTokenizer, Errors) {
   }
   EXPECT_EQ(readAll(tokenizer), (Tokens{"a", "b"}));  // untouched by the refused calls
   // Reading past the end: OvVector's range error with this trace line, and nothing consumed.
-  EXPECT_STREQ(caught([&] { tokenizer.GetNextToken(); }).GetTrace(), "GetNextToken() of OvStringTokenizer");
+  const OvException pastEnd = caught([&] { tokenizer.GetNextToken(); });
+  EXPECT_STREQ(pastEnd.GetMessage(), "Index 2 out of range; array is from 0 to 1");
+  EXPECT_STREQ(pastEnd.GetOrigin(), "OvVector");
+  EXPECT_STREQ(pastEnd.GetTrace(), "GetNextToken() of OvStringTokenizer");
   EXPECT_EQ(tokenizer.GetRemainingTokenCount(), 0u);
 
   EXPECT_THROW(OvStringTokenizer("x,\"", ",", "\""), OvStringTokenizerException);  // its own class
