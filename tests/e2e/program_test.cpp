@@ -7,6 +7,7 @@
 // corpus).
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "e2e/run_binary.h"
@@ -40,18 +41,19 @@ struct Case {
   std::string table;    // the result table
   std::string err, work;
   int status;
+  // The log when it is not the rule's: the front end's reports that are not
+  // "ERROR : " lines, then the table.
+  std::optional<std::string> log = std::nullopt;
 };
 
 class Program : public ::testing::TestWithParam<Case> {};
 
-// The log holds the front end's reports that are not "ERROR : " lines, then
-// the table.
 TEST_P(Program, ProducesExactBytes) {
   const Case& c = GetParam();
   RunResult r = runTessel(c.setup);
   EXPECT_EQ(r.out, c.reports + c.table) << "standard output";
   EXPECT_EQ(r.err, c.err) << "standard error";
-  EXPECT_EQ(r.log, (c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table) << "TSLog.txt";
+  EXPECT_EQ(r.log, c.log.value_or((c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table)) << "TSLog.txt";
   EXPECT_EQ(r.work, c.work) << "tessel_temp.txt";
   EXPECT_EQ(r.status, c.status) << "exit status";
 }
@@ -105,6 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
              usage("prog"), kAbsent, 0}),
     caseName);
 
+const std::string kTinyRate = "0,0,0." + std::string(400, '0') + "1,1\n1,0,0.25,2\n0,1,0.125,3\n";
+
 // -r, -c and -m reach the reader of either layout; missing rows keep their
 // places (first, last, in a row), whichever field holds the marker.
 INSTANTIATE_TEST_SUITE_P(
@@ -118,7 +122,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"StandardInputHeaderLabelsAndEmptyField",
              stdinRun({"-r", "-c"}, "id\nx\ny\nr\nw\np\n0\n0\n0.5\n1\ne\n1\n\n3\n4\nq\n1\n0\n0.25\n2\n"
                                     "s\n0\n1\n0.125\n3\n"),
-             "", "Smoothed Rate\n0.500000\n\n0.250000\n0.125000\n", "", kTriangle, 0}),
+             "", "Smoothed Rate\n0.500000\n\n0.250000\n0.125000\n", "", kTriangle, 0},
+        // A rate below the smallest double: its line leaves the mapped
+        // loading of the work file for the line-by-line reading.
+        Case{"RateBelowTheSmallestDouble", fileRun({"-f", "in.csv"}, kTinyRate), "",
+             "0.000000\n0.250000\n0.125000\n", "", kTinyRate, 0}),
     caseName);
 
 // Every reader report goes out the same way (its texts are the reader
@@ -235,52 +243,38 @@ INSTANTIATE_TEST_SUITE_P(
 // at the final flush or close (a table shorter than the stdio buffer of 4096
 // bytes), or at a write that leaves nothing to flush or close (a table whose
 // last write, its line feed, finds the buffer exactly full). Two trailing
-// rows with a marker of `mark` bytes make the table that long.
-TEST(ProgramFailures, RefusedOutputIsReported) {
-  const struct {
-    size_t mark;
-    const char* stdoutPath;
-    long fileSizeLimit;
-  } cases[] = {{0, "/dev/full", 0}, {2034, "/dev/full", 0}, {1000, "", 1000}, {2034, "", 1000}};
-  for (const auto& c : cases) {
-    const std::string mark(c.mark, 'm');
-    RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
-    setup.stdoutPath = c.stdoutPath;
-    setup.fileSizeLimit = c.fileSizeLimit;
-    const RunResult r = runTessel(setup);
-    const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
-    const bool full = c.fileSizeLimit == 0;
-    EXPECT_EQ(r.out, full ? "" : table) << c.mark;
-    EXPECT_EQ(r.err, full ? "ERROR : Couldn't write standard output: No space left on device\n"
-                          : "ERROR : Couldn't write log file TSLog.txt\n") << c.mark;
-    EXPECT_EQ(r.log, full ? table : table.substr(0, 1000)) << c.mark;
-    EXPECT_EQ(r.work, kTriangle) << c.mark;
-    EXPECT_EQ(r.status, 1) << c.mark;
+// rows with a marker of `markBytes` bytes make the table that long.
+Case refusedOutput(const char* name, size_t markBytes, const char* stdoutPath, long fileSizeLimit) {
+  const std::string mark(markBytes, 'm');
+  RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
+  setup.stdoutPath = stdoutPath;
+  setup.fileSizeLimit = fileSizeLimit;
+  const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
+  if (fileSizeLimit == 0) {
+    return Case{name, setup, "", "", "ERROR : Couldn't write standard output: No space left on device\n",
+                kTriangle, 1, table};
   }
+  return Case{name, setup, "", table, "ERROR : Couldn't write log file TSLog.txt\n", kTriangle, 1,
+              table.substr(0, 1000)};
 }
 
-// With a link planted as the log, the run goes on without a log (and its
-// input, the link's target, stays as it is).
-TEST(ProgramFailures, PlantedLogLinkIsNotFollowed) {
-  RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
-  setup.links["TSLog.txt"] = "in.csv";
-  const RunResult r = runTessel(setup);
-  EXPECT_EQ(r.out, kTriangleValues);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.log, kTriangle);
-  EXPECT_EQ(r.status, 0);
-}
-
-TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
-  // A program path in the UNC form without a share cannot be split.
-  RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
-  setup.argv0 = "\\\\srv";
-  const RunResult r = runTessel(setup);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "ERROR : Invalid UNC name\nSet() of OvFileName\n");
-  EXPECT_EQ(r.log, kAbsent);
-  EXPECT_EQ(r.work, kAbsent);
-  EXPECT_EQ(r.status, 1);
-}
+// A link planted as the log is not followed: the run goes on without a log
+// (and the link's target, its input, stays as it is). A program path in the
+// UNC form without a share cannot be split: the library's exception is
+// reported with its trace.
+INSTANTIATE_TEST_SUITE_P(
+    OutputFailures, Program,
+    ::testing::Values(
+        refusedOutput("FullOutputAtTheFlush", 0, "/dev/full", 0),
+        refusedOutput("FullOutputAtAWrite", 2034, "/dev/full", 0),
+        refusedOutput("LogOverTheLimitAtTheClose", 1000, "", 1000),
+        refusedOutput("LogOverTheLimitAtAWrite", 2034, "", 1000),
+        Case{"PlantedLogLink",
+             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.links["TSLog.txt"] = "in.csv"; }), "",
+             kTriangleValues, "", kTriangle, 0, kTriangle},
+        Case{"LibraryExceptionWithItsTrace",
+             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.argv0 = "\\\\srv"; }), "", "",
+             "ERROR : Invalid UNC name\nSet() of OvFileName\n", kAbsent, 1, kAbsent}),
+    caseName);
 
 }  // namespace
