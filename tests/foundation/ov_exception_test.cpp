@@ -34,13 +34,10 @@ TEST(OvException, MessagesHaveNoLengthLimitAndCopiesKeepThemVerbatim) {
 }
 
 TEST(OvAllocate, BadRequestsIncludingSizesBeyond32Bits) {
-  const std::function<void()> calls[] = {
-      [] { OvAllocate(-1); },
-      [] { OvAllocateSize(size_t(1) << 31); },
-      [] { OvAllocateSize((size_t(1) << 32) + 5); },  // must not wrap to 5 bytes
-  };
-  for (auto& call : calls) {
-    EXPECT_STREQ(caught(call).GetMessage(), "Bad memory allocation request - tried to allocate -1 bytes.");
+  const char kBad[] = "Bad memory allocation request - tried to allocate -1 bytes.";
+  EXPECT_STREQ(caught([] { OvAllocate(-1); }).GetMessage(), kBad);
+  for (size_t size : {size_t(1) << 31, (size_t(1) << 32) + 5}) {  // the second must not wrap to 5 bytes
+    EXPECT_STREQ(caught([&] { OvAllocateSize(size); }).GetMessage(), kBad);
   }
 }
 
