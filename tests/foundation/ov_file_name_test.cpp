@@ -43,7 +43,6 @@ TEST(OvFileName, FailuresCarryTheirTraces) {
   longDrive.SetDrive("\\\\a-server-with-a-rather-long-name\\share");
   const struct { std::function<void()> call; const char *message, *trace; } cases[] = {
       {[&] { name.Set(nullptr); }, "Null pointer", "Set() of OvFileName"},
-      {[&] { name.SetExtension(nullptr); }, "Null parameter", "SetExtension() of OvFileName"},
       {[] { OvFileName bad("\\\\srv"); }, "Invalid UNC name", "Set() of OvFileName\r\nConstructor of OvFileName"},
       {[&] { name.Set("\\\\srv\\s\\f"); }, "Invalid UNC name", "Set() of OvFileName"},
       {[&] { name.Set("\\\\srv\\f"); }, "Start position is longer than string",

@@ -1,10 +1,8 @@
-// Exceptions, the trace convention and the allocation module (emergency
-// reserve, memory messages). Also defines the small helper the
-// other foundation tests share.
+// The allocation module: bad requests, the emergency reserve and the memory
+// messages. Also defines the small helper the other foundation tests share.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 
 #include "foundation/ov_alloc.h"
 #include "foundation/ov_exception.h"
@@ -21,17 +19,6 @@ OvException caught(const std::function<void()>& f) {
 }
 
 namespace {
-
-TEST(OvException, MessagesHaveNoLengthLimitAndCopiesKeepThemVerbatim) {
-  std::string longText(10000, 'q');
-  EXPECT_EQ(caught([&] { OvException::Raise("<%s>", "X", longText.c_str()); }).GetMessage(), "<" + longText + ">");
-  OvException assigned;  // copies and assignment must not format the text again
-  assigned = caught([] { OvException::Raise("%s", "X", "100% sure"); });
-  EXPECT_STREQ(assigned.GetMessage(), "100% sure");
-  // Trace entries go to OvExceptions only (their joins are checked wherever
-  // a trace is).
-  EXPECT_THROW(OvTraced("Op()", "C", [] { throw std::bad_alloc(); }), std::bad_alloc);
-}
 
 TEST(OvAllocate, BadRequestsIncludingSizesBeyond32Bits) {
   const char kBad[] = "Bad memory allocation request - tried to allocate -1 bytes.";
