@@ -23,9 +23,7 @@ namespace fs = std::filesystem;
 std::string runProgramCase(const uint8_t* data, size_t size) {
   if (size > program_case::kMaxCaseSize) return "case too large";
   program_case::ProgramCase c = program_case::decodeProgramCase(data, size);
-  RunSetup setup;
-  setup.args = c.args;
-  setup.input = c.input;
+  RunSetup setup = stdinRun(c.args, c.input);
   setup.files[program_case::kInputName] = c.input;
   if (c.source == program_case::Source::kWorkFile) setup.files[program_case::kWorkName] = c.input;
   RunResult result = runTessel(setup);

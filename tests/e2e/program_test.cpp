@@ -7,6 +7,7 @@
 // corpus).
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "e2e/run_binary.h"
@@ -40,18 +41,19 @@ struct Case {
   std::string table;    // the result table
   std::string err, work;
   int status;
+  // The log when it is not the rule's: the front end's reports that are not
+  // "ERROR : " lines, then the table.
+  std::optional<std::string> log = std::nullopt;
 };
 
 class Program : public ::testing::TestWithParam<Case> {};
 
-// The log holds the front end's reports that are not "ERROR : " lines, then
-// the table.
 TEST_P(Program, ProducesExactBytes) {
   const Case& c = GetParam();
   RunResult r = runTessel(c.setup);
   EXPECT_EQ(r.out, c.reports + c.table) << "standard output";
   EXPECT_EQ(r.err, c.err) << "standard error";
-  EXPECT_EQ(r.log, (c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table) << "TSLog.txt";
+  EXPECT_EQ(r.log, c.log.value_or((c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table)) << "TSLog.txt";
   EXPECT_EQ(r.work, c.work) << "tessel_temp.txt";
   EXPECT_EQ(r.status, c.status) << "exit status";
 }
@@ -70,34 +72,6 @@ std::string usage(const std::string& name) {
   EXPECT_EQ(text.find("\nUsage : " + name + " [-r] [-c] [-n max-neighbors] [-t max-triples]\n"), 0u);
   EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 3)), "\n    -?       Show this message.\n\n");
   return text;
-}
-
-RunSetup withWorkFile(RunSetup setup, const std::string& stdinFile = "") {
-  setup.files["tessel_temp.txt"] = kTriangle;
-  setup.stdinFile = stdinFile;
-  return setup;
-}
-
-RunSetup named(RunSetup setup, const std::string& argv0) {
-  setup.argv0 = argv0;
-  return setup;
-}
-
-RunSetup limited(RunSetup setup, long fileSizeLimit) {
-  setup.fileSizeLimit = fileSizeLimit;
-  return setup;
-}
-
-RunSetup withDirectory(RunSetup setup, const std::string& stdinFile) {
-  setup.files["d/"] = "";
-  setup.stdinFile = stdinFile;
-  return setup;
-}
-
-RunSetup withLinks(RunSetup setup, std::map<std::string, std::string> links) {
-  setup.links = std::move(links);
-  setup.files["victim"] = "precious\n";
-  return setup;
 }
 
 const std::string kWideRow(4999999, ',');  // 5,000,000 empty fields
@@ -124,13 +98,15 @@ INSTANTIATE_TEST_SUITE_P(
              kTriangle, 0},
         Case{"InputFileMissing", fileRun({"-f", "nope.csv"}, kTriangle), "", "",
              "ERROR : Couldn't open file nope.csv\n", "", 1},
-        // -?, a value option without its value, and both: the usage text,
-        // with the program's name from its path, and no work file.
-        Case{"HelpRequested", stdinRun({"-n", "5", "-?"}, ""), "", "", usage("tessel"), kAbsent, 0},
+        // A value option without its value, and -? with one: the usage
+        // text, with the program's name from its path, and no work file.
         Case{"ValueMissing", stdinRun({"-n"}, ""), "", "", usage("tessel"), kAbsent, 2},
-        Case{"HelpWinsOverMissingValue", named(stdinRun({"/?", "-t"}, ""), "/opt/x.1/prog.exe"), "", "",
+        Case{"HelpWinsOverMissingValue",
+             with(stdinRun({"/?", "-t"}, ""), [](RunSetup& s) { s.argv0 = "/opt/x.1/prog.exe"; }), "", "",
              usage("prog"), kAbsent, 0}),
     caseName);
+
+const std::string kTinyRate = "0,0,0." + std::string(400, '0') + "1,1\n1,0,0.25,2\n0,1,0.125,3\n";
 
 // -r, -c and -m reach the reader of either layout; missing rows keep their
 // places (first, last, in a row), whichever field holds the marker.
@@ -145,7 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"StandardInputHeaderLabelsAndEmptyField",
              stdinRun({"-r", "-c"}, "id\nx\ny\nr\nw\np\n0\n0\n0.5\n1\ne\n1\n\n3\n4\nq\n1\n0\n0.25\n2\n"
                                     "s\n0\n1\n0.125\n3\n"),
-             "", "Smoothed Rate\n0.500000\n\n0.250000\n0.125000\n", "", kTriangle, 0}),
+             "", "Smoothed Rate\n0.500000\n\n0.250000\n0.125000\n", "", kTriangle, 0},
+        // A rate below the smallest double: its line leaves the mapped
+        // loading of the work file for the line-by-line reading.
+        Case{"RateBelowTheSmallestDouble", fileRun({"-f", "in.csv"}, kTinyRate), "",
+             "0.000000\n0.250000\n0.125000\n", "", kTinyRate, 0}),
     caseName);
 
 // Every reader report goes out the same way (its texts are the reader
@@ -159,8 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
              "Invalid number of fields! : Expecting 4, got 5000000 : Row 1 : " + kWideRow + "\n\n", "", 1},
         Case{"NoInputData", stdinRun({}, ""), "", "", "No input data detected.\n", "", 1},
         // No points: nine zero-size work areas reported, then the table.
-        Case{"HeaderOnly", fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"), zeroReports(9),
-             "Smoothed Rate\n", "", "", 0},
         Case{"EmptyFileWithHeaderOption", fileRun({"-r", "-f", "in.csv"}, ""), zeroReports(9), "Smoothed Rate\n",
              "", "", 0},
         Case{"EveryRowIgnored", fileRun({"-m", "NA", "-f", "in.csv"}, "NA,1,1,1\n2,NA,2,2\n"),
@@ -218,91 +196,84 @@ INSTANTIATE_TEST_SUITE_P(
         // triples, then for both lists of both passes in each iteration.
         smoothed("NoTriplesAllowed", {"-t", "0", "-i", "2"}, kThree, zeroReports(6 + 2 * 4),
                  "1.000000\n5.000000\n3.000000\n"),
-        // NN 1: both candidate buffers are zero-size requests.
-        smoothed("OneNeighbour", {"-n", "1", "-i", "1"}, kThree, zeroReports(2), "1.000000\n5.000000\n3.000000\n")),
+        // NN 2 with two points acts as NN 1: both candidate buffers are
+        // zero-size requests.
+        smoothed("TwoPointsHaveOneNeighbour", {"-n", "2", "-i", "1"}, "0,0,1,1\n1,0,5,1\n", zeroReports(2),
+                 "1.000000\n5.000000\n")),
     caseName);
 
 const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";
 
-// The work file as input (named, through a link, as standard input) is
+// The work file as input (named through a link, or as standard input) is
 // refused before anything is overwritten; a link planted as the work file is
 // not followed (the victim is read through it, unchanged).
 INSTANTIATE_TEST_SUITE_P(
     WorkFileProtection, Program,
     ::testing::Values(
-        Case{"InputNamed", withWorkFile(stdinRun({"-f", "tessel_temp.txt"}, "")), "", "", kCreateRefused,
-             kTriangle, 1},
-        Case{"InputThroughALink",
-             withLinks(withWorkFile(stdinRun({"-f", "link.csv"}, "")), {{"link.csv", "tessel_temp.txt"}}), "", "",
-             kCreateRefused, kTriangle, 1},
-        Case{"InputOnStandardInput", withWorkFile(stdinRun({}, ""), "tessel_temp.txt"), "", "", kCreateRefused,
-             kTriangle, 1},
-        Case{"PlantedWorkFileLink", withLinks(fileRun({"-f", "in.csv"}, kTriangle), {{"tessel_temp.txt", "victim"}}),
+        Case{"InputThroughALink", with(stdinRun({"-f", "link.csv"}, ""), [](RunSetup& s) {
+               s.files["tessel_temp.txt"] = kTriangle; s.links["link.csv"] = "tessel_temp.txt"; }),
+             "", "", kCreateRefused, kTriangle, 1},
+        Case{"InputOnStandardInput", with(stdinRun({}, ""), [](RunSetup& s) {
+               s.files["tessel_temp.txt"] = kTriangle; s.stdinFile = "tessel_temp.txt"; }),
+             "", "", kCreateRefused, kTriangle, 1},
+        Case{"PlantedWorkFileLink", with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) {
+               s.files["victim"] = "precious\n"; s.links["tessel_temp.txt"] = "victim"; }),
              "", "", kCreateRefused, "precious\n", 1}),
     caseName);
 
-// A directory as the input: it opens, but every read of it fails, from the
-// header line on. A work file over the file-size limit is refused at
-// a write.
-const std::string kLongTable = [] {
-  std::string table;
-  for (int k = 0; k < 40; ++k) table += kTriangle;
-  return table;
-}();
+// The directory itself as the input: it opens, but every read of it fails,
+// from the header line on. A work file over the file-size limit is refused
+// at a write.
+const std::string kLongTable = pointTable("line", 40);  // 1,200 bytes
 
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWriteFailures, Program,
     ::testing::Values(
-        Case{"DirectoryAsFileWithHeader", withDirectory(stdinRun({"-r", "-f", "d"}, ""), ""), "", "",
-             "ERROR : Couldn't read file d\n", "", 1},
-        Case{"DirectoryAsStandardInputWithHeader", withDirectory(stdinRun({"-r"}, ""), "d"), "", "",
-             "ERROR : Couldn't read standard input\n", "", 1},
-        Case{"WorkFileOverTheFileSizeLimit", limited(fileRun({"-f", "in.csv"}, kLongTable), 1000), "", "",
+        Case{"DirectoryAsFileWithHeader", stdinRun({"-r", "-f", "."}, ""), "", "",
+             "ERROR : Couldn't read file .\n", "", 1},
+        Case{"DirectoryAsStandardInputWithHeader", with(stdinRun({"-r"}, ""), [](RunSetup& s) { s.stdinFile = "."; }),
+             "", "", "ERROR : Couldn't read standard input\n", "", 1},
+        Case{"WorkFileOverTheFileSizeLimit",
+             with(fileRun({"-f", "in.csv"}, kLongTable), [](RunSetup& s) { s.fileSizeLimit = 1000; }), "", "",
              "ERROR : Couldn't write work file tessel_temp.txt\n", kLongTable.substr(0, 1000), 1}),
     caseName);
 
-// A full standard output and a log over the file-size limit, refused at a
-// write (a table past the stdio buffer of 4096 bytes) or only at the final
-// flush or close: two trailing rows with a marker of `mark` bytes make the
-// table that long.
-TEST(ProgramFailures, RefusedOutputIsReported) {
-  const struct {
-    size_t mark;
-    const char* stdoutPath;
-    long fileSizeLimit;
-  } cases[] = {{0, "/dev/full", 0}, {5000, "/dev/full", 0}, {5000, "", 1000}, {1000, "", 1000}};
-  for (const auto& c : cases) {
-    const std::string mark(c.mark, 'm');
-    RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
-    setup.stdoutPath = c.stdoutPath;
-    const RunResult r = runTessel(limited(setup, c.fileSizeLimit));
-    const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
-    const bool full = c.fileSizeLimit == 0;
-    EXPECT_EQ(r.out, full ? std::string(kAbsent) : table) << c.mark;
-    EXPECT_EQ(r.err, full ? "ERROR : Couldn't write standard output: No space left on device\n"
-                          : "ERROR : Couldn't write log file TSLog.txt\n") << c.mark;
-    EXPECT_EQ(r.log, full ? table : table.substr(0, 1000)) << c.mark;
-    EXPECT_EQ(r.work, kTriangle) << c.mark;
-    EXPECT_EQ(r.status, 1) << c.mark;
+// A full standard output and a log over the file-size limit, refused only
+// at the final flush or close (a table shorter than the stdio buffer of 4096
+// bytes), or at a write that leaves nothing to flush or close (a table whose
+// last write, its line feed, finds the buffer exactly full). Two trailing
+// rows with a marker of `markBytes` bytes make the table that long.
+Case refusedOutput(const char* name, size_t markBytes, const char* stdoutPath, long fileSizeLimit) {
+  const std::string mark(markBytes, 'm');
+  RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
+  setup.stdoutPath = stdoutPath;
+  setup.fileSizeLimit = fileSizeLimit;
+  const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
+  if (fileSizeLimit == 0) {
+    return Case{name, setup, "", "", "ERROR : Couldn't write standard output: No space left on device\n",
+                kTriangle, 1, table};
   }
+  return Case{name, setup, "", table, "ERROR : Couldn't write log file TSLog.txt\n", kTriangle, 1,
+              table.substr(0, 1000)};
 }
 
-// With a link planted as the log, the run goes on without a log.
-TEST(ProgramFailures, PlantedLogLinkIsNotFollowed) {
-  const RunResult r = runTessel(withLinks(fileRun({"-f", "in.csv"}, kTriangle), {{"TSLog.txt", "victim"}}));
-  EXPECT_EQ(r.out + r.err, kTriangleValues);
-  EXPECT_EQ(r.log, "precious\n");
-  EXPECT_EQ(r.status, 0);
-}
-
-TEST(ProgramFailures, LibraryExceptionIsReportedWithItsTrace) {
-  // A program path in the UNC form without a share cannot be split.
-  const RunResult r = runTessel(named(fileRun({"-f", "in.csv"}, kTriangle), "\\\\srv"));
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "ERROR : Invalid UNC name\nSet() of OvFileName\n");
-  EXPECT_EQ(r.log, kAbsent);
-  EXPECT_EQ(r.work, kAbsent);
-  EXPECT_EQ(r.status, 1);
-}
+// A link planted as the log is not followed: the run goes on without a log
+// (and the link's target, its input, stays as it is). A program path in the
+// UNC form without a share cannot be split: the library's exception is
+// reported with its trace.
+INSTANTIATE_TEST_SUITE_P(
+    OutputFailures, Program,
+    ::testing::Values(
+        refusedOutput("FullOutputAtTheFlush", 0, "/dev/full", 0),
+        refusedOutput("FullOutputAtAWrite", 2034, "/dev/full", 0),
+        refusedOutput("LogOverTheLimitAtTheClose", 1000, "", 1000),
+        refusedOutput("LogOverTheLimitAtAWrite", 2034, "", 1000),
+        Case{"PlantedLogLink",
+             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.links["TSLog.txt"] = "in.csv"; }), "",
+             kTriangleValues, "", kTriangle, 0, kTriangle},
+        Case{"LibraryExceptionWithItsTrace",
+             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.argv0 = "\\\\srv"; }), "", "",
+             "ERROR : Invalid UNC name\nSet() of OvFileName\n", kAbsent, 1, kAbsent}),
+    caseName);
 
 }  // namespace

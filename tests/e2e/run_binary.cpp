@@ -7,7 +7,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -24,11 +23,6 @@ std::string readFileBytes(const std::string& path) {
   return text.str();
 }
 
-void writeFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
 TempDir::TempDir() {
   char dirTemplate[] = "/tmp/tessel-e2e-XXXXXX";
   if (mkdtemp(dirTemplate) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -41,7 +35,8 @@ TempDir::~TempDir() {
 }
 
 RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
-  RunSetup s = stdinRun(std::move(args), "");
+  RunSetup s;
+  s.args = std::move(args);
   s.files["in.csv"] = table;
   return s;
 }
@@ -49,7 +44,8 @@ RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
 RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
   RunSetup s;
   s.args = std::move(args);
-  s.input = input;
+  s.files[".stdin"] = input;
+  s.stdinFile = ".stdin";
   return s;
 }
 
@@ -78,92 +74,59 @@ std::string pointTable(const std::string& kind, int n) {
 
 namespace {
 
-int exitStatus(int wstatus) { return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus); }
-
 void setLimit(int resource, long bytes) {
   const rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
   if (setrlimit(resource, &limit) != 0) _exit(127);
 }
 
-// In the started child: the files the program writes may not grow past
-// `bytes`, and a write that would fails (SIGXFSZ ignored). Standard output
-// reaches its file through a pipe and a copying process that stays outside
-// the limit and exits with the program's status (128 + signal).
-void limitFileSize(long bytes) {
-  int ends[2];
-  if (pipe(ends) != 0) _exit(127);
-  pid_t program = fork();
-  if (program < 0) _exit(127);
-  if (program > 0) {
-    close(ends[1]);
-    char chunk[4096];
-    for (ssize_t n; (n = read(ends[0], chunk, sizeof chunk)) > 0;) {
-      if (write(1, chunk, static_cast<size_t>(n)) != n) _exit(127);
-    }
-    int wstatus = 0;
-    waitpid(program, &wstatus, 0);
-    _exit(exitStatus(wstatus));
-  }
-  dup2(ends[1], 1);
-  close(ends[0]);
-  close(ends[1]);
-  signal(SIGXFSZ, SIG_IGN);
-  setLimit(RLIMIT_FSIZE, bytes);
-}
-
 }  // namespace
 
-pid_t startTessel(const std::string& dir, const RunSetup& setup, const std::string& tag,
-                  const std::string& programPath) {
-  for (const auto& file : setup.files) {
-    const bool isDirectory = !file.first.empty() && file.first.back() == '/';
-    if (isDirectory) std::filesystem::create_directory(dir + "/" + file.first);
-    if (!isDirectory) writeFileBytes(dir + "/" + file.first, file.second);
-  }
+// Standard output comes through a pipe, read to its end before the wait;
+// standard error goes to a file of a directory of the run's own, so that
+// runs sharing a directory keep their streams apart.
+RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
+  TempDir own;
+  const std::string dir = setup.dir.empty() ? own.path() : setup.dir;
+  for (const auto& file : setup.files) std::ofstream(dir + "/" + file.first, std::ios::binary) << file.second;
   for (const auto& link : setup.links) {
     if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0) throw std::runtime_error("symlink");
   }
-  const std::string inPath = dir + "/" + (setup.stdinFile.empty() ? ".stdin" + tag : setup.stdinFile);
-  if (setup.stdinFile.empty()) writeFileBytes(inPath, setup.input);
-  const std::string outPath = setup.stdoutPath.empty() ? dir + "/.stdout" + tag : setup.stdoutPath;
-  const std::string errPath = dir + "/.stderr" + tag;
-
+  const std::string errPath = own.path() + "/.stderr";
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
   std::vector<char*> argv = {const_cast<char*>(shownName.c_str())};
   for (const std::string& arg : setup.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
-  pid_t pid = fork();
+  int pipeEnds[2];
+  if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    const int fds[3] = {open(inPath.c_str(), O_RDONLY),
-                        open(outPath.c_str(), O_WRONLY | O_CREAT | (setup.stdoutPath.empty() ? O_TRUNC : 0), 0644),
+    const int fds[3] = {open(setup.stdinFile.c_str(), O_RDONLY),
+                        setup.stdoutPath.empty() ? pipeEnds[1] : open(setup.stdoutPath.c_str(), O_WRONLY),
                         open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
     for (int k = 0; k < 3; ++k) {
       if (fds[k] < 0 || dup2(fds[k], k) < 0) _exit(127);
     }
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
-    if (setup.fileSizeLimit > 0) limitFileSize(setup.fileSizeLimit);
+    if (setup.fileSizeLimit > 0) {
+      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+      setLimit(RLIMIT_FSIZE, setup.fileSizeLimit);
+    }
     if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }
-  return pid;
-}
-
-RunResult finishTessel(pid_t pid, const std::string& dir, const std::string& tag) {
+  close(pipeEnds[1]);
+  RunResult result;
+  char chunk[4096];
+  for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;) result.out.append(chunk, n);
+  close(pipeEnds[0]);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  RunResult result;
-  result.status = exitStatus(wstatus);
-  result.out = readFileBytes(dir + "/.stdout" + tag);
-  result.err = readFileBytes(dir + "/.stderr" + tag);
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.err = readFileBytes(errPath);
   result.log = readFileBytes(dir + "/TSLog.txt");
   result.work = readFileBytes(dir + "/tessel_temp.txt");
   return result;
-}
-
-RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
-  TempDir dir;
-  return finishTessel(startTessel(dir.path(), setup, "", programPath), dir.path(), "");
 }

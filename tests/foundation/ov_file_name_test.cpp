@@ -1,6 +1,6 @@
-// OvFileName: component splits of drive-letter, UNC and POSIX paths, the
-// normal forms of the setters, the composed getters, and the failures with
-// their trace lines (including an unreadable current directory).
+// OvFileName: component splits of drive-letter, UNC and POSIX paths, and
+// the failures with their trace lines (including an unreadable current
+// directory).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -38,19 +38,11 @@ TEST(OvFileName, SplitsFullPaths) {
   for (auto& c : cases) EXPECT_EQ(parts(OvFileName(c.first)), c.second) << c.first;
 }
 
-TEST(OvFileName, ComposesItsParts) {
-  OvFileName name("D:\\data\\points.csv");
-  EXPECT_STREQ(name.GetLocation(), "D:\\data\\");  // each getter reuses one buffer
-  EXPECT_STREQ(name.GetNameAndExtension(), "points.csv");
-  EXPECT_STREQ(name.GetFullPath(), "D:\\data\\points.csv");
-}
-
 TEST(OvFileName, FailuresCarryTheirTraces) {
   OvFileName name, longDrive;
   longDrive.SetDrive("\\\\a-server-with-a-rather-long-name\\share");
   const struct { std::function<void()> call; const char *message, *trace; } cases[] = {
       {[&] { name.Set(nullptr); }, "Null pointer", "Set() of OvFileName"},
-      {[&] { name.SetExtension(nullptr); }, "Null parameter", "SetExtension() of OvFileName"},
       {[] { OvFileName bad("\\\\srv"); }, "Invalid UNC name", "Set() of OvFileName\r\nConstructor of OvFileName"},
       {[&] { name.Set("\\\\srv\\s\\f"); }, "Invalid UNC name", "Set() of OvFileName"},
       {[&] { name.Set("\\\\srv\\f"); }, "Start position is longer than string",

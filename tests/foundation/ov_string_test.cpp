@@ -2,8 +2,7 @@
 // messages and trace lines, self-referencing edits, failed growth, OvDeblank.
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
