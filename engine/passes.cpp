@@ -246,11 +246,12 @@ inline void extrapolateEndValuesAt(int32_t i, const Workspace& ws) {
   const int32_t c = ws.tripleSets[i].endCount;
   const Triple* triples = ws.tripleSets[i].triples;
   const double* currentValues = ws.currentValues;
+  const double* endFactors = ws.endFactors(i);
   for (int32_t j = 0; j < c; ++j) {
     const double middle = currentValues[triples[j].first];
     const double farValue = currentValues[triples[j].second];
     const long double difference = static_cast<long double>(middle) - farValue;
-    ws.endValues[i][j] = static_cast<double>(difference * triples[j].endFactor + middle);
+    ws.endValues[i][j] = static_cast<double>(difference * endFactors[j] + middle);
   }
 }
 

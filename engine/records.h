@@ -22,14 +22,14 @@ struct NeighborList {
   NeighborEntry* entries;  // the nearest points first (owner at 0)
 };
 
-// A triple as the passes read it: its two partners and, for an end triple,
-// the extrapolation factor. Selection orders the candidates by lineOffset,
-// the point's distance from the line through the partners, which is not
-// kept after it.
+// A triple as the passes read it: its two partners. Selection orders the
+// candidates by lineOffset, the point's distance from the line through the
+// partners, which is not kept after it; an end triple's extrapolation
+// factor (endFactor) is kept beside its end value (Workspace::endValues),
+// so that the interior triples, nearly all of them, take 8 bytes.
 struct Triple {
-  int32_t first;     // interior: nearer neighbour; end: middle point
-  int32_t second;    // interior: farther neighbour; end: far point
-  double endFactor;  // extrapolation factor (end triples only)
+  int32_t first;   // interior: nearer neighbour; end: middle point
+  int32_t second;  // interior: farther neighbour; end: far point
 };
 
 struct TripleSet {

@@ -28,6 +28,7 @@ bool usableDistance(double d) { return d != 0.0 && std::isfinite(d); }
 // generated) orders them totally, as a stable sort by lineOffset does.
 struct Candidate {
   double lineOffset;
+  double endFactor;  // end candidates; dab while an interior one is pending
   Triple triple;
   int32_t generated;
 };
@@ -58,7 +59,8 @@ Candidate* workerCandidates(Candidate* block, int64_t room, int32_t worker) {
 // order to the point's triples. Few candidates are sorted whole (a sort of a
 // dozen is an insertion sort); of many, the smallest are selected, then
 // sorted. Returns how many were kept.
-int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* triples) {
+int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* triples,
+                 double* endFactors = nullptr) {
   const int64_t kept = std::min<int64_t>(count, std::max(NTRIP, 0));
   if (count <= 2 * kept) {
     std::sort(candidates, candidates + count, ByLineOffset());
@@ -66,6 +68,9 @@ int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* tr
     std::partial_sort(candidates, candidates + kept, candidates + count, ByLineOffset());
   }
   for (int64_t k = 0; k < kept; ++k) triples[k] = candidates[k].triple;
+  if (endFactors != nullptr) {
+    for (int64_t k = 0; k < kept; ++k) endFactors[k] = candidates[k].endFactor;
+  }
   return static_cast<int32_t>(kept);
 }
 
@@ -106,7 +111,8 @@ struct NeighborOffsets {
 Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
                         double endFactor, int64_t generated) {
   Candidate candidate;
-  candidate.triple = {list[a].index, list[b].index, endFactor};
+  candidate.triple = {list[a].index, list[b].index};
+  candidate.endFactor = endFactor;
   candidate.lineOffset =
       static_cast<double>(static_cast<long double>(sine) * list[a].distance);
   candidate.generated = static_cast<int32_t>(generated);
@@ -143,7 +149,7 @@ double estimateError(double da, double db, double dab, double estimate) {
 // remain, in their order.
 int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
                            const NeighborEntry* list) {
-  auto dab = [](const Candidate& c) { return c.triple.endFactor; };
+  auto dab = [](const Candidate& c) { return c.endFactor; };
   auto error = [&](const Candidate& c) {
     const double da = list[c.triple.first].distance;
     const double db = list[c.triple.second].distance;
@@ -243,10 +249,12 @@ class TripleSelector {
         interiorRoom(interiorRoom), endRoom(endRoom) {}
 
   // Point p's triples from its list (the nearest first, numbered as
-  // pointCoords is): the interior ones, or failing those, the end ones.
-  void select(int32_t p, const NeighborEntry* list, TripleSet& set) {
+  // pointCoords is): the interior ones, or failing those, the end ones with
+  // their endFactor.
+  void select(int32_t p, const NeighborEntry* list, TripleSet& set, double* endFactors) {
     set.interiorCount = selectInteriorTriples(p, list, set.triples);
-    set.endCount = set.interiorCount == 0 ? selectEndTriples(list, set.triples) : 0;
+    set.endCount =
+        set.interiorCount == 0 ? selectEndTriples(list, set.triples, endFactors) : 0;
   }
 
  private:
@@ -271,7 +279,8 @@ class TripleSelector {
         // The exact lineOffset waits until the pairs are known (below).
         Candidate& pending = candidates[count];
         pending.lineOffset = offsets.lineDistance(a, b, dab);
-        pending.triple = {a, b, dab};
+        pending.triple = {a, b};
+        pending.endFactor = dab;
         pending.generated = static_cast<int32_t>(count++);
       }
     }
@@ -279,7 +288,7 @@ class TripleSelector {
     return keepBest(candidates, count, NTRIP, triples);
   }
 
-  int32_t selectEndTriples(const NeighborEntry* list, Triple* triples) {
+  int32_t selectEndTriples(const NeighborEntry* list, Triple* triples, double* endFactors) {
     Candidate* candidates = endRoom;
     int64_t count = 0;
     for (int32_t a = 1; a <= last; ++a) {
@@ -300,13 +309,13 @@ class TripleSelector {
         const Candidate candidate = makeCandidate(
             list, a, b, std::sin(turn),
             static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab), count);
-        if (!std::isfinite(candidate.lineOffset) || !std::isfinite(candidate.triple.endFactor)) {
+        if (!std::isfinite(candidate.lineOffset) || !std::isfinite(candidate.endFactor)) {
           continue;
         }
         candidates[count++] = candidate;
       }
     }
-    return keepBest(candidates, count, NTRIP, triples);
+    return keepBest(candidates, count, NTRIP, triples, endFactors);
   }
 
   const PointCoord* const pointCoords;
@@ -337,7 +346,9 @@ void selectAllTriples(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, Wo
     TripleSelector selector(ws.pointCoords, NTRIP, last, ThetaStar,
                             workerCandidates(interiorBlock.get(), interiorRoom, worker),
                             workerCandidates(endBlock.get(), endRoom, worker));
-    for (int32_t p = begin; p < end; ++p) selector.select(p, listOf(p, worker), ws.tripleSets[p]);
+    for (int32_t p = begin; p < end; ++p) {
+      selector.select(p, listOf(p, worker), ws.tripleSets[p], ws.endFactors(p));
+    }
   });
 }
 

@@ -49,7 +49,7 @@ void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
   currentValues = obtainArray<double>(policy, N);
   nextValues = obtainArray<double>(policy, N);
   endValues = obtainArray<double*>(policy, N);
-  endRows = obtainRows<double>(policy, N, NTRIP);
+  endRows = obtainRows<double>(policy, N, 2 * int64_t{NTRIP});
   neighborScratch = obtainArray<NeighborEntry>(policy, N);
   tripleSets = obtainArray<TripleSet>(policy, N);
   neighborLists = obtainArray<NeighborList>(policy, N);
@@ -59,7 +59,7 @@ void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
   }
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
-      endValues[i] = rowAt(endRows, NTRIP, i);
+      endValues[i] = rowAt(endRows, 2 * int64_t{NTRIP}, i);
       tripleSets[i] = {0, 0, rowAt(tripleRows, NTRIP, i)};
       neighborLists[i] = {i, rowAt(entryRows, listLength, i)};
     }

@@ -28,7 +28,7 @@ struct Workspace {
 
   // Obtains every array for N points, in this order: pointCoords, rates,
   // weights, currentValues, nextValues, endValues (a table, then a row of
-  // NTRIP per point), neighborScratch, tripleSets, neighborLists, then the
+  // 2 × NTRIP per point), neighborScratch, tripleSets, neighborLists, then the
   // triple rows and, for the exhaustive search, the neighbour rows. A row
   // of size 0 is requested once per point. Releases what a previous call
   // obtained first. The nearest-neighbour search keeps no rows: a point's
@@ -38,6 +38,10 @@ struct Workspace {
 
   // Releases every array; the pointers become null.
   void freeWorkArrays();
+
+  // The endFactor of point i's end triples: the second half of its
+  // endValues row.
+  double* endFactors(int32_t i) const { return endValues[i] + NTRIP; }
 
   AllocationPolicy& policy;
   const int32_t workers;
@@ -52,7 +56,9 @@ struct Workspace {
   double* weights = nullptr;                // N weights
   double* currentValues = nullptr;          // N values at the start of an iteration
   double* nextValues = nullptr;             // N values produced by an iteration
-  double** endValues = nullptr;             // N rows of NTRIP extrapolated values
+  // N rows of 2 × NTRIP: the extrapolated values of the point's end
+  // triples, then their endFactor (endFactors(i)).
+  double** endValues = nullptr;
   NeighborEntry* neighborScratch = nullptr;  // N entries
   TripleSet* tripleSets = nullptr;          // N sets of NTRIP triples
   NeighborList* neighborLists = nullptr;    // N lists of listLength entries
