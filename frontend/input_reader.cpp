@@ -63,8 +63,8 @@ size_t fieldCount(const char* text, size_t length) {
 // general way would accept each field as it stands and write the row's
 // bytes unchanged, so they go to the work file as they are, without the
 // tokenizer. A missing-value text that a plain field could equal turns the
-// shortcut off. Measured on 1,000,000 rows, it takes reading from 0.42 s
-// to 0.10 s.
+// shortcut off. Measured on 1,000,000 uniform points (median of five),
+// reading the input takes 0.17 s with it and 0.48 s without.
 class PlainRows {
  public:
   explicit PlainRows(const RunSettings& settings)
