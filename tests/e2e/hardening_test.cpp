@@ -113,7 +113,7 @@ TEST(AddressSpaceLimit, EveryLimitEndsReported) {
 TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
   RunSetup runs[2] = {fileRun({"-f", "a.csv"}, ""), fileRun({"-f", "b.csv"}, "")};
   runs[0].files = {{"a.csv", pointTable("uniform", 1500)}};
-  runs[1].files = {{"b.csv", pointTable("grid", 1500)}};
+  runs[1].files = {{"b.csv", pointTable("lattice", 1500)}};
   const RunResult solo[2] = {runTessel(runs[0]), runTessel(runs[1])};
   ASSERT_NE(solo[0].out, solo[1].out);
   TempDir dir;

@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The directory itself as the input: it opens, but every read of it fails,
 // from the header line on. A work file over the file-size limit is refused
 // at a write.
-const std::string kLongTable = pointTable("line", 40);  // 1,200 bytes
+const std::string kLongTable = pointTable("line", 40);  // 1,139 bytes
 
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWriteFailures, Program,

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -49,27 +48,15 @@ RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
   return s;
 }
 
-std::string pointTable(const std::string& kind, int n) {
-  std::mt19937_64 random(static_cast<uint64_t>(n) + kind.size());
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
+std::string pointTable(const std::string& layout, int n) {
+  const std::string command = std::string(TESSEL_MAKE_POINTS) + " " + std::to_string(n) + " 7 " + layout;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) throw std::runtime_error("popen");
   std::string table;
-  for (int k = 0; k < n; ++k) {
-    const double rate = unit(random) * 100.0, weight = 1 + k % 50, a = unit(random), b = unit(random);
-    double x = a * 1000.0, y = b * 1000.0;  // uniform
-    if (kind == "grid") x = k % 50, y = k / 50;
-    if (kind == "clustered") x = (k % 4) * 100 + a * 0.01, y = (k % 3) * 100 + b * 0.01;
-    if (kind == "line") x = k * 0.5, y = k * 0.25;
-    if (kind == "coincident") x = k % 9, y = k % 4;  // 36 shared places
-    if (kind == "outlier" && k == n / 2) x = 1e7, y = -1e7;
-    const double side = k % 1000 == 7 ? 1e6 : 1e-3;
-    if (kind == "skewed") x = a * side, y = b * side;
-    // Towns of different spreads around different places.
-    if (kind == "towns") x = (k % 7) * 97 + a * a * (1 << k % 5), y = (k % 5) * 89 + b * b * (1 << k % 7);
-    char line[160];
-    std::snprintf(line, sizeof line, "%.6f,%.6f,%.3f,%.0f\n", x, y, rate, weight);
-    table += line;
-  }
-  return table;
+  char chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) table.append(chunk, got);
+  if (pclose(pipe) != 0) throw std::runtime_error(command + " failed");
+  return table.substr(table.find('\n') + 1);
 }
 
 namespace {

@@ -45,10 +45,10 @@ RunSetup with(RunSetup setup, Change change) {
   return setup;
 }
 
-// n rows of x,y,rate,weight as plain decimals: points of the given kind
-// (uniform, grid, clustered, line, coincident, outlier, skewed or towns),
-// random rates, weights 1 to 50.
-std::string pointTable(const std::string& kind, int n);
+// The rows of n points of one of the benchmark's layouts (uniform, towns,
+// outlier, skewed, line, lattice, shared), as bench/make_points writes
+// them after its header row: plain decimals, integer weights.
+std::string pointTable(const std::string& layout, int n);
 
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
 

@@ -51,8 +51,8 @@ TEST(Scale, ProgramMatchesTheExhaustiveReference) {
     int n;
     SmoothingOptions options;
   } cases[] = {
-      {"uniform", 2500, {}},  {"uniform", 1200, {30, 20, 4, 120.0}}, {"grid", 2500, {}},
-      {"clustered", 2000, {6}}, {"line", 1500, {}}, {"coincident", 700, {12, 7, 3}}, {"uniform", 6, {20}},
+      {"uniform", 2500, {}},  {"uniform", 1200, {30, 20, 4, 120.0}}, {"lattice", 2500, {}},
+      {"towns", 2000, {6}},   {"line", 1500, {}},  {"shared", 3000, {12, 7, 3}}, {"uniform", 6, {20}},
       {"outlier", 2000, {}},  {"skewed", 3000, {}}, {"towns", 2500, {}},
   };
   const SmoothingOptions defaults;

@@ -1,108 +1,80 @@
-// The k-d tree against a brute-force statement of the exhaustive order, on
-// uniform points and hostile coordinates. (The whole program
-// meets the exhaustive search on every benchmark layout in
-// e2e/scale_test.cpp.)
+// The k-d tree against the exhaustive search (every pair measured, every
+// list sorted), on uniform points and hostile coordinates: the first
+// entries of every list, distances bit for bit. (The whole program meets
+// the exhaustive search on every benchmark layout in e2e/scale_test.cpp.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <vector>
 
 #include "engine/kd_tree.h"
-#include "engine/numerics.h"
+#include "engine/phases.h"
+#include "engine/workspace_fixture.h"
 
 namespace {
 
 using Points = std::vector<PointCoord>;
 
-// The first `count` of every point with its distance from i (measured from
-// the lower index, the owner's own 0 written), by distance, the owner first
-// at a tie, then index.
-std::vector<NeighborEntry> bruteForce(const Points& c, int32_t i, int32_t count) {
-  std::vector<NeighborEntry> all;
-  for (int32_t j = 0; j < static_cast<int32_t>(c.size()); ++j) {
-    const double d = i == j ? 0.0 : pointDistance(c[std::min(i, j)], c[std::max(i, j)]);
-    all.push_back({j, d});
-  }
-  auto rank = [i](int32_t j) { return j == i ? -1 : j; };
-  auto before = [&](const NeighborEntry& a, const NeighborEntry& b) {
-    return a.distance < b.distance || (a.distance == b.distance && rank(a.index) < rank(b.index));
-  };
-  std::nth_element(all.begin(), all.begin() + (count - 1), all.end(), before);
-  std::sort(all.begin(), all.begin() + count, before);
-  return all;
-}
-
-Points make(int32_t n, const std::function<PointCoord(std::mt19937_64&, int32_t)>& point) {
+// n points point(k, a, b), with a and b drawn uniformly from [-1, 1).
+template <class Point>
+Points make(int32_t n, Point point) {
   std::mt19937_64 random(n);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
   Points c;
-  for (int32_t k = 0; k < n; ++k) c.push_back(point(random, k));
+  for (int32_t k = 0; k < n; ++k) {
+    const double a = unit(random), b = unit(random);
+    c.push_back(point(k, a, b));
+  }
   return c;
 }
 
-double uniform(std::mt19937_64& r, double low, double high) {
-  return std::uniform_real_distribution<double>(low, high)(r);
-}
-
-struct Layout {
-  const char* name;
-  Points points;
-};
-
-std::vector<Layout> layouts() {
-  const int32_t n = 2000;
-  return {
-      {"uniform", make(n, [](auto& r, int32_t) { return PointCoord{uniform(r, 0, 1), uniform(r, 0, 1)}; })},
-      {"equal", make(300, [](auto&, int32_t) { return PointCoord{3, -7}; })},
+TEST(KdTree, ListsAreTheFirstEntriesOfTheExhaustiveOrder) {
+  const double x[] = {0x1.c7d7cf8d57bbdp+0, 0x1.1559f3911c90dp-42, -0x1.c7d7cf8d57312p+0};
+  const struct {
+    const char* name;
+    Points points;
+  } layouts[] = {
+      {"uniform", make(2000, [](int32_t, double a, double b) { return PointCoord{a, b}; })},
+      {"equal", make(300, [](int32_t, double, double) { return PointCoord{3, -7}; })},
       {"one", {{1e300, -1e300}}},
       {"two", {{0, 0}, {1e-300, 0}}},
       // Point 2 and point 0 lie at the same exact distance from point 1, on
       // both sides of a split, where a gap rounded to double would exceed it.
-      {"rounding", make(18, [](auto&, int32_t k) {
-         const double x[] = {0x1.c7d7cf8d57bbdp+0, 0x1.1559f3911c90dp-42, -0x1.c7d7cf8d57312p+0};
+      {"rounding", make(18, [&](int32_t k, double, double) {
          return PointCoord{k < 3 ? x[k] : (k % 2 ? 1000.0 : -1000.0) + k, 0.0};
        })},
-      {"huge", make(500, [](auto& r, int32_t k) {  // distances overflow to inf, ties at inf
+      {"huge", make(500, [](int32_t k, double a, double b) {  // distances overflow to inf, ties at inf
          const double far = k % 3 == 0 ? 8e307 : 1e154;
-         return PointCoord{std::round(uniform(r, -2, 2)) * far, far * uniform(r, -1, 1)};
+         return PointCoord{std::round(2 * a) * far, far * b};
        })},
-      {"tiny", make(500, [](auto& r, int32_t k) {  // squares that underflow
+      {"tiny", make(500, [](int32_t k, double a, double b) {  // squares that underflow
          const double scale = k % 2 ? 1e-160 : 1e-310;
-         return PointCoord{std::floor(uniform(r, 0, 9)) * scale, std::floor(uniform(r, 0, 9)) * scale};
+         return PointCoord{std::floor(4.5 * (a + 1)) * scale, std::floor(4.5 * (b + 1)) * scale};
        })},
   };
-}
-
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-TEST(KdTree, ListsAreTheFirstEntriesOfTheExhaustiveOrder) {
-  for (const Layout& layout : layouts()) {
+  for (const auto& layout : layouts) {
     SCOPED_TRACE(layout.name);
     const Points& c = layout.points;
     const int32_t n = static_cast<int32_t>(c.size());
+    LoadedWorkspace exhaustive(c, n, 1);
+    computeDistances(n, n - 1, 1, 0, exhaustive.ws);
+    sortNeighbors(n, n - 1, 1, 0, exhaustive.ws);
     const KdTree tree(c.data(), n);
-    std::vector<int32_t> position(static_cast<size_t>(n), -1);
-    for (int32_t k = 0; k < n; ++k) position[static_cast<size_t>(tree.order()[k])] = k;
-    for (int32_t i = 0; i < n; ++i) ASSERT_NE(position[static_cast<size_t>(i)], -1);
     std::vector<NeighborEntry> list(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i) {
-      // Whole lists for a few owners only, to keep the test short.
-      const bool whole = i % (n / 4 + 1) == 0;
-      const std::vector<NeighborEntry> expected = bruteForce(c, i, whole ? n : std::min(n, 101));
+    for (int32_t at = 0; at < n; ++at) {
+      const int32_t i = tree.order()[at];
+      const NeighborEntry* want = exhaustive.ws.neighborLists[i].entries;
       for (int32_t count : {1, 2, 11, 101, n - 1, n}) {
-        if (count < 1 || count > n || (count > 101 && !whole)) continue;
-        tree.nearest(position[static_cast<size_t>(i)], count, list.data());
+        if (count < 1 || count > n) continue;
+        tree.nearest(at, count, list.data());
         for (int32_t k = 0; k < count; ++k) {
-          const NeighborEntry& want = expected[static_cast<size_t>(k)];
-          NeighborEntry got = list[static_cast<size_t>(k)];
-          got.index = tree.order()[got.index];
-          ASSERT_TRUE(got.index == want.index && sameBits(got.distance, want.distance))
+          const NeighborEntry got = {tree.order()[list[k].index], list[k].distance};
+          ASSERT_TRUE(got.index == want[k].index &&
+                      std::memcmp(&got.distance, &want[k].distance, sizeof(double)) == 0)
               << "owner " << i << " count " << count << " entry " << k << ": got " << got.index
-              << " at " << got.distance << ", want " << want.index << " at " << want.distance;
+              << " at " << got.distance << ", want " << want[k].index << " at " << want[k].distance;
         }
       }
     }

@@ -159,32 +159,4 @@ TEST(Passes, MatchThePlainRuleOnRandomLists) {
   }
 }
 
-// A point whose screen falls exactly between two values: 18 interior
-// triples with pairs (first value, second value) nine times each, all
-// weights 1. The high list 1 x 9, 2 x 9 gives 1.5; the
-// low list 0 x 9, 1 x 9 gives 0.5.
-TEST(Passes, ScreenAtExactlyHalfTheWeight) {
-  struct Case {
-    double value, pairA[2], pairB[2], want;
-  } cases[] = {
-      {2.0, {0, 1}, {0, 2}, 1.5},  // above the high screen 1.5
-      {0.0, {0, 2}, {1, 2}, 0.5},  // below the low screen 0.5
-  };
-  for (const Case& c : cases) {
-    std::vector<double> values = {c.value}, weightList = {1.0};
-    std::vector<Triple> triples;
-    for (int32_t j = 0; j < 18; ++j) {
-      const double* pair = j < 9 ? c.pairA : c.pairB;
-      values.insert(values.end(), {pair[0], pair[1]});
-      weightList.insert(weightList.end(), {1.0, 1.0});
-      triples.push_back({1 + 2 * j, 2 + 2 * j});
-    }
-    LoadedWorkspace loaded(std::vector<PointCoord>(values.size()), 2, 18, values, weightList);
-    loaded.ws.tripleSets[0].interiorCount = 18;
-    std::copy(triples.begin(), triples.end(), loaded.ws.tripleSets[0].triples);
-    runIterations(loaded.n, 2, 18, 1, loaded.ws);
-    EXPECT_EQ(loaded.ws.currentValues[0], c.want) << c.value;
-  }
-}
-
 }  // namespace

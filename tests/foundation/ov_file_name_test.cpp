@@ -3,9 +3,6 @@
 // directory).
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -56,21 +53,6 @@ TEST(OvFileName, FailuresCarryTheirTraces) {
     EXPECT_STREQ(e.GetMessage(), c.message);
     EXPECT_STREQ(e.GetTrace(), c.trace);
   }
-}
-
-TEST(OvFileName, UnreadableCurrentDirectoryIsReported) {
-  char pattern[] = "/tmp/ov_file_name_XXXXXX", home[4096];
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  ASSERT_NE(getcwd(home, sizeof home), nullptr);
-  ASSERT_EQ(chdir(pattern), 0);
-  ASSERT_EQ(rmdir(pattern), 0);
-  OvException e = caught([] { OvFileName relative("points.csv"); });
-  OvFileName absolute("/still/fine.txt");  // needs no current directory
-  ASSERT_EQ(chdir(home), 0);
-  EXPECT_EQ(e.GetMessage(), "Could not get full path name -- " + std::string(std::strerror(ENOENT)));
-  EXPECT_STREQ(e.GetOrigin(), "OvFileName");
-  EXPECT_STREQ(e.GetTrace(), "Set() of OvFileName\r\nConstructor of OvFileName");
-  EXPECT_STREQ(absolute.GetFileName(), "fine");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 """The module tessel against the program (tessel_test.py PROGRAM SOURCE_DIR,
-the module on PYTHONPATH): values, argument errors, memory, the GIL."""
-import math, os, subprocess, sys, tempfile, threading, time
+the module on PYTHONPATH): values, argument errors, memory."""
+import math, os, subprocess, sys, tempfile
 
 import numpy as np
 import tessel
@@ -65,17 +65,6 @@ if "asan" not in os.environ.get("LD_PRELOAD", ""):
         except MemoryError: print("MemoryError")"""],
                            capture_output=True, text=True)
     check("memory", (child.stdout, child.stderr), ("MemoryError\n", ""))
-
-# While another thread smooths, this one keeps reading the clock: no gap as
-# long as half the smoothing.
-points, span, stamps = np.random.default_rng(1).random((4, 200000)), [], []
-worker = threading.Thread(target=lambda: span.extend(
-    [time.perf_counter(), tessel.smooth(*points), time.perf_counter()]))
-worker.start()
-while worker.is_alive():
-    stamps.append(time.perf_counter())
-inside = [span[0]] + [s for s in stamps if span[0] < s < span[2]] + [span[2]]
-check("GIL released", max(np.diff(inside)) < (span[2] - span[0]) / 2, True)
 
 print(f"{results.count(True)} passed, {results.count(False)} failed")
 sys.exit(0 if all(results) else 1)
