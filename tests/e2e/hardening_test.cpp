@@ -1,5 +1,5 @@
 // Hardening of the whole program: every allocation made to fail in turn,
-// address-space limits, and runs that share a directory. (The work file as
+// and runs that share a directory. (The work file as
 // input and planted links are in the program's table.)
 #include <gtest/gtest.h>
 
@@ -82,32 +82,6 @@ TEST(AllocationFailure, EveryAllocationFailsCleanly) {
     EXPECT_GT(injected, 0) << base.args.size();
     std::printf("[ injected ] %d allocations failed in turn\n", injected);
   }
-}
-
-// Address-space limits stepped from below the program's needs to above
-// them: each run ends in one of the reported ways or as the normal run.
-// (Not under AddressSanitizer, whose shadow memory needs a vast address
-// space.)
-TEST(AddressSpaceLimit, EveryLimitEndsReported) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer";
-#endif
-  const RunSetup base = fileRun({"-f", "in.csv"}, pointTable("uniform", 20000));
-  const RunResult normal = runTessel(base);
-  ASSERT_EQ(normal.status, 0);
-  int completed = 0;
-  for (long megabytes = 6; megabytes <= 40 && !::testing::Test::HasFailure(); ++megabytes) {
-    RunSetup setup = base;
-    setup.addressSpaceLimit = megabytes << 20;
-    const RunResult r = runTessel(setup);
-    if (r.status == 0 && r.out == normal.out && r.err.empty()) {
-      ++completed;
-      continue;
-    }
-    if (r.status == 127 && r.out.empty()) continue;  // the loader could not start it
-    expectReportedFailure(r, normal, static_cast<int>(megabytes));
-  }
-  EXPECT_GT(completed, 0);
 }
 
 TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {

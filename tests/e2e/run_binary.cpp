@@ -100,7 +100,6 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
       signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
       setLimit(RLIMIT_FSIZE, setup.fileSizeLimit);
     }
-    if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }

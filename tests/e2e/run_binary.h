@@ -30,7 +30,6 @@ struct RunSetup {
   std::vector<std::string> env;              // extra NAME=value settings
   long fileSizeLimit = 0;     // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
                               // output is a pipe, which the limit does not reach)
-  long addressSpaceLimit = 0;  // when set, RLIMIT_AS in bytes
   std::string dir;             // when set, the directory to run in instead of a fresh one
 };
 
