@@ -5,8 +5,9 @@
 // policy decides what a zero-size request and a refusal do: the console
 // program reports both and stops on a refusal; RaisingAllocation, for
 // library callers, prints nothing and throws std::bad_alloc. Memory the
-// engine takes from the standard containers (scratch of the search, the
-// visit order) throws std::bad_alloc too, from whichever thread asked; the
+// engine takes from the standard containers and new[] (the k-d tree, the
+// workers' neighbour lists, the renumbering's scratch, the iterations'
+// change flags) throws std::bad_alloc too, from whichever thread asked; the
 // phases carry it to the caller.
 #ifndef TESSEL_ENGINE_ALLOCATION_H_
 #define TESSEL_ENGINE_ALLOCATION_H_

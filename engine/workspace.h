@@ -61,7 +61,7 @@ struct Workspace {
   double** endValues = nullptr;
   NeighborEntry* neighborScratch = nullptr;  // N entries
   TripleSet* tripleSets = nullptr;          // N sets of NTRIP triples
-  NeighborList* neighborLists = nullptr;    // N lists of listLength entries
+  NeighborList* neighborLists = nullptr;    // N lists of listLength entries (exhaustive search)
 
   // Called, when set, with a phase's name as smoothLoadedPoints finishes
   // it (the nearest search: "k-d tree", "renumbering", "search and
