@@ -1,8 +1,7 @@
-// The smoothing phases: triple selection at the thresholds and ties, both
-// passes against a plain statement of their rule, and an exact-half screen.
-// (The neighbour order is checked in kd_tree_test.cpp against a plain
-// statement of it, and the whole program against the exhaustive core in
-// e2e/scale_test.cpp.)
+// The smoothing phases: triple selection at the thresholds and ties, and
+// both passes against a plain statement of their rule. (The k-d tree is
+// checked against the exhaustive lists in kd_tree_test.cpp, and the whole
+// program against the exhaustive core in e2e/scale_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
