@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -57,9 +58,33 @@ size_t fieldCount(const char* text, size_t length) {
   return count;
 }
 
-// Plain rows: four fields (after the label, with -c) of an optional "-",
-// decimal digits and at most one ".", with at least one digit and at most
-// 308 before the point, nothing else but the commas and the line feed. The
+// Only a number with more than this many digits before the point can
+// exceed the largest double; shorter ones need no conversion to be checked.
+constexpr int64_t kSafeIntegerDigits = 308;
+
+// The digits before the point of the plain decimal [begin, end): an
+// optional "-", decimal digits with at most one ".", at least one digit.
+// -1 when the text has another form.
+int64_t integerDigitsOf(const char* begin, const char* end) {
+  const char* p = begin < end && *begin == '-' ? begin + 1 : begin;
+  const char* point = nullptr;  // the first '.'
+  int64_t digits = 0;
+  for (const char* c = p; c < end; ++c) {
+    if (*c >= '0' && *c <= '9') {
+      ++digits;
+    } else if (*c == '.' && point == nullptr) {
+      point = c;
+    } else {
+      return -1;
+    }
+  }
+  if (digits == 0) return -1;
+  return (point != nullptr ? point : end) - p;
+}
+
+// Plain rows: four fields (after the label, with -c) that are plain
+// decimals with at most kSafeIntegerDigits before the point, nothing else
+// but the commas and the line feed. The
 // general way would accept each field as it stands and write the row's
 // bytes unchanged, so they go to the work file as they are, without the
 // tokenizer. A missing-value text that a plain field could equal turns the
@@ -86,21 +111,12 @@ class PlainRows {
     }
     const char* data = p;
     for (int k = 0; k < kDataFields; ++k) {
-      if (p < end && *p == '-') ++p;
-      int digits = 0;
-      int integerDigits = 0;
-      bool point = false;
-      for (; p < end && *p != ','; ++p) {
-        if (*p >= '0' && *p <= '9') {
-          ++digits;
-          if (!point) ++integerDigits;
-        } else if (*p == '.' && !point) {
-          point = true;
-        } else {
-          return nullptr;
-        }
-      }
-      if (digits == 0 || integerDigits > 308) return nullptr;
+      const char* comma =
+          static_cast<const char*>(std::memchr(p, ',', static_cast<size_t>(end - p)));
+      const char* fieldEnd = comma != nullptr ? comma : end;
+      const int64_t integerDigits = integerDigitsOf(p, fieldEnd);
+      if (integerDigits < 0 || integerDigits > kSafeIntegerDigits) return nullptr;
+      p = fieldEnd;
       if (k < kDataFields - 1) {
         if (p == end) return nullptr;
         ++p;
@@ -207,25 +223,9 @@ bool isNumericField(OvString& text) {
   char last = text.GetCString()[length - 1];
   if (last == '\n' || last == '\r') text.Truncate(length - 1);
   const char* s = text.GetCString();
-  const char* p = (*s == '-') ? s + 1 : s;
-  const char* point = nullptr;  // the first '.'
-  int digits = 0;
-  int points = 0;
-  for (; *p != '\0'; ++p) {
-    if (*p >= '0' && *p <= '9') {
-      ++digits;
-    } else if (*p == '.') {
-      if (points++ == 0) point = p;
-    } else {
-      return false;
-    }
-  }
-  if (digits == 0 || points > 1) return false;
-  // Only a number with more than 308 digits before the point can exceed
-  // the largest double; shorter ones need no conversion to be checked.
-  const size_t integerDigits = static_cast<size_t>((point != nullptr ? point : p) - s) -
-                               (*s == '-' ? 1 : 0);
-  if (integerDigits <= 308) return true;
+  const int64_t integerDigits = integerDigitsOf(s, s + text.GetLength());
+  if (integerDigits < 0) return false;
+  if (integerDigits <= kSafeIntegerDigits) return true;
   errno = 0;
   double value = std::strtod(s, nullptr);
   return !(errno == ERANGE && std::isinf(value));
