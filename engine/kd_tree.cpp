@@ -2,7 +2,6 @@
 #include "engine/kd_tree.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 #include "engine/neighbor_order.h"
@@ -95,9 +94,9 @@ double reachOf(double squared) {
 
 // One query. The list holds the `filled` nearest points found so far, in
 // the exhaustive order, the owner first; its entries name points by leaf
-// position, and ties compare the points' own indices. The search goes down to p's leaf
-// and climbs back to the root, visiting at each level the other half when
-// it may hold a point of the answer. Points and nodes are first compared in
+// position, and ties compare the points' own indices. The search goes down
+// to p's leaf and climbs back to the root, visiting at each level the other
+// half when it may hold a point of the answer. Points and nodes are first compared in
 // plain double arithmetic against `reach`, beyond which they are surely
 // farther than the answer; only the rest is measured exactly.
 class KdTree::Query {
@@ -210,18 +209,16 @@ class KdTree::Query {
   // True when no point beyond these splits, of this smallest index, can
   // enter the list: it lies beyond the reach, or the list is full and its
   // distance is at least the exact bound, and at the last entry's distance
-  // its index is higher. The exact bound rounds the coordinate differences
-  // as the exact distance does, so it never exceeds the exact distance of
-  // any point beyond the splits.
+  // its index is higher. The exact bound is the splits' distance measured
+  // as every distance is, so it never exceeds the exact distance of any
+  // point beyond the splits.
   bool pruned(double splitX, double splitY, int32_t minIndex) const {
     if (approximate(splitX, splitY) > reach) return true;
     if (filled < count) return false;
     const NeighborEntry& last = list[count - 1];
     const int32_t lastIndex = indexOf(last);
     if (last.distance == 0.0 && minIndex > lastIndex) return true;  // coincident points
-    const long double gapX = static_cast<long double>(splitX) - p.x;
-    const long double gapY = static_cast<long double>(splitY) - p.y;
-    const double bound = std::sqrt(static_cast<double>(gapX * gapX + gapY * gapY));
+    const double bound = pointDistance({splitX, splitY}, p);
     return bound > last.distance || (bound == last.distance && minIndex > lastIndex);
   }
 

@@ -1,6 +1,5 @@
 // The exhaustive neighbour search: every pair measured, every whole list
 // sorted. The reference the k-d tree's lists are checked against.
-#include <algorithm>
 #include <cstdint>
 
 #include "engine/neighbor_order.h"

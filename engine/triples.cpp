@@ -363,7 +363,7 @@ void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, doub
 
 void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
                                    double ThetaStar, const KdTree& tree, Workspace& ws) {
-  const int32_t count = std::min(std::max(NN, 0), N - 1) + 1;
+  const int32_t count = neighborListLength(N, NN, NeighborSearch::kNearest);
   // One list per worker, reused from point to point.
   std::vector<NeighborEntry> lists(static_cast<size_t>(count) * ws.workers);
   selectAllTriples(N, NN, NTRIP, ThetaStar, ws, [&](int32_t p, int32_t worker) {
