@@ -110,9 +110,8 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   done("search and triples");
   runIterations(N, NN, NTRIP, NITER, ws);
   done("iterations");
-  for (double* values : {ws.rates, ws.weights, ws.currentValues, ws.nextValues}) {
-    reorder.scatter(values);
-  }
+  // Only the result goes back: no caller reads the other arrays afterwards.
+  reorder.scatter(ws.currentValues);
   done("caller's order");
 }
 

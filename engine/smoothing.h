@@ -58,9 +58,8 @@ void smooth(const SmoothingOptions& options, const PointColumns& points, Workspa
 // On a workspace allocated for N points with NN = neighborCountFor(N, NN)
 // and loaded: the neighbour search, triple selection and NITER iterations
 // (std::invalid_argument for control numbers that fail checkLimits).
-// Afterwards currentValues (and rates, weights, nextValues) are in the
-// caller's point order again; the other arrays are in the order the run
-// chose.
+// Afterwards currentValues, the result, is in the caller's point order
+// again; the other arrays are in the order the run chose.
 void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                         Workspace& ws);
 
