@@ -60,8 +60,10 @@ struct Rows {
 // (NaN for the missing rows). Runs without the GIL.
 void smoothRows(const Rows& rows, const SmoothingOptions& options, double* out) {
   std::vector<double> kept[4];
+  std::vector<uint8_t> missing(static_cast<size_t>(rows.N));
   for (int32_t i = 0; i < rows.N; ++i) {
-    if (rows.missing(i)) continue;
+    missing[static_cast<size_t>(i)] = rows.missing(i);
+    if (missing[static_cast<size_t>(i)]) continue;
     for (int c = 0; c < 4; ++c) kept[c].push_back(rows.columns[c](i));
   }
   const int32_t M = static_cast<int32_t>(kept[0].size());
@@ -71,7 +73,8 @@ void smoothRows(const Rows& rows, const SmoothingOptions& options, double* out) 
   smooth(options, {kept[0].data(), kept[1].data(), kept[2].data(), kept[3].data(), M}, ws,
          values.data());
   for (int32_t i = 0, k = 0; i < rows.N; ++i) {
-    out[i] = rows.missing(i) ? std::numeric_limits<double>::quiet_NaN() : values[k++];
+    const bool nan = missing[static_cast<size_t>(i)] != 0;
+    out[i] = nan ? std::numeric_limits<double>::quiet_NaN() : values[k++];
   }
 }
 
