@@ -2,20 +2,21 @@
 // reading it into the work file, allocation, loading, each phase of the
 // smoothing core, and writing the result table (to /dev/null). Prints one
 // line per phase with its wall time, to standard error.
-// Usage: phase_times FILE [NN NTRIP NITER [exhaustive]]   (run it in a
-// scratch directory: it writes tessel_temp.txt there). "exhaustive" runs
-// the reference search instead of the nearest-neighbour search.
+// Usage: phase_times FILE [NN NTRIP NITER [reference]]   (run it in a
+// scratch directory: it writes tessel_temp.txt there). "reference" runs
+// the reference method (every phase in its plain form) instead.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "engine/smoothing.h"
 #include "frontend/console_allocation.h"
 #include "frontend/input_reader.h"
+#include "frontend/loader.h"
 #include "frontend/run_state.h"
-#include "frontend/smooth_rates.h"
 #include "frontend/work_file.h"
+#include "frontend/writer.h"
+#include "tessel/tessel.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -44,21 +45,27 @@ int main(int argc, char** argv) {
   readInputTable(settings, state, createWorkFile());
   lap("reading input");
   const int32_t N = state.pointCount;
-  const int32_t NN = neighborCountFor(N, settings.NN);
   ConsoleAllocation policy;
-  Workspace ws(policy);
-  const bool exhaustive = argc > 5 && std::string(argv[5]) == "exhaustive";
-  ws.allocateWorkArrays(N, NN, settings.NTRIP,
-                        exhaustive ? NeighborSearch::kExhaustive : NeighborSearch::kNearest);
+  tessel::Workspace ws(policy);
+  tessel::SmoothingOptions options;
+  options.NN = settings.NN;
+  options.NTRIP = settings.NTRIP;
+  options.NITER = settings.NITER;
+  options.ThetaStar = settings.ThetaStar;
+  if (argc > 5 && std::string(argv[5]) == "reference") options.method = tessel::Method::kReference;
+  if (ws.allocate(N, options) != tessel::LimitCheck::kWithinLimits) return 1;
   lap("allocation");
-  if (!loadPoints(N, NN, settings.NTRIP, settings.NITER, kWorkFileName, ws)) return 1;
+  if (!loadPoints(N, kWorkFileName, ws)) return 1;
   lap("loading");
-  ws.phaseDone = lap;
-  smoothLoadedPoints(N, NN, settings.NTRIP, settings.NITER, settings.ThetaStar, ws);
-  if (writeResults(N, "", state.ignoredRows, " ", nullptr, ws.currentValues) != 0) return 1;
+  ws.setProgress([&](tessel::Phase phase, double share) {
+    if (share == 1.0) lap(tessel::phaseName(phase));
+    return true;
+  });
+  ws.run();
+  if (writeResults(N, "", state.ignoredRows, " ", nullptr, ws.values()) != 0) return 1;
   std::fflush(stdout);
   lap("writing");
-  ws.freeWorkArrays();
+  ws.release();
   lap("release");
   std::fprintf(stderr, "%-18s %8.3f s\n", "whole run", std::chrono::duration<double>(last - start).count());
   return 0;

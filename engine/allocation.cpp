@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace tessel {
+
 void* RaisingAllocation::obtain(size_t size) {
   if (size == 0) return nullptr;
   void* block = size == SIZE_MAX ? nullptr : std::malloc(size);
@@ -18,3 +20,5 @@ size_t workBlockSize(int64_t count, size_t elementSize) {
   if (elementSize != 0 && n > SIZE_MAX / elementSize) return SIZE_MAX;
   return static_cast<size_t>(n * elementSize);
 }
+
+}  // namespace tessel

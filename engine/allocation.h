@@ -1,14 +1,7 @@
-// Where the engine's memory comes from. Every block the engine's phases use
-// (the work arrays, the selection's candidate buffers, the passes' screen
-// lists) is obtained through the AllocationPolicy the caller hands in, and
-// released with std::free by the phase or workspace that obtained it. The
-// policy decides what a zero-size request and a refusal do: the console
-// program reports both and stops on a refusal; RaisingAllocation, for
-// library callers, prints nothing and throws std::bad_alloc. Memory the
-// engine takes from the standard containers and new[] (the k-d tree, the
-// workers' neighbour lists, the renumbering's scratch, the iterations'
-// change flags) throws std::bad_alloc too, from whichever thread asked; the
-// phases carry it to the caller.
+// How the phases take memory from the caller's AllocationPolicy (declared
+// in tessel/tessel.h): byte sizes that cannot overflow, typed requests, and
+// the deleter that releases a block with std::free. The phase or the
+// WorkArrays that obtained a block releases it.
 #ifndef TESSEL_ENGINE_ALLOCATION_H_
 #define TESSEL_ENGINE_ALLOCATION_H_
 
@@ -16,22 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-class AllocationPolicy {
- public:
-  virtual ~AllocationPolicy() = default;
-  // A block of size bytes, or null for a zero-size request. SIZE_MAX marks
-  // a request that cannot be met (a negative count, an overflowing size).
-  // Never returns null when size is not 0: refuses by throwing or by ending
-  // the process.
-  virtual void* obtain(size_t size) = 0;
-};
+#include "tessel/tessel.h"
 
-// Silent policy for library callers: null for size 0, std::bad_alloc when
-// the heap refuses.
-class RaisingAllocation : public AllocationPolicy {
- public:
-  void* obtain(size_t size) override;
-};
+namespace tessel {
 
 // Byte size of count elements of elementSize bytes; SIZE_MAX when count is
 // negative or the product overflows.
@@ -47,5 +27,7 @@ T* obtainArray(AllocationPolicy& policy, int64_t count) {
 struct FreeBlock {
   void operator()(void* block) const { std::free(block); }
 };
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_ALLOCATION_H_

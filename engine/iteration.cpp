@@ -6,11 +6,13 @@
 #include "engine/parallel.h"
 #include "engine/phases.h"
 
+namespace tessel {
+
 void commitNextValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                      Workspace& ws, uint8_t* changed) {
-  double* currentValues = ws.currentValues;
-  const double* nextValues = ws.nextValues;
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+                      WorkArrays& ws, uint8_t* changed) {
+  double* currentValues = ws.currentValues.get();
+  const double* nextValues = ws.nextValues.get();
+  ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
       changed[i] = std::memcmp(&currentValues[i], &nextValues[i], sizeof(double)) != 0;
       currentValues[i] = nextValues[i];
@@ -18,15 +20,18 @@ void commitNextValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NI
   });
 }
 
-void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws) {
+void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws) {
   // Which values the last commit changed; every point is smoothed in the
   // first iteration.
   std::vector<uint8_t> changed(NITER > 0 && N > 0 ? static_cast<size_t>(N) : 0);
   // The weights do not change between iterations.
-  const bool exactSums = NITER > 0 && integerWeights(ws.weights, N);
+  const bool exactSums = NITER > 0 && integerWeights(ws.weights.get(), N);
   for (int32_t k = 0; k < NITER; ++k) {
+    ws.progress.setSpan(static_cast<double>(k) / NITER, static_cast<double>(k + 1) / NITER);
     // The passes all read the current values; the commit waits for them.
     smoothAllPoints(N, NN, NTRIP, NITER, ws, k == 0 ? nullptr : changed.data(), exactSums);
     commitNextValues(N, NN, NTRIP, NITER, ws, changed.data());
   }
 }
+
+}  // namespace tessel

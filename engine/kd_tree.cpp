@@ -7,6 +7,8 @@
 #include "engine/neighbor_order.h"
 #include "engine/parallel.h"
 
+namespace tessel {
+
 namespace {
 
 // Nodes of this many points or fewer are leaves.
@@ -14,7 +16,8 @@ constexpr int32_t kLeafSize = 16;
 
 }  // namespace
 
-KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers) : size_(N > 0 ? N : 0) {
+KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressReporter* progress)
+    : size_(N > 0 ? N : 0), progress_(progress), caller_(std::this_thread::get_id()) {
   // The larger half of n points has n - n / 2, so all leaves lie within
   // `depth` levels of the root.
   int32_t depth = 0;
@@ -30,7 +33,9 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers) : size_(N >
   // threads as often as there are pairs of workers keeps them all busy.
   int32_t parallelLevels = 0;
   while ((1 << parallelLevels) < workers) ++parallelLevels;
+  callerPoints_ = static_cast<double>(size_) / (1 << parallelLevels);
   if (size_ > 0) build(0, 0, size_, parallelLevels);
+  progress_ = nullptr;
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
       order_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].index;
@@ -38,7 +43,19 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers) : size_(N >
   });
 }
 
+void KdTree::leafBuilt(int32_t points) {
+  if (progress_ == nullptr || std::this_thread::get_id() != caller_) return;
+  callerBuilt_ += points;
+  try {
+    progress_->report(callerBuilt_ < callerPoints_ ? callerBuilt_ / callerPoints_ : 1.0);
+  } catch (...) {
+    stopping_.store(true, std::memory_order_relaxed);
+    throw;
+  }
+}
+
 void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels) {
+  if (stopping_.load(std::memory_order_relaxed)) return;
   Node& n = nodes_[static_cast<size_t>(node)];
   Point* const points = points_.get();
   double minX = points[begin].at.x, maxX = minX, minY = points[begin].at.y, maxY = minY;
@@ -51,7 +68,10 @@ void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLev
     minIndex = std::min(minIndex, points[k].index);
   }
   n.minIndex = minIndex;
-  if (end - begin <= kLeafSize) return;
+  if (end - begin <= kLeafSize) {
+    leafBuilt(end - begin);
+    return;
+  }
   // Split across the wider side; points that share the coordinate are
   // split by index, so coincident points still halve.
   n.axis = static_cast<long double>(maxX) - minX >= static_cast<long double>(maxY) - minY ? 0 : 1;
@@ -268,3 +288,5 @@ class KdTree::Query {
 void KdTree::nearest(int32_t at, int32_t count, NeighborEntry* list) const {
   Query(*this, at, count, list).run();
 }
+
+}  // namespace tessel

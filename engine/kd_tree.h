@@ -9,16 +9,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "engine/progress.h"
 #include "engine/records.h"
+
+namespace tessel {
 
 class KdTree {
  public:
   // Builds the tree over coords[0..N) (point i at coords[i]) on up to
   // `workers` threads; the coordinates must be finite. Copies what it needs.
-  KdTree(const PointCoord* coords, int32_t N, int32_t workers = 1);
+  // With a progress reporter, the calling thread reports its share of the
+  // building to it, and a cancellation stops every thread's building.
+  KdTree(const PointCoord* coords, int32_t N, int32_t workers = 1,
+         ProgressReporter* progress = nullptr);
 
   // The points in the tree's leaf order (N indices): points near each other
   // in the plane lie near each other in this order.
@@ -53,11 +61,25 @@ class KdTree {
   // Builds the subtree of `node`; below `parallelLevels` levels its two
   // halves are built on their own threads.
   void build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels);
+  // On the calling thread, tells the reporter that a leaf of `points`
+  // points is done.
+  void leafBuilt(int32_t points);
 
   int32_t size_ = 0;
   std::unique_ptr<Point[]> points_;   // N, in leaf order
   std::unique_ptr<int32_t[]> order_;  // the point at each leaf-order position
   std::vector<Node> nodes_;        // implicit: the children of k are 2k+1, 2k+2
+
+  // While building: the reporter, the thread it belongs to, the points the
+  // leaves that thread builds hold, those built so far, and whether the
+  // build is being abandoned.
+  ProgressReporter* progress_ = nullptr;
+  std::thread::id caller_;
+  double callerPoints_ = 0.0;
+  double callerBuilt_ = 0.0;
+  std::atomic<bool> stopping_{false};
 };
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_KD_TREE_H_

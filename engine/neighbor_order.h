@@ -10,6 +10,8 @@
 #include "engine/numerics.h"
 #include "engine/records.h"
 
+namespace tessel {
+
 // Order of one list: ascending distance; at equal distance the owner first,
 // then ascending point index. A distance that is not a number (from
 // coordinates that are not finite) sorts after every number, so the order
@@ -36,5 +38,7 @@ struct NeighborOrder {
 inline double pairDistance(int32_t i, const PointCoord& pi, int32_t j, const PointCoord& pj) {
   return i < j ? pointDistance(pi, pj) : pointDistance(pj, pi);
 }
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_NEIGHBOR_ORDER_H_

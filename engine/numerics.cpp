@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+namespace tessel {
+
 double cosineOfAngle(double near1, double near2, double opposite) {
   const long double a = near1;
   const long double b = near2;
@@ -22,3 +24,5 @@ long double degreeValue(double theta) {
   const long double reciprocal = 1.0L / static_cast<long double>(PI);
   return static_cast<long double>(theta) * 180.0L * reciprocal;
 }
+
+}  // namespace tessel

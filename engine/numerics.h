@@ -9,6 +9,8 @@
 
 #include "engine/records.h"
 
+namespace tessel {
+
 // The angle tests use this value for pi: the double nearest 3.1415927.
 constexpr double PI = 3.1415927;
 
@@ -45,5 +47,7 @@ inline double sumRoundedToDouble(double a, double b) {
   if (error == 0.0 && std::isfinite(sum)) return sum;
   return static_cast<double>(static_cast<long double>(a) + b);
 }
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_NUMERICS_H_

@@ -7,7 +7,9 @@
 // owns the slice `worker` of any per-worker scratch the phase set up
 // beforehand. An exception in any worker stops the others from taking new
 // chunks and is thrown again on the calling thread once all have finished.
-// Owned by the smoothing phases.
+// A phase may also hand a tick(done), called on the calling thread after
+// each chunk it finishes with the share of all chunks finished so far: the
+// run's progress reports and cancellation. Owned by the smoothing phases.
 #ifndef TESSEL_ENGINE_PARALLEL_H_
 #define TESSEL_ENGINE_PARALLEL_H_
 
@@ -18,6 +20,8 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+
+namespace tessel {
 
 constexpr int32_t kMaxWorkers = 16;
 
@@ -34,18 +38,32 @@ inline int32_t settleWorkerCount(int32_t requested) {
                                                        : kMaxWorkers;
 }
 
+// A tick that does nothing.
+struct NoTick {
+  void operator()(double /*done*/) const {}
+};
+
 // Runs body(begin, end, worker) over [0, n) in chunks of chunkSize on at
 // most `workers` threads. With one worker, or no more than one chunk,
 // everything runs on the calling thread as worker 0.
-template <class Body>
-void forEachChunk(int32_t n, int32_t chunkSize, int32_t workers, Body body) {
+template <class Body, class Tick = NoTick>
+void forEachChunk(int32_t n, int32_t chunkSize, int32_t workers, Body body, Tick tick = {}) {
   const int32_t chunks = n <= 0 ? 0 : (n - 1) / chunkSize + 1;
+  auto range = [&](int32_t chunk, int32_t worker) {
+    const int32_t begin = chunk * chunkSize;
+    const int32_t end = n - begin < chunkSize ? n : begin + chunkSize;
+    body(begin, end, worker);
+  };
   if (workers > chunks) workers = chunks;
   if (workers <= 1) {
-    if (n > 0) body(0, n, 0);
+    for (int32_t chunk = 0; chunk < chunks; ++chunk) {
+      range(chunk, 0);
+      tick(static_cast<double>(chunk + 1) / chunks);
+    }
     return;
   }
   std::atomic<int32_t> next{0};
+  std::atomic<int32_t> finished{0};
   std::mutex failureLock;
   std::exception_ptr failure;
   auto work = [&](int32_t worker) {
@@ -53,9 +71,9 @@ void forEachChunk(int32_t n, int32_t chunkSize, int32_t workers, Body body) {
       for (;;) {
         const int32_t chunk = next.fetch_add(1, std::memory_order_relaxed);
         if (chunk >= chunks) return;
-        const int32_t begin = chunk * chunkSize;
-        const int32_t end = n - begin < chunkSize ? n : begin + chunkSize;
-        body(begin, end, worker);
+        range(chunk, worker);
+        const int32_t done = finished.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (worker == 0) tick(static_cast<double>(done) / chunks);
       }
     } catch (...) {
       next.store(chunks, std::memory_order_relaxed);
@@ -82,5 +100,7 @@ template <class Body>
 void forEachPointRange(int32_t n, int32_t workers, Body body) {
   forEachChunk(n, kPointChunk, workers, body);
 }
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_PARALLEL_H_

@@ -14,7 +14,9 @@
 #include "engine/parallel.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
-#include "engine/workspace.h"
+#include "engine/work_arrays.h"
+
+namespace tessel {
 
 namespace {
 
@@ -53,7 +55,7 @@ int64_t screenStride(int32_t NTRIP) {
 // way out.
 using ScreenBlock = std::unique_ptr<ScreenEntry, FreeBlock>;
 
-ScreenBlocks obtainScreenBlocks(Workspace& ws, int32_t NTRIP, ScreenBlock& high,
+ScreenBlocks obtainScreenBlocks(WorkArrays& ws, int32_t NTRIP, ScreenBlock& high,
                                 ScreenBlock& low) {
   const int64_t size = screenStride(NTRIP) * ws.workers;
   high.reset(obtainArray<ScreenEntry>(ws.policy, size));
@@ -203,9 +205,9 @@ int32_t usableCount(int32_t count, int32_t NTRIP) {
 }
 
 // The interior pass at point i.
-inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const Workspace& ws, Screens& s) {
-  const double* currentValues = ws.currentValues;
-  const double* weights = ws.weights;
+inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s) {
+  const double* currentValues = ws.currentValues.get();
+  const double* weights = ws.weights.get();
   const int32_t c = usableCount(ws.tripleSets[i].interiorCount, NTRIP);
   if (c <= 0) return;
   s.highTotal = 0.0;
@@ -220,9 +222,9 @@ inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const Workspace& ws, S
 }
 
 // The end pass at point i, on the extrapolated values in endValues[i].
-inline void smoothEndPoint(int32_t i, int32_t NTRIP, const Workspace& ws, Screens& s) {
-  const double* currentValues = ws.currentValues;
-  const double* weights = ws.weights;
+inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s) {
+  const double* currentValues = ws.currentValues.get();
+  const double* weights = ws.weights.get();
   const int32_t c = usableCount(ws.tripleSets[i].endCount, NTRIP);
   if (c <= 0) return;
   s.highTotal = 0.0;
@@ -242,10 +244,10 @@ inline void smoothEndPoint(int32_t i, int32_t NTRIP, const Workspace& ws, Screen
 
 // The extrapolated values of point i's end triples: each middle point's
 // value continued away from its far point.
-inline void extrapolateEndValuesAt(int32_t i, const Workspace& ws) {
+inline void extrapolateEndValuesAt(int32_t i, const WorkArrays& ws) {
   const int32_t c = ws.tripleSets[i].endCount;
   const Triple* triples = ws.tripleSets[i].triples;
-  const double* currentValues = ws.currentValues;
+  const double* currentValues = ws.currentValues.get();
   const double* endFactors = ws.endFactors(i);
   for (int32_t j = 0; j < c; ++j) {
     const double middle = currentValues[triples[j].first];
@@ -274,7 +276,7 @@ namespace {
 // False when neither point i's value nor any value its triples read changed
 // in the last iteration (changed, null before the first): its new value
 // would be the one it got then, which nextValues still holds.
-inline bool needsSmoothing(const Workspace& ws, int32_t i, const uint8_t* changed) {
+inline bool needsSmoothing(const WorkArrays& ws, int32_t i, const uint8_t* changed) {
   if (changed == nullptr || changed[i] != 0) return true;
   const TripleSet& set = ws.tripleSets[i];
   const int32_t c = set.interiorCount + set.endCount;  // one of them is 0
@@ -300,13 +302,13 @@ bool integerWeights(const double* weights, int32_t N) {
   return integers;
 }
 
-void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/, Workspace& ws,
+void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/, WorkArrays& ws,
                      const uint8_t* changed, bool exactSums) {
   // The screen lists of both passes, obtained in the passes' order.
   ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
   const ScreenBlocks endBlocks = obtainScreenBlocks(ws, NTRIP, endHigh, endLow);
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
+  ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens interior = workerScreens(interiorBlocks, NTRIP, worker, exactSums);
     Screens ends = workerScreens(endBlocks, NTRIP, worker, exactSums);
     for (int32_t i = begin; i < end; ++i) {
@@ -317,3 +319,5 @@ void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/
     }
   });
 }
+
+}  // namespace tessel

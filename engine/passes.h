@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace tessel {
+
 struct ScreenEntry {
   double value;
   double weight;
@@ -26,5 +28,7 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 // Leaves result untouched when count or capacity is below 1.
 void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
                     double* result);
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_PASSES_H_

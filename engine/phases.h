@@ -1,37 +1,47 @@
 // The smoothing phases between loading and writing. Each takes the control
 // numbers N, NN, NTRIP and NITER first (the ones a phase does not need play
-// no part) and the Workspace of the run, whose arrays it reads and writes;
+// no part) and the WorkArrays of the run, which it reads and writes;
 // smoothing.h runs them in order.
 #ifndef TESSEL_ENGINE_PHASES_H_
 #define TESSEL_ENGINE_PHASES_H_
 
 #include <cstdint>
+#include <functional>
 
 #include "engine/kd_tree.h"
-#include "engine/workspace.h"
+#include "engine/work_arrays.h"
+
+namespace tessel {
 
 // Neighbour lists order points by ascending distance; at equal distance the
 // owner first, then ascending point index.
 //
-// The exhaustive search, the reference: computeDistances fills every list
-// with all N points, sortNeighbors sorts them. Lists need room for N.
-void computeDistances(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
-void sortNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
+// The exhaustive search, the reference method's: computeDistances fills
+// every list with all N points, sortNeighbors sorts them. Lists need room
+// for N (exhaustive_search.cpp).
+void computeDistances(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws);
+void sortNeighbors(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws);
 
 // Triple selection, once per run: for each point its interior triples
 // (the point between two neighbours) or, failing those, its end triples (a
 // neighbour between the point and a farther one), from the first
-// min(NN, N - 1) + 1 entries of its list. selectTriples reads the lists
-// the exhaustive search left in the workspace.
+// min(NN, N - 1) + 1 entries of its list (triple_selection.cpp).
+// selectTriplesFrom takes point p's list from listOf(p, worker), on the
+// workers; selectTriples reads the lists the exhaustive search left in the
+// workspace.
+using NeighborListSource = std::function<const NeighborEntry*(int32_t p, int32_t worker)>;
+void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, WorkArrays& ws,
+                       const NeighborListSource& listOf);
 void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
-                   Workspace& ws);
+                   WorkArrays& ws);
 // The nearest-neighbour search and triple selection in one sweep: each
 // point's list comes from the tree into a list of the worker's and serves
 // the point's selection at once, so no list outlives its point. Point p of
 // the workspace is point tree.order()[p] of the tree: the run has
-// renumbered its points in the tree's leaf order, in which the lists come.
+// renumbered its points in the tree's leaf order, in which the lists come
+// (neighbor_sweep.cpp).
 void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER,
-                                   double ThetaStar, const KdTree& tree, Workspace& ws);
+                                   double ThetaStar, const KdTree& tree, WorkArrays& ws);
 // One iteration in one sweep over the points: for each point in turn the
 // extrapolation of its end values (extrapolateEndValuesAt), then the
 // interior pass and the end pass on it (smoothInteriorPoint,
@@ -42,7 +52,7 @@ void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t
 // neither its value nor any value its triples read changed: the same inputs
 // would give the value nextValues holds already. exactSums: the weights are
 // integerWeights, so sums of list weights are exact.
-void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws,
+void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws,
                      const uint8_t* changed = nullptr, bool exactSums = false);
 
 // True when every weight is an integer from 1 to 2^40: then every sum of at
@@ -52,11 +62,13 @@ bool integerWeights(const double* weights, int32_t N);
 
 // Copies nextValues into currentValues; changed[i] tells whether point i's
 // value changed (in any bit).
-void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws,
+void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws,
                       uint8_t* changed);
 
 // Runs exactly NITER iterations (none when NITER <= 0): smoothAllPoints,
 // then commitNextValues.
-void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, Workspace& ws);
+void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws);
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_PHASES_H_

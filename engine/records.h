@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace tessel {
+
 struct PointCoord {
   double x;
   double y;
@@ -37,5 +39,7 @@ struct TripleSet {
   int32_t endCount;
   Triple* triples;  // room for NTRIP
 };
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_RECORDS_H_

@@ -1,6 +1,6 @@
 // The core's run: the k-d tree, renumbering for locality, the search with
 // triple selection, iterations, and the values put back in the caller's
-// order.
+// order; or, for the reference method, each phase in its plain form.
 #include "engine/smoothing.h"
 
 #include <cstddef>
@@ -8,34 +8,34 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
-#include <stdexcept>
 
-#include "engine/parallel.h"
+#include "engine/kd_tree.h"
 #include "engine/phases.h"
+
+namespace tessel {
 
 namespace {
 
 // Once the k-d tree is built the points are numbered in its leaf order, so
 // that points near each other in the plane lie near each other in every
-// array and the phases after it read their neighbours' data from the cache.
-// The lists keep their order (the tree breaks ties by the caller's numbers)
-// and each point is treated on its own, so the results do not change; the
-// values go back to the caller's order at the end. Measured on 1,000,000
-// uniform points with the default options, a run without it takes 1.3
-// times the processor time and 1.29 times the wall time of a run with it.
+// array and the phases after it read their neighbours' data from the cache
+// (bench/README.md has the saving as measured). The lists keep their order
+// (the tree breaks ties by the caller's numbers) and each point is treated
+// on its own, so the results do not change; the values go back to the
+// caller's order at the end.
 
 // Moves values between the caller's order and the tree's through one
 // scratch copy, reused for every array and both ways.
 class Reorderer {
  public:
-  Reorderer(int32_t N, int32_t workers, const int32_t* order)
-      : N(N < 0 ? 0 : N), workers(workers), order(order),
+  Reorderer(WorkArrays& ws, const int32_t* order)
+      : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order),
         scratch(new double[static_cast<size_t>(this->N)]) {}
 
   // values[k] = old values[order[k]].
   void gather(double* values) {
     copyOut(values);
-    forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       for (int32_t k = begin; k < end; ++k) values[k] = scratch[order[k]];
     });
   }
@@ -43,94 +43,70 @@ class Reorderer {
   // values[order[k]] = old values[k].
   void scatter(double* values) {
     copyOut(values);
-    forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       for (int32_t k = begin; k < end; ++k) values[order[k]] = scratch[k];
     });
   }
 
  private:
   void copyOut(const double* values) {
-    forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       std::memcpy(&scratch[begin], values + begin,
                   static_cast<size_t>(end - begin) * sizeof(double));
     });
   }
 
+  WorkArrays& ws;
   const int32_t N;
-  const int32_t workers;
   const int32_t* const order;
   const std::unique_ptr<double[]> scratch;
 };
 
 }  // namespace
 
-LimitCheck checkLimits(int32_t NN, int32_t NTRIP, int32_t NITER) {
-  if (NN > kMaxNN || NTRIP > kMaxNTRIP || NITER > kMaxNITER) return LimitCheck::kTooBig;
-  if (NN < 0 || NTRIP < 0) return LimitCheck::kNegative;
-  return LimitCheck::kWithinLimits;
-}
-
-int32_t neighborCountFor(int32_t N, int32_t NN) {
-  return N >= 1 && NN >= N ? N - 1 : NN;
-}
-
 void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
-                        Workspace& ws) {
-  // The phases size their scratch by these limits.
-  if (checkLimits(NN, NTRIP, NITER) != LimitCheck::kWithinLimits) {
-    throw std::invalid_argument("control numbers outside their limits");
-  }
-  auto done = [&ws](const char* phase) {
-    if (ws.phaseDone) ws.phaseDone(phase);
-  };
-  if (ws.search == NeighborSearch::kExhaustive) {
+                        WorkArrays& ws) {
+  ProgressReporter& progress = ws.progress;
+  if (ws.method == Method::kReference) {
+    progress.begin(Phase::kSearch);
+    progress.setSpan(0.0, 0.5);
     computeDistances(N, NN, NTRIP, NITER, ws);
+    progress.setSpan(0.5, 1.0);
     sortNeighbors(N, NN, NTRIP, NITER, ws);
-    done("search");
+    progress.end();
+    progress.begin(Phase::kTriples);
     selectTriples(N, NN, NTRIP, NITER, ThetaStar, ws);
-    done("triples");
+    progress.end();
+    progress.begin(Phase::kIterations);
     runIterations(N, NN, NTRIP, NITER, ws);
-    done("iterations");
+    progress.end();
     return;
   }
   // The coordinates are finite: the front end reads only plain decimals
   // within the double range, and library callers are refused others.
-  const KdTree tree(ws.pointCoords, N, ws.workers);
-  done("k-d tree");
+  progress.begin(Phase::kTree);
+  const KdTree tree(ws.pointCoords.get(), N, ws.workers, &progress);
+  progress.end();
   // Renumbered: point order[k] becomes point k.
-  Reorderer reorder(N, ws.workers, tree.order());
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+  progress.begin(Phase::kRenumbering);
+  Reorderer reorder(ws, tree.order());
+  ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) ws.pointCoords[k] = tree.coordinates(k);
   });
-  for (double* values : {ws.rates, ws.weights, ws.currentValues, ws.nextValues}) {
-    reorder.gather(values);
+  for (Block<double>* values : {&ws.rates, &ws.weights, &ws.currentValues, &ws.nextValues}) {
+    reorder.gather(values->get());
   }
-  done("renumbering");
+  progress.end();
+  progress.begin(Phase::kSearchAndTriples);
   findNeighborsAndSelectTriples(N, NN, NTRIP, NITER, ThetaStar, tree, ws);
-  done("search and triples");
+  progress.end();
+  progress.begin(Phase::kIterations);
   runIterations(N, NN, NTRIP, NITER, ws);
-  done("iterations");
+  progress.end();
   // Only the result goes back: no caller reads the other arrays afterwards.
-  reorder.scatter(ws.currentValues);
-  done("caller's order");
+  progress.begin(Phase::kFinishing);
+  reorder.scatter(ws.currentValues.get());
+  progress.end();
 }
 
-void smooth(const SmoothingOptions& options, const PointColumns& points, Workspace& ws,
-            double* values) {
-  const int32_t N = points.N;
-  if (checkLimits(options.NN, options.NTRIP, options.NITER) != LimitCheck::kWithinLimits) {
-    throw std::invalid_argument("control numbers outside their limits");
-  }
-  const int32_t NN = neighborCountFor(N, options.NN);
-  ws.allocateWorkArrays(N, NN, options.NTRIP, options.search);
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    for (int32_t i = begin; i < end; ++i) {
-      ws.pointCoords[i] = {points.x[i], points.y[i]};
-      ws.rates[i] = points.rate[i];
-      ws.weights[i] = points.weight[i];
-      ws.currentValues[i] = ws.nextValues[i] = points.rate[i];
-    }
-  });
-  smoothLoadedPoints(N, NN, options.NTRIP, options.NITER, options.ThetaStar, ws);
-  if (N > 0) std::memcpy(values, ws.currentValues, static_cast<size_t>(N) * sizeof(double));
-}
+}  // namespace tessel

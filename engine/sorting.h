@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace tessel {
+
 // Runs this short or shorter are sorted by insertion.
 constexpr size_t kInsertionSortLimit = 16;
 
@@ -51,5 +53,7 @@ void mergeSort(T* items, size_t n, T* scratch, Less less) {
   }
   while (left < half) items[out++] = scratch[left++];
 }
+
+}  // namespace tessel
 
 #endif  // TESSEL_ENGINE_SORTING_H_

@@ -1,92 +1,117 @@
-// Provisioning and release of a run's work arrays.
-#include "engine/workspace.h"
-
-#include <algorithm>
-#include <cstdlib>
+// The public Workspace and the column entry point, on the run's WorkArrays.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
 
 #include "engine/parallel.h"
+#include "engine/smoothing.h"
+#include "engine/work_arrays.h"
+#include "tessel/tessel.h"
 
-namespace {
+namespace tessel {
 
-// One block of N rows of rowLength elements. A row of size 0 is still one
-// (zero-size) request per point.
-template <class T>
-T* obtainRows(AllocationPolicy& policy, int32_t N, int64_t rowLength) {
-  if (rowLength == 0) {
-    for (int32_t i = 0; i < N; ++i) obtainArray<T>(policy, 0);
-    return nullptr;
-  }
-  if (N <= 0) return nullptr;
-  return obtainArray<T>(policy, static_cast<int64_t>(N) * rowLength);
-}
-
-template <class T>
-T* rowAt(T* block, int64_t rowLength, int32_t k) {
-  return block == nullptr ? nullptr : block + rowLength * k;
-}
-
-}  // namespace
-
-int32_t neighborListLength(int32_t N, int32_t NN, NeighborSearch search) {
-  if (N <= 0) return 0;
-  if (search == NeighborSearch::kExhaustive) return N;
-  return std::min(std::max(NN, 0), N - 1) + 1;
+LimitCheck checkLimits(int32_t NN, int32_t NTRIP, int32_t NITER) {
+  if (NN > kMaxNN || NTRIP > kMaxNTRIP || NITER > kMaxNITER) return LimitCheck::kTooBig;
+  if (NN < 0 || NTRIP < 0) return LimitCheck::kNegative;
+  return LimitCheck::kWithinLimits;
 }
 
 Workspace::Workspace(AllocationPolicy& policy, int32_t workers)
-    : policy(policy), workers(settleWorkerCount(workers)) {}
+    : policy_(policy), workers_(settleWorkerCount(workers)),
+      arrays_(new WorkArrays(policy_, workers_, progress_)) {}
 
-void Workspace::allocateWorkArrays(int32_t N, int32_t NN, int32_t NTRIP,
-                                   NeighborSearch search) {
-  freeWorkArrays();
-  this->search = search;
-  this->N = N;
-  this->NTRIP = NTRIP;
-  listLength = neighborListLength(N, NN, search);
-  pointCoords = obtainArray<PointCoord>(policy, N);
-  rates = obtainArray<double>(policy, N);
-  weights = obtainArray<double>(policy, N);
-  currentValues = obtainArray<double>(policy, N);
-  nextValues = obtainArray<double>(policy, N);
-  endValues = obtainArray<double*>(policy, N);
-  endRows = obtainRows<double>(policy, N, 2 * int64_t{NTRIP});
-  neighborScratch = obtainArray<NeighborEntry>(policy, N);
-  tripleSets = obtainArray<TripleSet>(policy, N);
-  neighborLists = obtainArray<NeighborList>(policy, N);
-  tripleRows = obtainRows<Triple>(policy, N, NTRIP);
-  if (search == NeighborSearch::kExhaustive) {
-    entryRows = obtainRows<NeighborEntry>(policy, N, listLength);
+Workspace::~Workspace() = default;
+
+LimitCheck Workspace::allocate(int32_t N, const SmoothingOptions& options) {
+  const LimitCheck check = checkLimits(options.NN, options.NTRIP, options.NITER);
+  if (check != LimitCheck::kWithinLimits) return check;
+  options_ = options;
+  options_.NN = neighborCountFor(N, options.NN);
+  arrays_->allocate(N, options_.NN, options_.NTRIP, options_.method);
+  return check;
+}
+
+void Workspace::loadPoint(int32_t i, double x, double y, double rate, double weight) {
+  arrays_->loadPoint(i, x, y, rate, weight);
+}
+
+void Workspace::run() {
+  WorkArrays& ws = *arrays_;
+  try {
+    smoothLoadedPoints(ws.N, options_.NN, options_.NTRIP, options_.NITER, options_.ThetaStar, ws);
+  } catch (const Cancelled&) {
+    ws.release();
+    throw;
   }
-  forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    for (int32_t i = begin; i < end; ++i) {
-      endValues[i] = rowAt(endRows, 2 * int64_t{NTRIP}, i);
-      tripleSets[i] = {0, 0, rowAt(tripleRows, NTRIP, i)};
-      neighborLists[i] = {i, rowAt(entryRows, listLength, i)};
+}
+
+const double* Workspace::values() const { return arrays_->currentValues.get(); }
+
+int32_t Workspace::pointCount() const { return arrays_->N; }
+
+void Workspace::forEachChunk(int32_t n, int32_t chunkSize,
+                             const std::function<void(int32_t begin, int32_t end)>& body) const {
+  tessel::forEachChunk(n, chunkSize, workers_,
+                       [&](int32_t begin, int32_t end, int32_t /*worker*/) { body(begin, end); });
+}
+
+void Workspace::setProgress(ProgressHook hook) { progress_ = std::move(hook); }
+
+void Workspace::release() { arrays_->release(); }
+
+std::vector<double> smooth(const std::vector<double>& x, const std::vector<double>& y,
+                           const std::vector<double>& rate, const std::vector<double>& weight,
+                           const SmoothingOptions& options) {
+  const size_t rows = x.size();
+  if (y.size() != rows || rate.size() != rows || weight.size() != rows) {
+    throw std::invalid_argument("x, y, rate and weight differ in length: " +
+                                std::to_string(x.size()) + ", " + std::to_string(y.size()) +
+                                ", " + std::to_string(rate.size()) + ", " +
+                                std::to_string(weight.size()));
+  }
+  if (rows > static_cast<size_t>(INT32_MAX)) {
+    throw std::invalid_argument(std::to_string(rows) + " rows are more than 2147483647");
+  }
+  if (checkLimits(options.NN, options.NTRIP, options.NITER) != LimitCheck::kWithinLimits) {
+    throw std::invalid_argument("NN must be 0 to " + std::to_string(kMaxNN) + ", NTRIP 0 to " +
+                                std::to_string(kMaxNTRIP) + " and NITER at most " +
+                                std::to_string(kMaxNITER) + "; got " +
+                                std::to_string(options.NN) + ", " + std::to_string(options.NTRIP) +
+                                ", " + std::to_string(options.NITER));
+  }
+  const std::vector<double>* columns[4] = {&x, &y, &rate, &weight};
+  const char* const names[4] = {"x", "y", "rate", "weight"};
+  std::vector<int32_t> kept;  // the rows without a NaN, in order
+  kept.reserve(rows);
+  for (size_t i = 0; i < rows; ++i) {
+    bool missing = false;
+    for (int c = 0; c < 4; ++c) {
+      const double v = (*columns[c])[i];
+      if (std::isinf(v)) {
+        throw std::invalid_argument(std::string(names[c]) + " holds an infinite value at row " +
+                                    std::to_string(i));
+      }
+      missing = missing || std::isnan(v);
+    }
+    if (!missing) kept.push_back(static_cast<int32_t>(i));
+  }
+  RaisingAllocation policy;
+  Workspace ws(policy);
+  const int32_t N = static_cast<int32_t>(kept.size());
+  ws.allocate(N, options);
+  ws.forEachChunk(N, kPointChunk, [&](int32_t begin, int32_t end) {
+    for (int32_t k = begin; k < end; ++k) {
+      const size_t i = static_cast<size_t>(kept[static_cast<size_t>(k)]);
+      ws.loadPoint(k, x[i], y[i], rate[i], weight[i]);
     }
   });
+  ws.run();
+  std::vector<double> values(rows, std::numeric_limits<double>::quiet_NaN());
+  for (int32_t k = 0; k < N; ++k) values[static_cast<size_t>(kept[static_cast<size_t>(k)])] = ws.values()[k];
+  return values;
 }
 
-void Workspace::freeWorkArrays() {
-  std::free(pointCoords);
-  std::free(rates);
-  std::free(weights);
-  std::free(currentValues);
-  std::free(nextValues);
-  std::free(endRows);
-  std::free(endValues);
-  std::free(neighborScratch);
-  std::free(entryRows);
-  std::free(tripleRows);
-  std::free(tripleSets);
-  std::free(neighborLists);
-  pointCoords = nullptr;
-  rates = weights = currentValues = nextValues = nullptr;
-  endValues = nullptr;
-  endRows = nullptr;
-  neighborScratch = nullptr;
-  tripleSets = nullptr;
-  tripleRows = nullptr;
-  neighborLists = nullptr;
-  entryRows = nullptr;
-  N = listLength = NTRIP = 0;
-}
+}  // namespace tessel

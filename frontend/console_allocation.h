@@ -7,12 +7,12 @@
 
 #include <cstddef>
 
-#include "engine/allocation.h"
+#include "tessel/tessel.h"
 
-class ConsoleAllocation : public AllocationPolicy {
+class ConsoleAllocation : public tessel::AllocationPolicy {
  public:
-  // allocateWorkBlock: the block, or null after the zero-size report;
-  // flushes standard output on every return; never returns when refused.
+  // The block, or null after the zero-size report; flushes standard
+  // output on every return; never returns when refused.
   void* obtain(size_t size) override;
 };
 

@@ -13,9 +13,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/parallel.h"
 #include "frontend/line_reader.h"
-#include "frontend/smooth_rates.h"
+#include "frontend/loader.h"
 
 namespace {
 
@@ -47,14 +46,6 @@ bool parseLine(const LineReader& lines, double values[4]) {
                      &values[2], &values[3]) == 4;
 }
 
-void storePoint(Workspace& ws, int32_t i, const double values[4]) {
-  ws.pointCoords[i] = {values[0], values[1]};
-  ws.rates[i] = values[2];
-  ws.weights[i] = values[3];
-  ws.currentValues[i] = values[2];
-  ws.nextValues[i] = values[2];
-}
-
 // Bytes per piece of the file that one worker parses at a time.
 constexpr size_t kPieceBytes = size_t{1} << 18;
 
@@ -64,7 +55,7 @@ constexpr size_t kPieceBytes = size_t{1} << 18;
 // the line feed) and that parsePlainLine accepts; returns false, having
 // stored nothing that the line-by-line reading would not overwrite, when a
 // line is missing or any line is of another kind.
-bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
+bool loadMappedLines(std::FILE* file, int32_t N, tessel::Workspace& ws) {
   struct stat status;
   const int descriptor = fileno(file);
   if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
@@ -87,7 +78,7 @@ bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
     start[static_cast<size_t>(p)] =
         feed == nullptr ? size : static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
   }
-  forEachChunk(pieces, 1, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+  ws.forEachChunk(pieces, 1, [&](int32_t begin, int32_t end) {
     for (int32_t p = begin; p < end; ++p) {
       const size_t from = start[static_cast<size_t>(p)];
       const size_t to = start[static_cast<size_t>(p) + 1];
@@ -103,7 +94,7 @@ bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
   const bool complete = firstLine[static_cast<size_t>(pieces)] >= N;
   std::atomic<bool> plain{true};
   if (complete) {
-    forEachChunk(pieces, 1, ws.workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+    ws.forEachChunk(pieces, 1, [&](int32_t begin, int32_t end) {
       for (int32_t p = begin; p < end && plain.load(std::memory_order_relaxed); ++p) {
         size_t at = start[static_cast<size_t>(p)];
         const size_t to = start[static_cast<size_t>(p) + 1];
@@ -118,7 +109,7 @@ bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
             plain.store(false, std::memory_order_relaxed);
             break;
           }
-          storePoint(ws, static_cast<int32_t>(i), values);
+          ws.loadPoint(static_cast<int32_t>(i), values[0], values[1], values[2], values[3]);
           at = lineEnd;
         }
       }
@@ -130,8 +121,7 @@ bool loadMappedLines(std::FILE* file, int32_t N, Workspace& ws) {
 
 }  // namespace
 
-bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                const char* workFileName, Workspace& ws) {
+bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws) {
   std::FILE* file = std::fopen(workFileName, "r");
   if (file == nullptr) {
     std::printf("Error opening file %s.\n", workFileName);
@@ -151,7 +141,7 @@ bool loadPoints(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
       std::fclose(file);
       return false;
     }
-    storePoint(ws, i, values);
+    ws.loadPoint(i, values[0], values[1], values[2], values[3]);
   }
   std::fclose(file);
   return true;

@@ -1,15 +1,14 @@
 // The console program's run of the smoothing engine: the limit check and
 // its report, the work arrays obtained through the console's allocation
-// policy, the points loaded from the work file, the core's smoothing, and
-// the result table. The ignored-row list stays the caller's; the writer
-// only reads it.
+// policy, the points loaded from the work file (loader.h), the core's
+// smoothing, and the result table (writer.h). The ignored-row list stays
+// the caller's; the writer only reads it.
 #ifndef TESSEL_FRONTEND_SMOOTH_RATES_H_
 #define TESSEL_FRONTEND_SMOOTH_RATES_H_
 
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/workspace.h"
 #include "frontend/ignored_rows.h"
 
 // Checks the control limits, provisions the work arrays, loads, smooths and
@@ -22,19 +21,5 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
                  const char* workFileName, const IgnoredRowList& ignoredRows,
                  const char* missingText, const char* headerMark, std::FILE* log,
                  int& outputError);
-
-// Reads N points from the work file into the workspace's pointCoords,
-// rates and weights, and starts both value arrays at the rates. Reports on
-// standard output and returns false when the file cannot be opened or a
-// line is missing or does not hold four numbers.
-bool loadPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, const char* workFileName,
-                Workspace& ws);
-
-// Writes the result table (optional header, one line per input data row)
-// from the N values to standard output and the same table to the log when
-// it is open. Returns 0 when standard output took the whole table, else the
-// errno of its first failed write or flush.
-int writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
-                 const char* headerMark, std::FILE* log, const double* currentValues);
 
 #endif  // TESSEL_FRONTEND_SMOOTH_RATES_H_

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frontend/smooth_rates.h"
+#include "frontend/writer.h"
 #include "frontend/value_format.h"
 
 namespace {
@@ -46,7 +46,7 @@ class TableOutput {
 }  // namespace
 
 int writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
-                 const char* headerMark, std::FILE* log, const double* currentValues) {
+                 const char* headerMark, std::FILE* log, const double* values) {
   TableOutput out(log);
   if (headerMark[0] != '\0') out.append("Smoothed Rate\n");
   // Ignored rows are written front to back; `next` is the first not written.
@@ -59,7 +59,7 @@ int writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignor
   char line[kValueTextSize + 1];
   for (int32_t i = 0; i < N; ++i) {
     while (isIgnoredAt(ignoredRows, next, i)) writeIgnoredRow();
-    const size_t length = formatValue(currentValues[i], line);
+    const size_t length = formatValue(values[i], line);
     line[length] = '\n';
     out.append(line, length + 1);
   }

@@ -3,8 +3,10 @@
 // with a NaN are left out of the run and come back as NaN. The core runs
 // with the GIL released, on a Workspace of its own with the hardware's
 // worker count and the silent RaisingAllocation policy, whose
-// std::bad_alloc pybind11 turns into MemoryError. Nothing here prints,
-// reads standard input or ends the process.
+// std::bad_alloc pybind11 turns into MemoryError. Its progress hook takes
+// the GIL to run pending signal handlers, so that Ctrl-C stops a long call
+// with KeyboardInterrupt. Nothing here prints, reads standard input or ends
+// the process.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -14,9 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/allocation.h"
-#include "engine/smoothing.h"
-#include "engine/workspace.h"
+#include "tessel/tessel.h"
 
 namespace py = pybind11;
 
@@ -57,23 +57,37 @@ struct Rows {
 };
 
 // Smooths the rows without a NaN and writes every row's value to out
-// (NaN for the missing rows). Runs without the GIL.
-void smoothRows(const Rows& rows, const SmoothingOptions& options, double* out) {
-  std::vector<double> kept[4];
-  std::vector<uint8_t> missing(static_cast<size_t>(rows.N));
+// (NaN for the missing rows). Runs without the GIL; a signal handler's
+// exception stops the run and is raised when the call returns.
+void smoothRows(const Rows& rows, const tessel::SmoothingOptions& options, double* out) {
+  std::vector<int32_t> kept;  // the rows without a NaN
   for (int32_t i = 0; i < rows.N; ++i) {
-    missing[static_cast<size_t>(i)] = rows.missing(i);
-    if (missing[static_cast<size_t>(i)]) continue;
-    for (int c = 0; c < 4; ++c) kept[c].push_back(rows.columns[c](i));
+    if (!rows.missing(i)) kept.push_back(i);
   }
-  const int32_t M = static_cast<int32_t>(kept[0].size());
-  std::vector<double> values(static_cast<size_t>(M));
-  RaisingAllocation policy;
-  Workspace ws(policy);
-  smooth(options, {kept[0].data(), kept[1].data(), kept[2].data(), kept[3].data(), M}, ws,
-         values.data());
+  const int32_t M = static_cast<int32_t>(kept.size());
+  tessel::RaisingAllocation policy;
+  tessel::Workspace ws(policy);
+  ws.setProgress([](tessel::Phase, double) {
+    py::gil_scoped_acquire hold;
+    return PyErr_CheckSignals() == 0;
+  });
+  ws.allocate(M, options);
+  ws.forEachChunk(M, 4096, [&](int32_t begin, int32_t end) {
+    for (int32_t k = begin; k < end; ++k) {
+      const int32_t i = kept[static_cast<size_t>(k)];
+      ws.loadPoint(k, rows.columns[0](i), rows.columns[1](i), rows.columns[2](i),
+                   rows.columns[3](i));
+    }
+  });
+  try {
+    ws.run();
+  } catch (const tessel::Cancelled&) {
+    py::gil_scoped_acquire hold;
+    throw py::error_already_set();
+  }
+  const double* values = ws.values();
   for (int32_t i = 0, k = 0; i < rows.N; ++i) {
-    const bool nan = missing[static_cast<size_t>(i)] != 0;
+    const bool nan = k >= M || kept[static_cast<size_t>(k)] != i;
     out[i] = nan ? std::numeric_limits<double>::quiet_NaN() : values[k++];
   }
 }
@@ -81,9 +95,9 @@ void smoothRows(const Rows& rows, const SmoothingOptions& options, double* out) 
 py::array_t<double> smoothColumns(const Column& x, const Column& y, const Column& rate,
                                   const Column& weight, int64_t neighbors, int64_t triples,
                                   int64_t iterations, double theta) {
-  checkCount("neighbors", neighbors, kMaxNN);
-  checkCount("triples", triples, kMaxNTRIP);
-  checkCount("iterations", iterations, kMaxNITER);
+  checkCount("neighbors", neighbors, tessel::kMaxNN);
+  checkCount("triples", triples, tessel::kMaxNTRIP);
+  checkCount("iterations", iterations, tessel::kMaxNITER);
   if (!std::isfinite(theta)) throw py::value_error("theta must be finite");
   const Column* columns[4] = {&x, &y, &rate, &weight};
   std::string lengths;
@@ -100,7 +114,7 @@ py::array_t<double> smoothColumns(const Column& x, const Column& y, const Column
   }
   const Rows rows{{x.unchecked<1>(), y.unchecked<1>(), rate.unchecked<1>(), weight.unchecked<1>()},
                   static_cast<int32_t>(n)};
-  SmoothingOptions options;
+  tessel::SmoothingOptions options;
   options.NN = static_cast<int32_t>(neighbors);
   options.NTRIP = static_cast<int32_t>(triples);
   options.NITER = static_cast<int32_t>(iterations);

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "e2e/run_binary.h"
-#include "engine/smoothing.h"
+#include "tessel/tessel.h"
+
+using namespace tessel;
 
 namespace {
 
@@ -30,16 +32,21 @@ Table makeTable(const std::string& kind, int n) {
 }
 
 // The result table as "%lf" lines of the core's values for the table.
-std::string coreOutput(const Table& t, SmoothingOptions options, NeighborSearch search, int32_t workers) {
-  options.search = search;
+std::string coreOutput(const Table& t, SmoothingOptions options, Method method, int32_t workers) {
+  options.method = method;
   RaisingAllocation policy;
   Workspace ws(policy, workers);
-  std::vector<double> values(t.values[0].size());
-  smooth(options, {t.values[0].data(), t.values[1].data(), t.values[2].data(), t.values[3].data(),
-                   static_cast<int32_t>(values.size())}, ws, values.data());
+  const int32_t n = static_cast<int32_t>(t.values[0].size());
+  EXPECT_EQ(ws.allocate(n, options), LimitCheck::kWithinLimits);
+  for (int32_t i = 0; i < n; ++i) {
+    ws.loadPoint(i, t.values[0][i], t.values[1][i], t.values[2][i], t.values[3][i]);
+  }
+  ws.run();
   std::string out;
   char line[400];
-  for (double v : values) out.append(line, std::snprintf(line, sizeof line, "%lf\n", v));
+  for (int32_t i = 0; i < n; ++i) {
+    out.append(line, std::snprintf(line, sizeof line, "%lf\n", ws.values()[i]));
+  }
   return out;
 }
 
@@ -70,10 +77,10 @@ TEST(Scale, ProgramMatchesTheExhaustiveReference) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.work, table.text);
     // The reference: the exhaustive search on one worker.
-    const std::string want = coreOutput(table, o, NeighborSearch::kExhaustive, 1);
+    const std::string want = coreOutput(table, o, Method::kReference, 1);
     EXPECT_TRUE(r.out == want) << "standard output differs";
     EXPECT_TRUE(r.log == want) << "log differs";
-    EXPECT_TRUE(coreOutput(table, o, NeighborSearch::kNearest, 3) == want) << "the core on three workers differs";
+    EXPECT_TRUE(coreOutput(table, o, Method::kFast, 3) == want) << "the core on three workers differs";
   }
 }
 

@@ -13,6 +13,8 @@
 #include "engine/phases.h"
 #include "engine/workspace_fixture.h"
 
+using namespace tessel;
+
 namespace {
 
 using Points = std::vector<PointCoord>;

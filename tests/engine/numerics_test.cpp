@@ -9,6 +9,8 @@
 
 #include "engine/numerics.h"
 
+using namespace tessel;
+
 namespace {
 
 TEST(Numerics, AnglesAndDegrees) {

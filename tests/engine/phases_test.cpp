@@ -13,7 +13,10 @@
 
 #include "engine/passes.h"
 #include "engine/phases.h"
+#include "engine/smoothing.h"
 #include "engine/workspace_fixture.h"
+
+using namespace tessel;
 
 namespace {
 
@@ -75,7 +78,7 @@ TEST(TripleSelection, EqualOffsetsKeepGenerationOrder) {
   LoadedWorkspace loaded(line(21, -10), 20, 30);
   smoothLoadedPoints(21, 20, 30, 0, 135.0, loaded.ws);
   const NeighborEntry* list = loaded.ws.neighborLists[10].entries;
-  const PointCoord* coords = loaded.ws.pointCoords;
+  const PointCoord* coords = loaded.ws.pointCoords.get();
   std::vector<int32_t> want, got;
   for (int32_t a = 1; a <= 20; ++a) {
     for (int32_t b = a + 1; b <= 20; ++b) {

@@ -6,6 +6,8 @@
 
 #include "engine/passes.h"
 
+using namespace tessel;
+
 namespace {
 
 TEST(WeightedMedian, Table) {

@@ -13,7 +13,9 @@
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
-#include "engine/workspace.h"
+#include "engine/work_arrays.h"
+
+namespace tessel {
 
 namespace {
 
@@ -47,7 +49,7 @@ int32_t lastNeighborPosition(int32_t N, int32_t NN) {
 
 // One block of candidates for all workers: worker w owns the slice of room
 // entries at w * room. A room of 0 is still one (zero-size) request.
-Candidate* allocateCandidates(Workspace& ws, int64_t room) {
+Candidate* allocateCandidates(WorkArrays& ws, int64_t room) {
   return obtainArray<Candidate>(ws.policy, room * ws.workers);
 }
 
@@ -330,20 +332,18 @@ class TripleSelector {
   uint8_t verdicts[kMaxNeighborPositions + 1];
 };
 
-// Runs listOf(p, worker) -> list and the selection for every point, on the
-// workspace's workers, each with its own candidate rooms (obtained through
-// the policy: the interior rooms first, then the end rooms).
-template <class ListOf>
-void selectAllTriples(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, Workspace& ws,
-                      ListOf listOf) {
+}  // namespace
+
+void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, WorkArrays& ws,
+                       const NeighborListSource& listOf) {
   const int64_t interiorRoom = static_cast<int64_t>(NN) * (NN - 1) / 2;
   const int64_t endRoom = static_cast<int64_t>(NN) * (NN - 1);
   // Released on every way out, an exception from a worker included.
   const std::unique_ptr<Candidate, FreeBlock> interiorBlock(allocateCandidates(ws, interiorRoom));
   const std::unique_ptr<Candidate, FreeBlock> endBlock(allocateCandidates(ws, endRoom));
   const int32_t last = lastNeighborPosition(N, NN);
-  forEachPointRange(N, ws.workers, [&](int32_t begin, int32_t end, int32_t worker) {
-    TripleSelector selector(ws.pointCoords, NTRIP, last, ThetaStar,
+  ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t worker) {
+    TripleSelector selector(ws.pointCoords.get(), NTRIP, last, ThetaStar,
                             workerCandidates(interiorBlock.get(), interiorRoom, worker),
                             workerCandidates(endBlock.get(), endRoom, worker));
     for (int32_t p = begin; p < end; ++p) {
@@ -352,24 +352,12 @@ void selectAllTriples(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, Wo
   });
 }
 
-}  // namespace
 
 void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, double ThetaStar,
-                   Workspace& ws) {
-  selectAllTriples(N, NN, NTRIP, ThetaStar, ws, [&ws](int32_t p, int32_t /*worker*/) {
+                   WorkArrays& ws) {
+  selectTriplesFrom(N, NN, NTRIP, ThetaStar, ws, [&ws](int32_t p, int32_t /*worker*/) {
     return static_cast<const NeighborEntry*>(ws.neighborLists[p].entries);
   });
 }
 
-void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/,
-                                   double ThetaStar, const KdTree& tree, Workspace& ws) {
-  const int32_t count = neighborListLength(N, NN, NeighborSearch::kNearest);
-  // One list per worker, reused from point to point.
-  std::vector<NeighborEntry> lists(static_cast<size_t>(count) * ws.workers);
-  selectAllTriples(N, NN, NTRIP, ThetaStar, ws, [&](int32_t p, int32_t worker) {
-    NeighborEntry* list = lists.data() + static_cast<size_t>(count) * worker;
-    // The points are numbered in the tree's leaf order, as its lists are.
-    tree.nearest(p, count, list);
-    return static_cast<const NeighborEntry*>(list);
-  });
-}
+}  // namespace tessel

@@ -6,10 +6,12 @@
 #include "engine/phases.h"
 #include "engine/sorting.h"
 
+namespace tessel {
+
 void computeDistances(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                      Workspace& ws) {
-  const PointCoord* pointCoords = ws.pointCoords;
-  NeighborList* neighborLists = ws.neighborLists;
+                      WorkArrays& ws) {
+  const PointCoord* pointCoords = ws.pointCoords.get();
+  NeighborList* neighborLists = ws.neighborLists.get();
   for (int32_t i = 0; i < N; ++i) {
     NeighborEntry* own = neighborLists[i].entries;
     neighborLists[i].owner = i;
@@ -24,17 +26,23 @@ void computeDistances(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NI
       neighborLists[j].entries[i].index = i;
       neighborLists[j].entries[i].distance = d;
     }
+    // Rows shorten as i grows: the share done is that of the pairs.
+    const double left = static_cast<double>(N - 1 - i);
+    ws.progress.report(1.0 - left * left / (static_cast<double>(N) * N));
   }
 }
 
 void sortNeighbors(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                   Workspace& ws) {
-  NeighborEntry* scratch = ws.neighborScratch;
+                   WorkArrays& ws) {
+  NeighborEntry* scratch = ws.neighborScratch.get();
   for (int32_t i = 0; i < N; ++i) {
     NeighborEntry* list = ws.neighborLists[i].entries;
     for (int32_t k = 0; k < N; ++k) scratch[k] = list[k];
     // The list itself, already copied out, serves as the merge scratch.
     mergeSort(scratch, static_cast<size_t>(N), list, NeighborOrder{ws.neighborLists[i].owner});
     for (int32_t k = 0; k < N; ++k) list[k] = scratch[k];
+    ws.progress.report(static_cast<double>(i + 1) / N);
   }
 }
+
+}  // namespace tessel

@@ -1,0 +1,43 @@
+// The progress reporter's calls of the hook.
+#include "engine/progress.h"
+
+namespace tessel {
+
+void ProgressReporter::begin(Phase next) {
+  phase = next;
+  setSpan(0.0, 1.0);
+  if (hook) tell(0.0, Clock::now());
+}
+
+void ProgressReporter::end() {
+  if (hook) tell(1.0, Clock::now());
+}
+
+void ProgressReporter::tell(double share, Clock::time_point now) {
+  last = now;
+  if (!hook(phase, share)) throw Cancelled();
+}
+
+const char* phaseName(Phase phase) {
+  switch (phase) {
+    case Phase::kTree:
+      return "k-d tree";
+    case Phase::kRenumbering:
+      return "renumbering";
+    case Phase::kSearch:
+      return "search";
+    case Phase::kTriples:
+      return "triples";
+    case Phase::kSearchAndTriples:
+      return "search and triples";
+    case Phase::kIterations:
+      return "iterations";
+    case Phase::kFinishing:
+      return "caller's order";
+  }
+  return "";
+}
+
+const char* Cancelled::what() const noexcept { return "smoothing cancelled"; }
+
+}  // namespace tessel

@@ -1,0 +1,102 @@
+// The state of one smoothing run: every work array the phases read and
+// write, owned through unique_ptrs that release the blocks obtained from
+// the caller's AllocationPolicy. A public Workspace owns one; allocate
+// obtains the arrays in a fixed order (so a policy that reports zero-size
+// requests reports them in that order) and release, or the destructor,
+// gives them back. The worker count and the progress reporter are the
+// workspace's, used by every phase of the run.
+#ifndef TESSEL_ENGINE_WORK_ARRAYS_H_
+#define TESSEL_ENGINE_WORK_ARRAYS_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/allocation.h"
+#include "engine/parallel.h"
+#include "engine/progress.h"
+#include "engine/records.h"
+#include "tessel/tessel.h"
+
+namespace tessel {
+
+template <class T>
+using Block = std::unique_ptr<T[], FreeBlock>;
+
+struct WorkArrays {
+  WorkArrays(AllocationPolicy& policy, int32_t workers, const ProgressHook& hook)
+      : policy(policy), workers(workers), progress(hook) {}
+
+  // Releases what an earlier call obtained, then obtains every array for N
+  // points, in this order: pointCoords, rates, weights, currentValues,
+  // nextValues, endValues (a table, then a row of 2 × NTRIP per point),
+  // neighborScratch, tripleSets, neighborLists, then the triple rows and,
+  // for the reference method, the neighbour rows (N entries each). A row
+  // of size 0 is requested once per point. The fast method keeps no
+  // neighbour rows: a point's list lives only while its triples are chosen
+  // (findNeighborsAndSelectTriples), and its neighborLists entry stays
+  // {point, null}.
+  void allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method);
+
+  // Releases every array.
+  void release();
+
+  // Point i as the caller gives it: both value arrays start at the rate.
+  void loadPoint(int32_t i, double x, double y, double rate, double weight) {
+    pointCoords[i] = {x, y};
+    rates[i] = rate;
+    weights[i] = weight;
+    currentValues[i] = rate;
+    nextValues[i] = rate;
+  }
+
+  // The endFactor of point i's end triples: the second half of its
+  // endValues row.
+  double* endFactors(int32_t i) const { return endValues[i] + NTRIP; }
+
+  // body(begin, end, worker) over the points [0, n) on the workers, the
+  // progress reporter told of the share done between chunks.
+  template <class Body>
+  void forEachPoint(int32_t n, Body body) {
+    forEachChunk(n, kPointChunk, workers, body, [this](double done) { progress.report(done); });
+  }
+
+  AllocationPolicy& policy;
+  const int32_t workers;
+  ProgressReporter progress;
+
+  Method method = Method::kFast;
+  int32_t N = 0;
+  int32_t NN = 0;          // neighbours per point: at most N - 1
+  int32_t NTRIP = 0;
+  int32_t listLength = 0;  // entries per neighbour list
+
+  Block<PointCoord> pointCoords;   // N coordinates
+  Block<double> rates;             // N observed rates
+  Block<double> weights;           // N weights
+  Block<double> currentValues;     // N values at the start of an iteration
+  Block<double> nextValues;        // N values produced by an iteration
+  // N rows of 2 × NTRIP: the extrapolated values of the point's end
+  // triples, then their endFactor (endFactors(i)).
+  Block<double*> endValues;
+  Block<NeighborEntry> neighborScratch;  // N entries
+  Block<TripleSet> tripleSets;           // N sets of NTRIP triples
+  Block<NeighborList> neighborLists;     // N lists of listLength entries (reference)
+
+ private:
+  // The per-point rows come from one block per kind, carved into rows.
+  Block<double> endRows;
+  Block<Triple> tripleRows;
+  Block<NeighborEntry> entryRows;
+};
+
+// Entries each list is given: min(NN, N - 1) + 1, or N for the reference
+// method; 0 when N is 0.
+int32_t neighborListLength(int32_t N, int32_t NN, Method method);
+
+// The neighbour count a run of N points uses: NN is a maximum, and with
+// fewer other points every point takes them all.
+int32_t neighborCountFor(int32_t N, int32_t NN);
+
+}  // namespace tessel
+
+#endif  // TESSEL_ENGINE_WORK_ARRAYS_H_

@@ -1,0 +1,16 @@
+// The loader: the work file's lines become the workspace's points. Owned by
+// the run of the engine (smooth_rates.h); the workspace is the caller's.
+#ifndef TESSEL_FRONTEND_LOADER_H_
+#define TESSEL_FRONTEND_LOADER_H_
+
+#include <cstdint>
+
+#include "tessel/tessel.h"
+
+// Reads N points from the work file into the workspace (allocated for N
+// points) with loadPoint. Reports on standard output and returns false
+// when the file cannot be opened or a line is missing or does not hold
+// four numbers.
+bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws);
+
+#endif  // TESSEL_FRONTEND_LOADER_H_
