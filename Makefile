@@ -7,19 +7,21 @@
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python module into build/python/
 #   make map       draw the bundled example's map into doc/example-map.png
+# WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
 
 PREFIX ?= /usr/local
 JOBS ?= 2
 # Debian's interpreter, which sees Debian's numpy and matplotlib.
 PYTHON ?= $(if $(wildcard /usr/bin/python3),/usr/bin/python3,python3)
-CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+WERROR ?= OFF
+CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
 .PHONY: all build test sanitize run bench install clean python map
 
 all: build
 
 build:
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	$(CONFIGURE) >/dev/null
 	cmake --build build -j $(JOBS)
 
 test:
@@ -29,7 +31,7 @@ test:
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 sanitize:
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=$(WERROR) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
 
@@ -66,7 +68,8 @@ FUZZ_MAX_LEN ?= 4096
 
 .PHONY: fuzz
 fuzz:
-	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON >/dev/null
+	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON \
+	  -DTESSEL_WERROR=$(WERROR) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target tokenizer_fuzz program_fuzz reader_fuzz
 	@set -e; dir="$(abspath $(FUZZ_BUILD))"; mkdir -p "$$dir/artifacts"; \
 	for target in tokenizer program reader; do \
