@@ -10,6 +10,8 @@
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way
 # WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
+# ./build.sh TARGET runs make TARGET where make may be missing: it installs
+# what the target needs first (tools/install-deps).
 
 PREFIX ?= /usr/local
 JOBS ?= 2
