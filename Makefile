@@ -7,19 +7,25 @@
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python module into build/python/
 #   make map       draw the bundled example's map into doc/example-map.png
+#   make format    format every C++ file in place with clang-format (.clang-format)
+#   make format-check  fail when a C++ file is not formatted that way
+# WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
+# ./build.sh TARGET runs make TARGET where make may be missing: it installs
+# what the target needs first (tools/install-deps).
 
 PREFIX ?= /usr/local
 JOBS ?= 2
 # Debian's interpreter, which sees Debian's numpy and matplotlib.
 PYTHON ?= $(if $(wildcard /usr/bin/python3),/usr/bin/python3,python3)
-CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+WERROR ?= OFF
+CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
-.PHONY: all build test sanitize run bench install clean python map
+.PHONY: all build test sanitize run bench install clean python map format format-check
 
 all: build
 
 build:
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	$(CONFIGURE) >/dev/null
 	cmake --build build -j $(JOBS)
 
 test:
@@ -29,7 +35,7 @@ test:
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 sanitize:
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=$(WERROR) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
 
@@ -66,7 +72,8 @@ FUZZ_MAX_LEN ?= 4096
 
 .PHONY: fuzz
 fuzz:
-	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON >/dev/null
+	CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON \
+	  -DTESSEL_WERROR=$(WERROR) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target tokenizer_fuzz program_fuzz reader_fuzz
 	@set -e; dir="$(abspath $(FUZZ_BUILD))"; mkdir -p "$$dir/artifacts"; \
 	for target in tokenizer program reader; do \
@@ -78,3 +85,22 @@ fuzz:
 	    -timeout=20 -close_fd_mask=2 -print_final_stats=1 \
 	    -artifact_prefix="$$dir/artifacts/$$target-" "$$dir/corpus-$$target" </dev/null; \
 	done
+
+# make format rewrites every C++ file in place with clang-format, following
+# .clang-format; make format-check changes nothing and fails, naming each
+# place, when a file is not formatted so.
+CLANG_FORMAT ?= clang-format
+CXX_FILES = $(shell find foundation engine frontend tests bench fuzz python -type f \
+              \( -name '*.cpp' -o -name '*.cc' -o -name '*.h' -o -name '*.hpp' \) | LC_ALL=C sort)
+NEED_CLANG_FORMAT = command -v $(CLANG_FORMAT) >/dev/null || \
+  { echo "$(CLANG_FORMAT) not found (tools/install-deps installs it)" >&2; exit 1; }
+
+format:
+	@$(NEED_CLANG_FORMAT)
+	@echo "$(CLANG_FORMAT) -i on $(words $(CXX_FILES)) files"
+	@$(CLANG_FORMAT) -i $(CXX_FILES)
+
+format-check:
+	@$(NEED_CLANG_FORMAT)
+	@echo "$(CLANG_FORMAT) --dry-run --Werror on $(words $(CXX_FILES)) files"
+	@$(CLANG_FORMAT) --dry-run --Werror $(CXX_FILES)
