@@ -48,8 +48,8 @@ bool writeRow(Fixed x, Fixed y) {
     if (both[k].decimals == 0) {
       std::snprintf(field[k], sizeof field[k], "%" PRId64, whole);
     } else {
-      std::snprintf(field[k], sizeof field[k], "%" PRId64 ".%0*" PRId64, whole,
-                    both[k].decimals, part);
+      std::snprintf(field[k], sizeof field[k], "%" PRId64 ".%0*" PRId64, whole, both[k].decimals,
+                    part);
     }
   }
   return std::printf("%s,%s,%.4f,%d\n", field[0], field[1], r, w) > 0;
@@ -104,9 +104,7 @@ bool writeTowns(long count) {
     spread.push_back(0.02 + 8.0 * std::sqrt(share.back()) * std::exp(normal(generator) * 0.5));
   }
   std::discrete_distribution<int> pickTown(share.begin(), share.end());
-  auto micro = [](double v) {
-    return Fixed{std::llround(std::clamp(v, 0.0, 1000.0) * 1e6), 6};
-  };
+  auto micro = [](double v) { return Fixed{std::llround(std::clamp(v, 0.0, 1000.0) * 1e6), 6}; };
   return writeDistinct(count, [&] {
     const size_t t = static_cast<size_t>(pickTown(generator));
     const double x = centreX[t] + normal(generator) * spread[t];
@@ -122,7 +120,8 @@ Fixed unitCoordinate() {
 
 bool writeOutlier(long count) {
   if (count < 1) return true;
-  if (!writeDistinct(count - 1, [] { return std::make_pair(unitCoordinate(), unitCoordinate()); })) {
+  if (!writeDistinct(count - 1,
+                     [] { return std::make_pair(unitCoordinate(), unitCoordinate()); })) {
     return false;
   }
   return writeRow({10000, 0}, {10000, 0});
@@ -134,7 +133,8 @@ bool writeSkewed(long count) {
   std::uniform_int_distribution<int64_t> wide(0, 999999999999999999);
   std::uniform_int_distribution<int> inBox(0, 999);
   return writeDistinct(count, [&] {
-    if (inBox(generator) != 0) return std::make_pair(Fixed{box(generator), 12}, Fixed{box(generator), 12});
+    if (inBox(generator) != 0)
+      return std::make_pair(Fixed{box(generator), 12}, Fixed{box(generator), 12});
     return std::make_pair(Fixed{wide(generator), 12}, Fixed{wide(generator), 12});
   });
 }
@@ -179,8 +179,8 @@ struct Layout {
 };
 
 const Layout kLayouts[] = {
-    {"uniform", writeUniform}, {"towns", writeTowns},     {"outlier", writeOutlier},
-    {"skewed", writeSkewed},   {"line", writeLine},       {"lattice", writeLattice},
+    {"uniform", writeUniform}, {"towns", writeTowns}, {"outlier", writeOutlier},
+    {"skewed", writeSkewed},   {"line", writeLine},   {"lattice", writeLattice},
     {"shared", writeShared},
 };
 
@@ -192,8 +192,8 @@ int main(int argc, char** argv) {
     if (argc > 3 && std::strcmp(argv[3], l.name) == 0) layout = &l;
   }
   if (argc < 2 || layout == nullptr) {
-    std::fprintf(stderr,
-                 "usage: make_points N [seed] [uniform|towns|outlier|skewed|line|lattice|shared]\n");
+    std::fprintf(
+        stderr, "usage: make_points N [seed] [uniform|towns|outlier|skewed|line|lattice|shared]\n");
     return 2;
   }
   const long count = std::strtol(argv[1], nullptr, 10);

@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
   const Clock::time_point start = last;
   auto lap = [&](const char* phase) {
     const Clock::time_point now = Clock::now();
-    std::fprintf(stderr, "%-18s %8.3f s\n", phase, std::chrono::duration<double>(now - last).count());
+    std::fprintf(stderr, "%-18s %8.3f s\n", phase,
+                 std::chrono::duration<double>(now - last).count());
     last = now;
   };
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
   lap("writing");
   ws.release();
   lap("release");
-  std::fprintf(stderr, "%-18s %8.3f s\n", "whole run", std::chrono::duration<double>(last - start).count());
+  std::fprintf(stderr, "%-18s %8.3f s\n", "whole run",
+               std::chrono::duration<double>(last - start).count());
   return 0;
 }

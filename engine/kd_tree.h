@@ -7,9 +7,9 @@
 #ifndef TESSEL_ENGINE_KD_TREE_H_
 #define TESSEL_ENGINE_KD_TREE_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -68,7 +68,7 @@ class KdTree {
   int32_t size_ = 0;
   std::unique_ptr<Point[]> points_;   // N, in leaf order
   std::unique_ptr<int32_t[]> order_;  // the point at each leaf-order position
-  std::vector<Node> nodes_;        // implicit: the children of k are 2k+1, 2k+2
+  std::vector<Node> nodes_;           // implicit: the children of k are 2k+1, 2k+2
 
   // While building: the reporter, the thread it belongs to, the points the
   // leaves that thread builds hold, those built so far, and whether the

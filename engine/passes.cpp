@@ -63,8 +63,7 @@ ScreenBlocks obtainScreenBlocks(WorkArrays& ws, int32_t NTRIP, ScreenBlock& high
   return {high.get(), low.get()};
 }
 
-Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker,
-                      bool exactSums) {
+Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker, bool exactSums) {
   const size_t offset = static_cast<size_t>(screenStride(NTRIP)) * static_cast<size_t>(worker);
   Screens s;
   s.high = blocks.high == nullptr ? nullptr : blocks.high + offset;
@@ -79,15 +78,12 @@ double addWeight(double total, long double amount) {
   return static_cast<double>(static_cast<long double>(total) + amount);
 }
 
-double addWeight(double total, double amount) {
-  return sumRoundedToDouble(total, amount);
-}
+double addWeight(double total, double amount) { return sumRoundedToDouble(total, amount); }
 
 // Puts the pair (va, wa), (vb, wb) of triple j on the lists: the larger value
 // on the high list, the smaller on the low list; equal values (or values that
 // do not compare) go on both with the mean of the two weights.
-inline void placePair(Screens& s, int32_t j, double va, double wa, double vb,
-                      double wb) {
+inline void placePair(Screens& s, int32_t j, double va, double wa, double vb, double wb) {
   if (va < vb || va > vb) {
     // Chosen without branches: which value is larger is a coin toss.
     const bool bHigher = va < vb;
@@ -138,20 +134,19 @@ double medianOfSorted(const ScreenEntry* list, int32_t n) {
     const double half = sum * 0.5;
     while (k < n && !(cumulative[k] >= half)) ++k;
     if (k < n && !(cumulative[k] > half) && k != n - 1) {
-      return static_cast<double>(
-          (static_cast<long double>(list[k].value) + list[k + 1].value) * 0.5L);
+      return static_cast<double>((static_cast<long double>(list[k].value) + list[k + 1].value) *
+                                 0.5L);
     }
   } else {
     const long double half = static_cast<long double>(sum) * 0.5L;
     while (k < n && !(cumulative[k] >= half)) ++k;
     if (k < n && !(cumulative[k] > half) && k != n - 1) {
-      return static_cast<double>(
-          (static_cast<long double>(list[k].value) + list[k + 1].value) * 0.5L);
+      return static_cast<double>((static_cast<long double>(list[k].value) + list[k + 1].value) *
+                                 0.5L);
     }
   }
   return list[k < n ? k : n - 1].value;
 }
-
 
 // True when v lies within both screens, found without sorting either list;
 // only for lists whose sums of weights are exact (integerWeights). The
@@ -182,8 +177,7 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
 // A point held by its own weight keeps its value whatever the screens; one
 // below the low screen takes it whatever the high screen. Neither screen is
 // computed where its value cannot matter.
-double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v,
-                     double w) {
+double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
   const long double total = static_cast<long double>(s.highTotal) + s.lowTotal;
   const long double own = static_cast<long double>(c) * w;
   if (!(own < total)) return v;
@@ -200,9 +194,7 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v,
 }
 
 // Number of triples of a point that fit the lists.
-int32_t usableCount(int32_t count, int32_t NTRIP) {
-  return std::min(count, NTRIP);
-}
+int32_t usableCount(int32_t count, int32_t NTRIP) { return std::min(count, NTRIP); }
 
 // The interior pass at point i.
 inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s) {
@@ -265,8 +257,7 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b) {
   return 0;
 }
 
-void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
-                    double* result) {
+void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result) {
   const int32_t n = std::min(std::min(count, capacity), kLongestList);
   if (n >= 1) *result = medianOfSorted(list, n);
 }

@@ -26,8 +26,7 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 // never reads past the list: if no position reaches half the total the last
 // value is the result, and at exactly half on the last entry its own value.
 // Leaves result untouched when count or capacity is below 1.
-void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count,
-                    double* result);
+void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result);
 
 }  // namespace tessel
 

@@ -43,9 +43,7 @@ struct ByLineOffset {
 };
 
 // Highest neighbour position that exists in a list of N entries.
-int32_t lastNeighborPosition(int32_t N, int32_t NN) {
-  return std::min(NN, N - 1);
-}
+int32_t lastNeighborPosition(int32_t N, int32_t NN) { return std::min(NN, N - 1); }
 
 // One block of candidates for all workers: worker w owns the slice of room
 // entries at w * room. A room of 0 is still one (zero-size) request.
@@ -81,8 +79,8 @@ int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* tr
 struct NeighborOffsets {
   double x[kMaxNeighborPositions + 1];
   double y[kMaxNeighborPositions + 1];
-  double distance[kMaxNeighborPositions + 1];  // from the list
-  double inverse[kMaxNeighborPositions + 1];   // 1 / distance
+  double distance[kMaxNeighborPositions + 1];   // from the list
+  double inverse[kMaxNeighborPositions + 1];    // 1 / distance
   uint8_t moderate[kMaxNeighborPositions + 1];  // 1e-100 < distance < 1e100
   bool usable[kMaxNeighborPositions + 1];       // usableDistance(distance)
 
@@ -92,8 +90,7 @@ struct NeighborOffsets {
     return std::fabs(x[a] * y[b] - y[a] * x[b]) / dab;
   }
 
-  void measure(const PointCoord* pointCoords, int32_t p, const NeighborEntry* list,
-               int32_t last) {
+  void measure(const PointCoord* pointCoords, int32_t p, const NeighborEntry* list, int32_t last) {
     const PointCoord& origin = pointCoords[p];
     for (int32_t a = 1; a <= last && a <= kMaxNeighborPositions; ++a) {
       const PointCoord& q = pointCoords[list[a].index];
@@ -115,8 +112,7 @@ Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double 
   Candidate candidate;
   candidate.triple = {list[a].index, list[b].index};
   candidate.endFactor = endFactor;
-  candidate.lineOffset =
-      static_cast<double>(static_cast<long double>(sine) * list[a].distance);
+  candidate.lineOffset = static_cast<double>(static_cast<long double>(sine) * list[a].distance);
   candidate.generated = static_cast<int32_t>(generated);
   return candidate;
 }
@@ -140,8 +136,8 @@ Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double 
 // roundings.
 double estimateError(double da, double db, double dab, double estimate) {
   const double cosineError = 4.5e-16 * (da * da + dab * dab + db * db) / (2.0 * da * dab) + 2.3e-16;
-  const double bound = da * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (da / dab) * db +
-                       1e-14 * estimate;
+  const double bound =
+      da * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (da / dab) * db + 1e-14 * estimate;
   return 2.0 * bound;
 }
 
@@ -255,8 +251,7 @@ class TripleSelector {
   // their endFactor.
   void select(int32_t p, const NeighborEntry* list, TripleSet& set, double* endFactors) {
     set.interiorCount = selectInteriorTriples(p, list, set.triples);
-    set.endCount =
-        set.interiorCount == 0 ? selectEndTriples(list, set.triples, endFactors) : 0;
+    set.endCount = set.interiorCount == 0 ? selectEndTriples(list, set.triples, endFactors) : 0;
   }
 
  private:
@@ -306,8 +301,7 @@ class TripleSelector {
         const long double ld = da;
         const double turn = static_cast<double>(static_cast<long double>(PI) - theta);
         const double doubled = static_cast<double>(2.0L * theta - static_cast<long double>(PI));
-        const double underRoot =
-            static_cast<double>((1.0L - std::cos(doubled)) * (2.0L * ld * ld));
+        const double underRoot = static_cast<double>((1.0L - std::cos(doubled)) * (2.0L * ld * ld));
         const Candidate candidate = makeCandidate(
             list, a, b, std::sin(turn),
             static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab), count);
@@ -351,7 +345,6 @@ void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, W
     }
   });
 }
-
 
 void selectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t /*NITER*/, double ThetaStar,
                    WorkArrays& ws) {

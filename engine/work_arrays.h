@@ -66,15 +66,15 @@ struct WorkArrays {
 
   Method method = Method::kFast;
   int32_t N = 0;
-  int32_t NN = 0;          // neighbours per point: at most N - 1
+  int32_t NN = 0;  // neighbours per point: at most N - 1
   int32_t NTRIP = 0;
   int32_t listLength = 0;  // entries per neighbour list
 
-  Block<PointCoord> pointCoords;   // N coordinates
-  Block<double> rates;             // N observed rates
-  Block<double> weights;           // N weights
-  Block<double> currentValues;     // N values at the start of an iteration
-  Block<double> nextValues;        // N values produced by an iteration
+  Block<PointCoord> pointCoords;  // N coordinates
+  Block<double> rates;            // N observed rates
+  Block<double> weights;          // N weights
+  Block<double> currentValues;    // N values at the start of an iteration
+  Block<double> nextValues;       // N values produced by an iteration
   // N rows of 2 × NTRIP: the extrapolated values of the point's end
   // triples, then their endFactor (endFactors(i)).
   Block<double*> endValues;

@@ -68,19 +68,17 @@ std::vector<double> smooth(const std::vector<double>& x, const std::vector<doubl
   const size_t rows = x.size();
   if (y.size() != rows || rate.size() != rows || weight.size() != rows) {
     throw std::invalid_argument("x, y, rate and weight differ in length: " +
-                                std::to_string(x.size()) + ", " + std::to_string(y.size()) +
-                                ", " + std::to_string(rate.size()) + ", " +
-                                std::to_string(weight.size()));
+                                std::to_string(x.size()) + ", " + std::to_string(y.size()) + ", " +
+                                std::to_string(rate.size()) + ", " + std::to_string(weight.size()));
   }
   if (rows > static_cast<size_t>(INT32_MAX)) {
     throw std::invalid_argument(std::to_string(rows) + " rows are more than 2147483647");
   }
   if (checkLimits(options.NN, options.NTRIP, options.NITER) != LimitCheck::kWithinLimits) {
-    throw std::invalid_argument("NN must be 0 to " + std::to_string(kMaxNN) + ", NTRIP 0 to " +
-                                std::to_string(kMaxNTRIP) + " and NITER at most " +
-                                std::to_string(kMaxNITER) + "; got " +
-                                std::to_string(options.NN) + ", " + std::to_string(options.NTRIP) +
-                                ", " + std::to_string(options.NITER));
+    throw std::invalid_argument(
+        "NN must be 0 to " + std::to_string(kMaxNN) + ", NTRIP 0 to " + std::to_string(kMaxNTRIP) +
+        " and NITER at most " + std::to_string(kMaxNITER) + "; got " + std::to_string(options.NN) +
+        ", " + std::to_string(options.NTRIP) + ", " + std::to_string(options.NITER));
   }
   const std::vector<double>* columns[4] = {&x, &y, &rate, &weight};
   const char* const names[4] = {"x", "y", "rate", "weight"};
@@ -110,7 +108,8 @@ std::vector<double> smooth(const std::vector<double>& x, const std::vector<doubl
   });
   ws.run();
   std::vector<double> values(rows, std::numeric_limits<double>::quiet_NaN());
-  for (int32_t k = 0; k < N; ++k) values[static_cast<size_t>(kept[static_cast<size_t>(k)])] = ws.values()[k];
+  for (int32_t k = 0; k < N; ++k)
+    values[static_cast<size_t>(kept[static_cast<size_t>(k)])] = ws.values()[k];
   return values;
 }
 

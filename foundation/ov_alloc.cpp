@@ -83,7 +83,7 @@ void OvCopyString(char** destination, const char* source, uint16_t extra) {
       copy = OvAllocateSize(static_cast<size_t>(extra) + 1);
       copy[0] = '\0';
     }
-    delete[] *destination;
+    delete[] * destination;
     *destination = copy;
   });
 }

@@ -42,8 +42,7 @@ void replaceText(char*& field, char* replacement) {
 }  // namespace
 
 OvException::OvException(const char* format, const char* origin, int level, ...)
-    : message(nullptr), origin(nullptr), trace(nullptr),
-      level(static_cast<signed char>(level)) {
+    : message(nullptr), origin(nullptr), trace(nullptr), level(static_cast<signed char>(level)) {
   va_list args;
   va_start(args, level);
   try {
@@ -59,8 +58,7 @@ OvException::OvException(const char* format, const char* origin, int level, ...)
   va_end(args);
 }
 
-OvException::OvException(OvArgList args, const char* format, const char* origin,
-                         signed char level)
+OvException::OvException(OvArgList args, const char* format, const char* origin, signed char level)
     : message(nullptr), origin(nullptr), trace(nullptr), level(level) {
   try {
     message = formatText(format, args.args);
@@ -133,7 +131,8 @@ void OvException::AddTraceEntry(const char* operation, const char* className) no
   size_t operationLength = operation ? std::strlen(operation) : 0;
   size_t classLength = className ? std::strlen(className) + (sizeof kJoin - 1) : 0;
   size_t separatorLength = oldLength > 0 ? sizeof kSeparator - 1 : 0;
-  char* text = new (std::nothrow) char[oldLength + separatorLength + operationLength + classLength + 1];
+  char* text =
+      new (std::nothrow) char[oldLength + separatorLength + operationLength + classLength + 1];
   if (text == nullptr) return;  // the exception in flight keeps its former trace
   char* end = text;
   std::memcpy(end, trace, oldLength);
@@ -190,8 +189,8 @@ void OvException::Raise(const char* format, const char* origin, ...) {
   throw error;
 }
 
-void OvException::RaiseWithSystemError(const char* format, bool systemTextFirst,
-                                       const char* origin, ...) {
+void OvException::RaiseWithSystemError(const char* format, bool systemTextFirst, const char* origin,
+                                       ...) {
   int lastError = errno;  // building the object may disturb errno
   OvException error;
   va_list args;

@@ -20,10 +20,8 @@ class OvException {
  public:
   // level is an 8-bit severity; it is taken as int so that the argument
   // list after it is well defined.
-  OvException(const char* format = nullptr, const char* origin = nullptr,
-              int level = 0, ...);
-  OvException(OvArgList args, const char* format, const char* origin,
-              signed char level);
+  OvException(const char* format = nullptr, const char* origin = nullptr, int level = 0, ...);
+  OvException(OvArgList args, const char* format, const char* origin, signed char level);
   OvException(const OvException& other);
   OvException& operator=(const OvException& other);
   virtual const char* GetMessage() const;
@@ -45,8 +43,7 @@ class OvException {
   void AppendSystemError(bool systemTextFirst);
 
   [[noreturn]] static void Raise(const char* format, const char* origin, ...);
-  [[noreturn]] static void RaiseWithSystemError(const char* format,
-                                                bool systemTextFirst,
+  [[noreturn]] static void RaiseWithSystemError(const char* format, bool systemTextFirst,
                                                 const char* origin, ...);
 
  private:
@@ -70,8 +67,7 @@ class OvStringTokenizerException : public OvException {
 // Runs body(); an OvException leaving it gets the trace entry
 // "operation of className" and is rethrown. Other exceptions pass untouched.
 template <class Body>
-auto OvTraced(const char* operation, const char* className, Body&& body)
-    -> decltype(body()) {
+auto OvTraced(const char* operation, const char* className, Body&& body) -> decltype(body()) {
   try {
     return body();
   } catch (OvException& e) {

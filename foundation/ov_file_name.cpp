@@ -6,9 +6,9 @@
 // backslashes, without touching the file system.
 #include "foundation/ov_file_name.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "foundation/ov_alloc.h"
 #include "foundation/ov_exception.h"

@@ -84,7 +84,9 @@ char& OvString::operator[](uint32_t index) {
   return buffer[index];
 }
 
-bool OvString::operator==(const OvString& other) const { return std::strcmp(buffer, other.buffer) == 0; }
+bool OvString::operator==(const OvString& other) const {
+  return std::strcmp(buffer, other.buffer) == 0;
+}
 
 bool OvString::operator==(const char* text) const {
   return text != nullptr && std::strcmp(buffer, text) == 0;
@@ -172,25 +174,37 @@ OvString& OvString::Append(char character) {
 
 OvString& OvString::Append(bool value) { return Append(value ? "true" : "false"); }
 
-OvString& OvString::Append(short value) { return appendNumber(*this, "Append(short)", "%-d", static_cast<int>(value)); }
+OvString& OvString::Append(short value) {
+  return appendNumber(*this, "Append(short)", "%-d", static_cast<int>(value));
+}
 OvString& OvString::Append(int value) { return appendNumber(*this, "Append(int)", "%-d", value); }
-OvString& OvString::Append(long value) { return appendNumber(*this, "Append(long)", "%-ld", value); }
+OvString& OvString::Append(long value) {
+  return appendNumber(*this, "Append(long)", "%-ld", value);
+}
 OvString& OvString::Append(unsigned short value) {
   return appendNumber(*this, "Append(unsigned short)", "%-hu", static_cast<unsigned int>(value));
 }
-OvString& OvString::Append(unsigned int value) { return appendNumber(*this, "Append(unsigned int)", "%-u", value); }
+OvString& OvString::Append(unsigned int value) {
+  return appendNumber(*this, "Append(unsigned int)", "%-u", value);
+}
 OvString& OvString::Append(unsigned long value) {
   return appendNumber(*this, "Append(unsigned long)", "%-lu", value);
 }
-OvString& OvString::Append(double value) { return appendNumber(*this, "Append(double)", "%-lf", value); }
+OvString& OvString::Append(double value) {
+  return appendNumber(*this, "Append(double)", "%-lf", value);
+}
 
 // Appending a string to itself through += or << leaves it unchanged.
-OvString& OvString::operator+=(const OvString& text) { return this == &text ? *this : Append(text); }
+OvString& OvString::operator+=(const OvString& text) {
+  return this == &text ? *this : Append(text);
+}
 OvString& OvString::operator+=(const char* text) { return Append(text); }
 OvString& OvString::operator+=(char character) { return Append(character); }
 OvString& OvString::operator+=(short value) { return Append(value); }
 
-OvString& OvString::operator<<(const OvString& text) { return this == &text ? *this : Append(text); }
+OvString& OvString::operator<<(const OvString& text) {
+  return this == &text ? *this : Append(text);
+}
 OvString& OvString::operator<<(const char* text) { return Append(text); }
 OvString& OvString::operator<<(bool value) { return Append(value); }
 OvString& OvString::operator<<(char character) { return Append(character); }
@@ -310,7 +324,8 @@ void OvString::Reallocate(uint64_t newSize, bool keep) {
 }
 
 char* OvDeblank(char* text, bool leading, bool trailing) {
-  if (text == nullptr) OvException::Raise("Invalid (null) pointer passed to OvDeblank", "OvDeblank");
+  if (text == nullptr)
+    OvException::Raise("Invalid (null) pointer passed to OvDeblank", "OvDeblank");
   if (text[0] == '\0') return text;
   if (trailing) {
     size_t end = std::strlen(text);

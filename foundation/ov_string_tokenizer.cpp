@@ -19,10 +19,7 @@ const char kUnterminatedGroup[] =
 OvStringTokenizer::OvStringTokenizer(const char* newText, const char* newDelimiter,
                                      const char* newGroupBegin, bool keepGroupDelimiters,
                                      const char* newGroupEnd, bool keepSpaces)
-    : keepGroupDelimiters(keepGroupDelimiters),
-      keepSpaces(keepSpaces),
-      position(0),
-      tokenIndex(0),
+    : keepGroupDelimiters(keepGroupDelimiters), keepSpaces(keepSpaces), position(0), tokenIndex(0),
       textLength(0) {
   OvTraced("Constructor", kClass, [&] {
     if (newGroupEnd != nullptr && newGroupBegin == nullptr) {
@@ -96,7 +93,8 @@ void OvStringTokenizer::ParseStringIntoTokens(int32_t start) {
         if (end < 0) throw OvStringTokenizerException(kUnterminatedGroup, kClass);
         uint32_t searchFrom;
         if (keepGroupDelimiters) {
-          token.reset(new OvString(text.GetSubstring(position, end + static_cast<int32_t>(endLength) - position)));
+          token.reset(new OvString(
+              text.GetSubstring(position, end + static_cast<int32_t>(endLength) - position)));
           searchFrom = static_cast<uint32_t>(end);
         } else {
           position += static_cast<int32_t>(beginLength);
@@ -151,7 +149,8 @@ void OvStringTokenizer::SkipSpaces() {
   OvTraced("SkipSpaces()", kClass, [&] {
     if (keepSpaces) return;
     const char* chars = text.GetCString();
-    while (position >= 0 && static_cast<uint32_t>(position) < textLength && chars[position] == ' ') {
+    while (position >= 0 && static_cast<uint32_t>(position) < textLength &&
+           chars[position] == ' ') {
       ++position;
     }
   });
@@ -176,6 +175,12 @@ bool textAt(const OvString& text, uint32_t textLength, int32_t p, const OvString
 
 }  // namespace
 
-bool OvStringTokenizer::DelimiterAt(int32_t p) const { return textAt(text, textLength, p, delimiter); }
-bool OvStringTokenizer::GroupBeginAt(int32_t p) const { return textAt(text, textLength, p, groupBegin); }
-bool OvStringTokenizer::GroupEndAt(int32_t p) const { return textAt(text, textLength, p, groupEnd); }
+bool OvStringTokenizer::DelimiterAt(int32_t p) const {
+  return textAt(text, textLength, p, delimiter);
+}
+bool OvStringTokenizer::GroupBeginAt(int32_t p) const {
+  return textAt(text, textLength, p, groupBegin);
+}
+bool OvStringTokenizer::GroupEndAt(int32_t p) const {
+  return textAt(text, textLength, p, groupEnd);
+}

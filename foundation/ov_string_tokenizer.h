@@ -12,10 +12,9 @@
 
 class OvStringTokenizer {
  public:
-  OvStringTokenizer(const char* text, const char* delimiter,
-                    const char* groupBegin = nullptr,
-                    bool keepGroupDelimiters = false,
-                    const char* groupEnd = nullptr, bool keepSpaces = false);
+  OvStringTokenizer(const char* text, const char* delimiter, const char* groupBegin = nullptr,
+                    bool keepGroupDelimiters = false, const char* groupEnd = nullptr,
+                    bool keepSpaces = false);
   ~OvStringTokenizer();
 
   OvStringTokenizer(const OvStringTokenizer&) = delete;

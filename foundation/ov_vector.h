@@ -31,9 +31,13 @@ class OvAllocator {
   void deallocate(T* p, size_t) noexcept { delete[] reinterpret_cast<char*>(p); }
 
   template <class U>
-  bool operator==(const OvAllocator<U>&) const noexcept { return true; }
+  bool operator==(const OvAllocator<U>&) const noexcept {
+    return true;
+  }
   template <class U>
-  bool operator!=(const OvAllocator<U>&) const noexcept { return false; }
+  bool operator!=(const OvAllocator<U>&) const noexcept {
+    return false;
+  }
 };
 
 template <class T>
@@ -66,8 +70,8 @@ class OvVector : public std::vector<T, OvAllocator<T>> {
   size_t checkIndex(int32_t index) const {
     uint32_t j = static_cast<uint32_t>(index) - static_cast<uint32_t>(lowerBound);
     if (j >= Base::size()) {
-      OvException::Raise("Index %d out of range; array is from %d to %d", "OvVector",
-                         index, lowerBound,
+      OvException::Raise("Index %d out of range; array is from %d to %d", "OvVector", index,
+                         lowerBound,
                          static_cast<int32_t>(lowerBound + static_cast<int64_t>(Base::size()) - 1));
     }
     return j;

@@ -111,15 +111,25 @@ void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& st
     }
     const char* value = argv[++i];
     switch (letter) {
-      case 'N': convertInt(value, settings.NN); break;
-      case 'T': convertInt(value, settings.NTRIP); break;
-      case 'I': convertInt(value, settings.NITER); break;
-      case 'A': convertDouble(value, settings.ThetaStar); break;
+      case 'N':
+        convertInt(value, settings.NN);
+        break;
+      case 'T':
+        convertInt(value, settings.NTRIP);
+        break;
+      case 'I':
+        convertInt(value, settings.NITER);
+        break;
+      case 'A':
+        convertDouble(value, settings.ThetaStar);
+        break;
       case 'F':
         convertWord(value, settings.inputFileName);
         settings.readFromFile = true;
         break;
-      case 'M': convertWord(value, settings.missingText); break;
+      case 'M':
+        convertWord(value, settings.missingText);
+        break;
     }
   }
 }

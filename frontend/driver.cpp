@@ -10,11 +10,11 @@
 #include <exception>
 #include <new>
 
-#include "frontend/smooth_rates.h"
 #include "foundation/ov_exception.h"
 #include "frontend/command_line.h"
 #include "frontend/input_reader.h"
 #include "frontend/run_state.h"
+#include "frontend/smooth_rates.h"
 #include "frontend/work_file.h"
 
 namespace {
@@ -89,10 +89,10 @@ int run(int argc, char** argv, std::FILE*& log) {
   }
   if (state.proceed) {
     int outputError = 0;
-    bool written = smoothRates(state.pointCount, settings.NN, settings.NTRIP,
-                               settings.NITER, settings.ThetaStar, kWorkFileName,
-                               state.ignoredRows, settings.missingText.c_str(),
-                               settings.headerMark.GetCString(), state.log, outputError);
+    bool written = smoothRates(state.pointCount, settings.NN, settings.NTRIP, settings.NITER,
+                               settings.ThetaStar, kWorkFileName, state.ignoredRows,
+                               settings.missingText.c_str(), settings.headerMark.GetCString(),
+                               state.log, outputError);
     if (outputError != 0) {
       std::fprintf(stderr, "ERROR : Couldn't write standard output: %s\n",
                    std::strerror(outputError));
@@ -100,8 +100,7 @@ int run(int argc, char** argv, std::FILE*& log) {
     return written ? kExitSuccess : kExitFailure;
   }
   if (!state.errorTitle.IsEmpty()) {
-    std::fprintf(stderr, "%s : %s", state.errorTitle.GetCString(),
-                 state.errorDetail.GetCString());
+    std::fprintf(stderr, "%s : %s", state.errorTitle.GetCString(), state.errorDetail.GetCString());
     if (state.log != nullptr) {
       std::fprintf(state.log, "%s : %s", state.errorTitle.GetCString(),
                    state.errorDetail.GetCString());

@@ -29,8 +29,8 @@ void settleRow(const RunSettings& settings, RunState& state, std::FILE* workFile
     if (!state.proceed) {
       int column = k + 1 + (settings.firstColumnHasLabels ? 1 : 0);
       state.errorTitle = "Invalid Data!";
-      state.errorDetail << ClearText << "Row " << state.rowNumber << ", Column "
-                        << column << " : " << fields[k];
+      state.errorDetail << ClearText << "Row " << state.rowNumber << ", Column " << column << " : "
+                        << fields[k];
       if (!fromFile) state.errorDetail << "\n";
       state.invalidData = true;
     }
@@ -183,8 +183,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
   stopAtReadFailure(state, lines);
 }
 
-void readStandardInputRows(const RunSettings& settings, RunState& state,
-                           std::FILE* workFile) {
+void readStandardInputRows(const RunSettings& settings, RunState& state, std::FILE* workFile) {
   LineReader lines(stdin);
   if (settings.firstRowHasNames) {
     for (int k = 0; k < settings.fieldsPerRow && lines.next(false); ++k) {

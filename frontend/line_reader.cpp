@@ -1,8 +1,8 @@
 #include "frontend/line_reader.h"
 
+#include <sys/types.h>
 #include <cstdlib>
 #include <cstring>
-#include <sys/types.h>
 
 LineReader::~LineReader() { std::free(buffer); }
 

@@ -42,8 +42,8 @@ bool parsePlainLine(const char* text, size_t length, double values[4]) {
 
 bool parseLine(const LineReader& lines, double values[4]) {
   if (parsePlainLine(lines.text(), lines.length(), values)) return true;
-  return std::sscanf(lines.text(), "%lf,%lf,%lf,%lf", &values[0], &values[1],
-                     &values[2], &values[3]) == 4;
+  return std::sscanf(lines.text(), "%lf,%lf,%lf,%lf", &values[0], &values[1], &values[2],
+                     &values[3]) == 4;
 }
 
 // Bytes per piece of the file that one worker parses at a time.

@@ -19,7 +19,6 @@
 // its workers included, ends the process with the out-of-memory report.
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, const IgnoredRowList& ignoredRows,
-                 const char* missingText, const char* headerMark, std::FILE* log,
-                 int& outputError);
+                 const char* missingText, const char* headerMark, std::FILE* log, int& outputError);
 
 #endif  // TESSEL_FRONTEND_SMOOTH_RATES_H_

@@ -75,8 +75,8 @@ class LineWriter {
 
 }  // namespace
 
-bool writeWorkRow(std::FILE* workFile, const char* x, const char* y,
-                  const char* rate, const char* weight) {
+bool writeWorkRow(std::FILE* workFile, const char* x, const char* y, const char* rate,
+                  const char* weight) {
   // The bytes of "%s,%s,%s,%s\n".
   LineWriter out(workFile);
   out.put(x);

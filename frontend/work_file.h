@@ -23,7 +23,7 @@ bool isWorkFile(int descriptor);
 bool isWorkFile(const char* path);
 
 // Appends one point's line; false when the write failed.
-bool writeWorkRow(std::FILE* workFile, const char* x, const char* y,
-                  const char* rate, const char* weight);
+bool writeWorkRow(std::FILE* workFile, const char* x, const char* y, const char* rate,
+                  const char* weight);
 
 #endif  // TESSEL_FRONTEND_WORK_FILE_H_

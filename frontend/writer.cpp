@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frontend/writer.h"
 #include "frontend/value_format.h"
+#include "frontend/writer.h"
 
 namespace {
 

@@ -54,9 +54,9 @@ void absolutePaths(int* argc, char*** argv) {
   char buffer[PATH_MAX];
   if (getcwd(buffer, sizeof buffer) == nullptr) return;
   std::string cwd = buffer;
-  const char* const pathFlags[] = {"-artifact_prefix=", "-exact_artifact_path=", "-dict=",
-                                   "-merge_control_file=", "-features_dir=",
-                                   "-data_flow_trace="};
+  const char* const pathFlags[] = {
+      "-artifact_prefix=",    "-exact_artifact_path=", "-dict=",
+      "-merge_control_file=", "-features_dir=",        "-data_flow_trace="};
   bool artifactPrefix = false;
   for (int i = 0; i < *argc; ++i) {
     std::string arg = (*argv)[i];

@@ -121,9 +121,10 @@ struct Model {
       if (tokens.size() != width) {
         o.proceed = false;
         o.errorTitle = "Invalid number of fields!";
-        o.errorDetail = "Expecting " + std::to_string(width) + (labels ? " (including row label)" : "") +
-                        ", got " + std::to_string(tokens.size()) + " : Row " +
-                        std::to_string(o.rowNumber) + " : " + row + "\n";
+        o.errorDetail = "Expecting " + std::to_string(width) +
+                        (labels ? " (including row label)" : "") + ", got " +
+                        std::to_string(tokens.size()) + " : Row " + std::to_string(o.rowNumber) +
+                        " : " + row + "\n";
         return;
       }
       for (std::string& t : tokens) {
@@ -200,7 +201,8 @@ inline std::string runReaderCase(const uint8_t* data, size_t size, const std::st
   std::vector<int32_t> ignored;
   for (const IgnoredRow& row : state.ignoredRows) ignored.push_back(row.position);
   if (state.readFailed || state.workFileFailed) return "a read or write failed";
-  if (state.proceed != want.proceed || state.invalidData != want.invalidData) return "outcome flags";
+  if (state.proceed != want.proceed || state.invalidData != want.invalidData)
+    return "outcome flags";
   if (state.rowNumber != want.rowNumber) return "row count " + std::to_string(state.rowNumber);
   if (state.pointCount != want.pointCount) return "point count " + std::to_string(state.pointCount);
   if (want.errorTitle != state.errorTitle.GetCString() ||

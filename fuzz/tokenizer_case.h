@@ -58,8 +58,8 @@ struct Expected {
 // The plain split: spaces skipped in front of a token unless kept, cut at
 // every occurrence of the delimiter (none when it is empty), empty tokens
 // kept, at least one token.
-inline Expected plainSplit(const std::string& text, const std::string& delimiter,
-                           bool keepSpaces, size_t start) {
+inline Expected plainSplit(const std::string& text, const std::string& delimiter, bool keepSpaces,
+                           size_t start) {
   Expected e;
   e.known = true;
   size_t pos = start;
@@ -107,8 +107,8 @@ class Runner {
     OvStringTokenizer* made = nullptr;
     try {
       made = new OvStringTokenizer(nullText ? nullptr : text.c_str(),
-                                   nullDelimiter ? nullptr : delimiter.c_str(), beginArg,
-                                   keepGroup, endArg, keepSpaces);
+                                   nullDelimiter ? nullptr : delimiter.c_str(), beginArg, keepGroup,
+                                   endArg, keepSpaces);
     } catch (const OvStringTokenizerException&) {
       if (groupBegin.empty()) return "constructor: group exception without groups";
       return std::string();
@@ -135,8 +135,8 @@ class Runner {
   // When the start is not known, only the first holds.
   std::string parsed(size_t start, bool startKnown = true) {
     if (remaining() < 1) return "a parse yielded no token";
-    bool plain = startKnown &&
-                 (groupBegin.empty() || text.find(groupBegin, start) == std::string::npos);
+    bool plain =
+        startKnown && (groupBegin.empty() || text.find(groupBegin, start) == std::string::npos);
     expected = plain ? plainSplit(text, delimiter, keepSpaces, start) : Expected();
     if (expected.known && remaining() != expected.tokens.size()) {
       return "token count " + std::to_string(remaining()) + ", expected " +
@@ -205,8 +205,8 @@ class Runner {
         size_t restart = 0;
         bool restartKnown = expected.known;
         if (restartKnown) {
-          restart = expected.read < expected.starts.size() ? expected.starts[expected.read]
-                                                            : text.size();
+          restart =
+              expected.read < expected.starts.size() ? expected.starts[expected.read] : text.size();
         }
         delimiter = newDelimiter;
         return reparse([&] { tokenizer->SetStringDelimiter(newDelimiter.c_str()); }, restart,

@@ -31,8 +31,8 @@ const char* const kColumnNames[4] = {"x", "y", "rate", "weight"};
 
 void checkCount(const char* name, int64_t value, int32_t limit) {
   if (value < 0 || value > limit) {
-    throw py::value_error(std::string(name) + " must be between 0 and " +
-                          std::to_string(limit) + ", got " + std::to_string(value));
+    throw py::value_error(std::string(name) + " must be between 0 and " + std::to_string(limit) +
+                          ", got " + std::to_string(value));
   }
 }
 
@@ -139,9 +139,9 @@ a number of iterations clamps the point's value between weighted-median low
 and high screens built from those triples; points at the edge of the data
 use values extrapolated along the line. The values are those of the tessel
 program, bit for bit.)";
-  m.def("smooth", &smoothColumns, py::arg("x"), py::arg("y"), py::arg("rate"),
-        py::arg("weight"), py::arg("neighbors") = 10, py::arg("triples") = 7,
-        py::arg("iterations") = 10, py::arg("theta") = 135.0,
+  m.def("smooth", &smoothColumns, py::arg("x"), py::arg("y"), py::arg("rate"), py::arg("weight"),
+        py::arg("neighbors") = 10, py::arg("triples") = 7, py::arg("iterations") = 10,
+        py::arg("theta") = 135.0,
         R"(Smooth rates observed at points; return one value per row.
 
 x, y, rate, weight: 1-D array-likes of equal length (lists, numpy arrays of

@@ -36,7 +36,8 @@ TEST(FuzzRegressions, EveryCaseOfEveryTarget) {
   TempDir dir;
   const std::pair<const char*, std::function<std::string(const uint8_t*, size_t)>> targets[] = {
       {"tokenizer", tokenizer_case::runTokenizerCase},
-      {"reader", [&](const uint8_t* d, size_t n) { return reader_case::runReaderCase(d, n, dir.path()); }},
+      {"reader",
+       [&](const uint8_t* d, size_t n) { return reader_case::runReaderCase(d, n, dir.path()); }},
       {"program", runProgramCase},
   };
   for (const auto& target : targets) {
@@ -51,7 +52,8 @@ TEST(FuzzRegressions, EveryCaseOfEveryTarget) {
       std::sort(files.begin(), files.end());
       for (const fs::path& file : files) {
         const std::string bytes = readFileBytes(file.string());
-        EXPECT_EQ(target.second(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "") << file;
+        EXPECT_EQ(target.second(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "")
+            << file;
         ++count;
       }
     }

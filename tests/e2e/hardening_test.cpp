@@ -52,14 +52,13 @@ void expectReportedFailure(const RunResult& r, const RunResult& normal, int k) {
 // to the others, so a failure can also pass unseen); such runs must match
 // the normal run byte for byte.
 TEST(AllocationFailure, EveryAllocationFailsCleanly) {
-  const RunSetup runs[] = {
-      fileRun({"-r", "-m", "NA", "-n", "3", "-i", "2", "-f", "in.csv"},
-              "x,y,r,w\n0,0,1,1\nNA,1,1,1\n1,0,5,1\n2,0,2,2\n0,1,3,1\n"),
-      stdinRun({}, "0\n0\n1\n1\n1\n0\n5\n1\n2\n0\n2\n2\n"),
-      fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"),  // no points
-      // Enough points for every phase to run on several workers, whose own
-      // allocations fail too.
-      fileRun({"-f", "in.csv"}, pointTable("uniform", 1100))};
+  const RunSetup runs[] = {fileRun({"-r", "-m", "NA", "-n", "3", "-i", "2", "-f", "in.csv"},
+                                   "x,y,r,w\n0,0,1,1\nNA,1,1,1\n1,0,5,1\n2,0,2,2\n0,1,3,1\n"),
+                           stdinRun({}, "0\n0\n1\n1\n1\n0\n5\n1\n2\n0\n2\n2\n"),
+                           fileRun({"-r", "-f", "in.csv"}, "x,y,r,w\n"),  // no points
+                           // Enough points for every phase to run on several workers, whose own
+                           // allocations fail too.
+                           fileRun({"-f", "in.csv"}, pointTable("uniform", 1100))};
   for (const RunSetup& base : runs) {
     const RunResult normal = runTessel(base);
     ASSERT_EQ(normal.status, 0) << normal.err;
@@ -92,7 +91,8 @@ TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
   ASSERT_NE(solo[0].out, solo[1].out);
   TempDir dir;
   runs[0].dir = runs[1].dir = dir.path();
-  std::future<RunResult> second = std::async(std::launch::async, [&] { return runTessel(runs[1]); });
+  std::future<RunResult> second =
+      std::async(std::launch::async, [&] { return runTessel(runs[1]); });
   const RunResult together[2] = {runTessel(runs[0]), second.get()};
   for (int k = 0; k < 2; ++k) {
     EXPECT_EQ(together[k].status, 0);

@@ -24,7 +24,9 @@ const char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
 std::string zeroReports(int count) {
   std::string all;
   for (int k = 0; k < count; ++k) {
-    all += "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n         PRESS ANY KEY TO CONTINUE";
+    all +=
+        "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n         PRESS ANY "
+        "KEY TO CONTINUE";
   }
   return all;
 }
@@ -53,7 +55,8 @@ TEST_P(Program, ProducesExactBytes) {
   RunResult r = runTessel(c.setup);
   EXPECT_EQ(r.out, c.reports + c.table) << "standard output";
   EXPECT_EQ(r.err, c.err) << "standard error";
-  EXPECT_EQ(r.log, c.log.value_or((c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table)) << "TSLog.txt";
+  EXPECT_EQ(r.log, c.log.value_or((c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table))
+      << "TSLog.txt";
   EXPECT_EQ(r.work, c.work) << "tessel_temp.txt";
   EXPECT_EQ(r.status, c.status) << "exit status";
 }
@@ -69,8 +72,10 @@ std::string usage(const std::string& name) {
   std::rewind(stream);
   EXPECT_EQ(std::fread(&text[0], 1, text.size(), stream), text.size());
   std::fclose(stream);
-  EXPECT_EQ(text.find("\nUsage : " + name + " [-r] [-c] [-n max-neighbors] [-t max-triples]\n"), 0u);
-  EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 3)), "\n    -?       Show this message.\n\n");
+  EXPECT_EQ(text.find("\nUsage : " + name + " [-r] [-c] [-n max-neighbors] [-t max-triples]\n"),
+            0u);
+  EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 3)),
+            "\n    -?       Show this message.\n\n");
   return text;
 }
 
@@ -79,31 +84,34 @@ const std::string kWideRow(4999999, ',');  // 5,000,000 empty fields
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, Program,
     ::testing::Values(
-        Case{"UnknownLettersAreReportedAndSkipped", fileRun({"-x", "5", "-", "-f", "in.csv"}, kTriangle), "",
-             kTriangleValues, "ERROR : Incorrect parameter setting X\nERROR : Incorrect parameter setting \n",
+        Case{"UnknownLettersAreReportedAndSkipped",
+             fileRun({"-x", "5", "-", "-f", "in.csv"}, kTriangle), "", kTriangleValues,
+             "ERROR : Incorrect parameter setting X\nERROR : Incorrect parameter setting \n",
              kTriangle, 0},
         Case{"SlashCaseTrailingTextBlankAndLastValueWins",
-             fileRun({"/T", "90", " -i", "7", "-N20", "300", "-i", "150", "-f", "in.csv"}, kTriangle),
+             fileRun({"/T", "90", " -i", "7", "-N20", "300", "-i", "150", "-f", "in.csv"},
+                     kTriangle),
              tooBig("300", "90", "150"), "", "", kTriangle, 1},
         Case{"IntegerValuesSaturate", fileRun({"-n", "99999999999", "-f", "in.csv"}, kTriangle),
              tooBig("2147483647", "7", "10"), "", "", kTriangle, 1},
-        Case{"NegativeControlsRefused", fileRun({"-n", "-99999999999", "-t", "-1", "-f", "in.csv"}, kTriangle),
+        Case{"NegativeControlsRefused",
+             fileRun({"-n", "-99999999999", "-t", "-1", "-f", "in.csv"}, kTriangle),
              "One or more control parameters are negative:\nNN = -2147483648; NTRIP = -1\n"
              "The minimum values are:\nNN = 0; NTRIP = 0\n",
              "", "", kTriangle, 1},
         Case{"LimitsThemselvesAreAllowed",
-             fileRun({"-n", "100", "-t", "80", "-i", "100", "-f", "in.csv"}, kTriangle), "", kTriangleValues,
-             "", kTriangle, 0},
-        Case{"FileNameIsCutAtBlank", fileRun({"-f", "in.csv extra"}, kTriangle), "", kTriangleValues, "",
-             kTriangle, 0},
+             fileRun({"-n", "100", "-t", "80", "-i", "100", "-f", "in.csv"}, kTriangle), "",
+             kTriangleValues, "", kTriangle, 0},
+        Case{"FileNameIsCutAtBlank", fileRun({"-f", "in.csv extra"}, kTriangle), "",
+             kTriangleValues, "", kTriangle, 0},
         Case{"InputFileMissing", fileRun({"-f", "nope.csv"}, kTriangle), "", "",
              "ERROR : Couldn't open file nope.csv\n", "", 1},
         // A value option without its value, and -? with one: the usage
         // text, with the program's name from its path, and no work file.
         Case{"ValueMissing", stdinRun({"-n"}, ""), "", "", usage("tessel"), kAbsent, 2},
         Case{"HelpWinsOverMissingValue",
-             with(stdinRun({"/?", "-t"}, ""), [](RunSetup& s) { s.argv0 = "/opt/x.1/prog.exe"; }), "", "",
-             usage("prog"), kAbsent, 0}),
+             with(stdinRun({"/?", "-t"}, ""), [](RunSetup& s) { s.argv0 = "/opt/x.1/prog.exe"; }),
+             "", "", usage("prog"), kAbsent, 0}),
     caseName);
 
 const std::string kTinyRate = "0,0,0." + std::string(400, '0') + "1,1\n1,0,0.25,2\n0,1,0.125,3\n";
@@ -115,12 +123,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"FileWithHeaderLabelsAndMarker",
              fileRun({"-r", "-c", "-m", "NA", "-f", "in.csv"},
-                  "id,x,y,r,w\r\nl,9,NA,9,9\r\na b,0 , 0,0.5,\t1\r\nm,NA,9,9,9\nn,9,9,9,NA\n"
-                  "b,1,0,0.25,2\nc,0,1,0.125,3\no,9,9,NA,9"),
+                     "id,x,y,r,w\r\nl,9,NA,9,9\r\na b,0 , 0,0.5,\t1\r\nm,NA,9,9,9\nn,9,9,9,NA\n"
+                     "b,1,0,0.25,2\nc,0,1,0.125,3\no,9,9,NA,9"),
              "", "Smoothed Rate\nNA\n0.500000\nNA\nNA\n0.250000\n0.125000\nNA\n", "", kTriangle, 0},
         Case{"StandardInputHeaderLabelsAndEmptyField",
-             stdinRun({"-r", "-c"}, "id\nx\ny\nr\nw\np\n0\n0\n0.5\n1\ne\n1\n\n3\n4\nq\n1\n0\n0.25\n2\n"
-                                    "s\n0\n1\n0.125\n3\n"),
+             stdinRun({"-r", "-c"},
+                      "id\nx\ny\nr\nw\np\n0\n0\n0.5\n1\ne\n1\n\n3\n4\nq\n1\n0\n0.25\n2\n"
+                      "s\n0\n1\n0.125\n3\n"),
              "", "Smoothed Rate\n0.500000\n\n0.250000\n0.125000\n", "", kTriangle, 0},
         // A rate below the smallest double: its line leaves the mapped
         // loading of the work file for the line-by-line reading.
@@ -134,13 +143,15 @@ INSTANTIATE_TEST_SUITE_P(
     InputErrors, Program,
     ::testing::Values(
         Case{"FieldCount", fileRun({"-f", "in.csv"}, "0,0,0.5,1\n1,2,3\n"), "", "",
-             "Invalid number of fields! : Expecting 4, got 3 : Row 2 : 1,2,3\n\n", "0,0,0.5,1\n", 1},
+             "Invalid number of fields! : Expecting 4, got 3 : Row 2 : 1,2,3\n\n", "0,0,0.5,1\n",
+             1},
         Case{"WideRowIsRejectedWhole", fileRun({"-f", "in.csv"}, kWideRow + "\n"), "", "",
-             "Invalid number of fields! : Expecting 4, got 5000000 : Row 1 : " + kWideRow + "\n\n", "", 1},
+             "Invalid number of fields! : Expecting 4, got 5000000 : Row 1 : " + kWideRow + "\n\n",
+             "", 1},
         Case{"NoInputData", stdinRun({}, ""), "", "", "No input data detected.\n", "", 1},
         // No points: nine zero-size work areas reported, then the table.
-        Case{"EmptyFileWithHeaderOption", fileRun({"-r", "-f", "in.csv"}, ""), zeroReports(9), "Smoothed Rate\n",
-             "", "", 0},
+        Case{"EmptyFileWithHeaderOption", fileRun({"-r", "-f", "in.csv"}, ""), zeroReports(9),
+             "Smoothed Rate\n", "", "", 0},
         Case{"EveryRowIgnored", fileRun({"-m", "NA", "-f", "in.csv"}, "NA,1,1,1\n2,NA,2,2\n"),
              zeroReports(9), "NA\nNA\n", "", "", 0}),
     caseName);
@@ -154,13 +165,14 @@ const char kCross[] = "0,0,10,1\n1,0,2,1\n-1,0,4,1\n0,1.5,3,1\n0,-1.5,5,1\n";
 const char kCrossHeavy[] = "0,0,10,2\n1,0,2,1\n-1,0,4,1\n0,1.5,3,1\n0,-1.5,5,1\n";
 // A 3 x 3 grid of spacing 1; the corners' fourth neighbour is one of two
 // points at distance 2, chosen by the tie order (lower index).
-const char kGrid[] = "0,0,3,1\n1,0,7,1\n2,0,1,1\n0,1,8,1\n1,1,2,1\n2,1,9,1\n0,2,4,1\n1,2,6,1\n2,2,5,1\n";
+const char kGrid[] =
+    "0,0,3,1\n1,0,7,1\n2,0,1,1\n0,1,8,1\n1,1,2,1\n2,1,9,1\n0,2,4,1\n1,2,6,1\n2,2,5,1\n";
 // Points 0 and 1 coincide.
 const char kCoincident[] = "0,0,1,1\n0,0,5,1\n1,0,2,1\n2,0,9,1\n3,0,4,1\n";
 const char kThree[] = "0,0,1,1\n1,0,5,1\n2,0,3,1\n";
 
-Case smoothed(const char* name, std::vector<std::string> args, const char* points, std::string reports,
-              std::string table) {
+Case smoothed(const char* name, std::vector<std::string> args, const char* points,
+              std::string reports, std::string table) {
   args.insert(args.end(), {"-f", "in.csv"});
   return Case{name, fileRun(args, points), reports, table, "", points, 0};
 }
@@ -185,21 +197,23 @@ INSTANTIATE_TEST_SUITE_P(
         // A corner sees 1 and 2 in its row (end triple, low screen from the
         // middle value); taking 6 instead of 2 would give 8 at corner 0.
         smoothed("GridFollowsTheTieOrder", {"-n", "4", "-i", "1"}, kGrid, "",
-                 "7.000000\n3.000000\n7.000000\n4.000000\n7.000000\n5.000000\n8.000000\n5.000000\n9.000000\n"),
+                 "7.000000\n3.000000\n7.000000\n4.000000\n7.000000\n5.000000\n8.000000\n5."
+                 "000000\n9.000000\n"),
         // Pairs with a zero distance are skipped: point 2 gets the triples
         // (0, 3) and (1, 3), low screen (1 + 5) / 2 = 3.
         smoothed("CoincidentPointsAreSkipped", {"-n", "3", "-i", "1"}, kCoincident, "",
                  "1.000000\n2.000000\n3.000000\n4.000000\n9.000000\n"),
         // NN 10 with three points acts as NN 2.
-        smoothed("FewerPointsThanNeighbours", {"-i", "1"}, kThree, "", "5.000000\n3.000000\n5.000000\n"),
+        smoothed("FewerPointsThanNeighbours", {"-i", "1"}, kThree, "",
+                 "5.000000\n3.000000\n5.000000\n"),
         // NTRIP 0: a zero-size request for every point's end values and
         // triples, then for both lists of both passes in each iteration.
         smoothed("NoTriplesAllowed", {"-t", "0", "-i", "2"}, kThree, zeroReports(6 + 2 * 4),
                  "1.000000\n5.000000\n3.000000\n"),
         // NN 2 with two points acts as NN 1: both candidate buffers are
         // zero-size requests.
-        smoothed("TwoPointsHaveOneNeighbour", {"-n", "2", "-i", "1"}, "0,0,1,1\n1,0,5,1\n", zeroReports(2),
-                 "1.000000\n5.000000\n")),
+        smoothed("TwoPointsHaveOneNeighbour", {"-n", "2", "-i", "1"}, "0,0,1,1\n1,0,5,1\n",
+                 zeroReports(2), "1.000000\n5.000000\n")),
     caseName);
 
 const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";
@@ -207,19 +221,29 @@ const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt
 // The work file as input (named through a link, or as standard input) is
 // refused before anything is overwritten; a link planted as the work file is
 // not followed (the victim is read through it, unchanged).
-INSTANTIATE_TEST_SUITE_P(
-    WorkFileProtection, Program,
-    ::testing::Values(
-        Case{"InputThroughALink", with(stdinRun({"-f", "link.csv"}, ""), [](RunSetup& s) {
-               s.files["tessel_temp.txt"] = kTriangle; s.links["link.csv"] = "tessel_temp.txt"; }),
-             "", "", kCreateRefused, kTriangle, 1},
-        Case{"InputOnStandardInput", with(stdinRun({}, ""), [](RunSetup& s) {
-               s.files["tessel_temp.txt"] = kTriangle; s.stdinFile = "tessel_temp.txt"; }),
-             "", "", kCreateRefused, kTriangle, 1},
-        Case{"PlantedWorkFileLink", with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) {
-               s.files["victim"] = "precious\n"; s.links["tessel_temp.txt"] = "victim"; }),
-             "", "", kCreateRefused, "precious\n", 1}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(WorkFileProtection, Program,
+                         ::testing::Values(Case{"InputThroughALink",
+                                                with(stdinRun({"-f", "link.csv"}, ""),
+                                                     [](RunSetup& s) {
+                                                       s.files["tessel_temp.txt"] = kTriangle;
+                                                       s.links["link.csv"] = "tessel_temp.txt";
+                                                     }),
+                                                "", "", kCreateRefused, kTriangle, 1},
+                                           Case{"InputOnStandardInput",
+                                                with(stdinRun({}, ""),
+                                                     [](RunSetup& s) {
+                                                       s.files["tessel_temp.txt"] = kTriangle;
+                                                       s.stdinFile = "tessel_temp.txt";
+                                                     }),
+                                                "", "", kCreateRefused, kTriangle, 1},
+                                           Case{"PlantedWorkFileLink",
+                                                with(fileRun({"-f", "in.csv"}, kTriangle),
+                                                     [](RunSetup& s) {
+                                                       s.files["victim"] = "precious\n";
+                                                       s.links["tessel_temp.txt"] = "victim";
+                                                     }),
+                                                "", "", kCreateRefused, "precious\n", 1}),
+                         caseName);
 
 // The directory itself as the input: it opens, but every read of it fails,
 // from the header line on. A work file over the file-size limit is refused
@@ -228,14 +252,16 @@ const std::string kLongTable = pointTable("line", 40);  // 1,139 bytes
 
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWriteFailures, Program,
-    ::testing::Values(
-        Case{"DirectoryAsFileWithHeader", stdinRun({"-r", "-f", "."}, ""), "", "",
-             "ERROR : Couldn't read file .\n", "", 1},
-        Case{"DirectoryAsStandardInputWithHeader", with(stdinRun({"-r"}, ""), [](RunSetup& s) { s.stdinFile = "."; }),
-             "", "", "ERROR : Couldn't read standard input\n", "", 1},
-        Case{"WorkFileOverTheFileSizeLimit",
-             with(fileRun({"-f", "in.csv"}, kLongTable), [](RunSetup& s) { s.fileSizeLimit = 1000; }), "", "",
-             "ERROR : Couldn't write work file tessel_temp.txt\n", kLongTable.substr(0, 1000), 1}),
+    ::testing::Values(Case{"DirectoryAsFileWithHeader", stdinRun({"-r", "-f", "."}, ""), "", "",
+                           "ERROR : Couldn't read file .\n", "", 1},
+                      Case{"DirectoryAsStandardInputWithHeader",
+                           with(stdinRun({"-r"}, ""), [](RunSetup& s) { s.stdinFile = "."; }), "",
+                           "", "ERROR : Couldn't read standard input\n", "", 1},
+                      Case{"WorkFileOverTheFileSizeLimit",
+                           with(fileRun({"-f", "in.csv"}, kLongTable),
+                                [](RunSetup& s) { s.fileSizeLimit = 1000; }),
+                           "", "", "ERROR : Couldn't write work file tessel_temp.txt\n",
+                           kLongTable.substr(0, 1000), 1}),
     caseName);
 
 // A full standard output and a log over the file-size limit, refused only
@@ -245,15 +271,28 @@ INSTANTIATE_TEST_SUITE_P(
 // rows with a marker of `markBytes` bytes make the table that long.
 Case refusedOutput(const char* name, size_t markBytes, const char* stdoutPath, long fileSizeLimit) {
   const std::string mark(markBytes, 'm');
-  RunSetup setup = fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
+  RunSetup setup =
+      fileRun({"-m", mark, "-f", "in.csv"}, kTriangle + mark + ",1,1,1\n1," + mark + ",1,1\n");
   setup.stdoutPath = stdoutPath;
   setup.fileSizeLimit = fileSizeLimit;
   const std::string table = kTriangleValues + mark + "\n" + mark + "\n";
   if (fileSizeLimit == 0) {
-    return Case{name, setup, "", "", "ERROR : Couldn't write standard output: No space left on device\n",
-                kTriangle, 1, table};
+    return Case{name,
+                setup,
+                "",
+                "",
+                "ERROR : Couldn't write standard output: No space left on device\n",
+                kTriangle,
+                1,
+                table};
   }
-  return Case{name, setup, "", table, "ERROR : Couldn't write log file TSLog.txt\n", kTriangle, 1,
+  return Case{name,
+              setup,
+              "",
+              table,
+              "ERROR : Couldn't write log file TSLog.txt\n",
+              kTriangle,
+              1,
               table.substr(0, 1000)};
 }
 
@@ -269,11 +308,12 @@ INSTANTIATE_TEST_SUITE_P(
         refusedOutput("LogOverTheLimitAtTheClose", 1000, "", 1000),
         refusedOutput("LogOverTheLimitAtAWrite", 2034, "", 1000),
         Case{"PlantedLogLink",
-             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.links["TSLog.txt"] = "in.csv"; }), "",
-             kTriangleValues, "", kTriangle, 0, kTriangle},
+             with(fileRun({"-f", "in.csv"}, kTriangle),
+                  [](RunSetup& s) { s.links["TSLog.txt"] = "in.csv"; }),
+             "", kTriangleValues, "", kTriangle, 0, kTriangle},
         Case{"LibraryExceptionWithItsTrace",
-             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.argv0 = "\\\\srv"; }), "", "",
-             "ERROR : Invalid UNC name\nSet() of OvFileName\n", kAbsent, 1, kAbsent}),
+             with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.argv0 = "\\\\srv"; }),
+             "", "", "ERROR : Invalid UNC name\nSet() of OvFileName\n", kAbsent, 1, kAbsent}),
     caseName);
 
 }  // namespace

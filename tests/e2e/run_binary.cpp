@@ -49,7 +49,8 @@ RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
 }
 
 std::string pointTable(const std::string& layout, int n) {
-  const std::string command = std::string(TESSEL_MAKE_POINTS) + " " + std::to_string(n) + " 7 " + layout;
+  const std::string command =
+      std::string(TESSEL_MAKE_POINTS) + " " + std::to_string(n) + " 7 " + layout;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) throw std::runtime_error("popen");
   std::string table;
@@ -74,9 +75,11 @@ void setLimit(int resource, long bytes) {
 RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   TempDir own;
   const std::string dir = setup.dir.empty() ? own.path() : setup.dir;
-  for (const auto& file : setup.files) std::ofstream(dir + "/" + file.first, std::ios::binary) << file.second;
+  for (const auto& file : setup.files)
+    std::ofstream(dir + "/" + file.first, std::ios::binary) << file.second;
   for (const auto& link : setup.links) {
-    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0) throw std::runtime_error("symlink");
+    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0)
+      throw std::runtime_error("symlink");
   }
   const std::string errPath = own.path() + "/.stderr";
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
@@ -89,9 +92,10 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    const int fds[3] = {open(setup.stdinFile.c_str(), O_RDONLY),
-                        setup.stdoutPath.empty() ? pipeEnds[1] : open(setup.stdoutPath.c_str(), O_WRONLY),
-                        open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+    const int fds[3] = {
+        open(setup.stdinFile.c_str(), O_RDONLY),
+        setup.stdoutPath.empty() ? pipeEnds[1] : open(setup.stdoutPath.c_str(), O_WRONLY),
+        open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
     for (int k = 0; k < 3; ++k) {
       if (fds[k] < 0 || dup2(fds[k], k) < 0) _exit(127);
     }

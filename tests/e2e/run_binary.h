@@ -13,7 +13,7 @@
 extern const char kAbsent[];
 
 struct RunResult {
-  std::string out;   // "" when standard output went to stdoutPath
+  std::string out;  // "" when standard output went to stdoutPath
   std::string err;
   std::string log;   // kAbsent when TSLog.txt does not exist
   std::string work;  // kAbsent when tessel_temp.txt does not exist
@@ -28,9 +28,9 @@ struct RunSetup {
   std::string stdoutPath;                    // when set, standard output goes there instead
   std::string argv0;                         // program name shown; empty: the path
   std::vector<std::string> env;              // extra NAME=value settings
-  long fileSizeLimit = 0;     // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
-                              // output is a pipe, which the limit does not reach)
-  std::string dir;             // when set, the directory to run in instead of a fresh one
+  long fileSizeLimit = 0;  // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
+                           // output is a pipe, which the limit does not reach)
+  std::string dir;         // when set, the directory to run in instead of a fresh one
 };
 
 // Setups with the table in the file in.csv, or on standard input.

@@ -58,9 +58,11 @@ TEST(Scale, ProgramMatchesTheExhaustiveReference) {
     int n;
     SmoothingOptions options;
   } cases[] = {
-      {"uniform", 2500, {}},  {"uniform", 1200, {30, 20, 4, 120.0}}, {"lattice", 2500, {}},
-      {"towns", 2000, {6}},   {"line", 1500, {}},  {"shared", 3000, {12, 7, 3}}, {"uniform", 6, {20}},
-      {"outlier", 2000, {}},  {"skewed", 3000, {}}, {"towns", 2500, {}},
+      {"uniform", 2500, {}}, {"uniform", 1200, {30, 20, 4, 120.0}},
+      {"lattice", 2500, {}}, {"towns", 2000, {6}},
+      {"line", 1500, {}},    {"shared", 3000, {12, 7, 3}},
+      {"uniform", 6, {20}},  {"outlier", 2000, {}},
+      {"skewed", 3000, {}},  {"towns", 2500, {}},
   };
   const SmoothingOptions defaults;
   for (const auto& c : cases) {
@@ -69,9 +71,12 @@ TEST(Scale, ProgramMatchesTheExhaustiveReference) {
     RunSetup setup = fileRun({"-f", "in.csv"}, table.text);
     const SmoothingOptions& o = c.options;
     if (o.NN != defaults.NN) setup.args.insert(setup.args.end(), {"-n", std::to_string(o.NN)});
-    if (o.NTRIP != defaults.NTRIP) setup.args.insert(setup.args.end(), {"-t", std::to_string(o.NTRIP)});
-    if (o.NITER != defaults.NITER) setup.args.insert(setup.args.end(), {"-i", std::to_string(o.NITER)});
-    if (o.ThetaStar != defaults.ThetaStar) setup.args.insert(setup.args.end(), {"-a", std::to_string(o.ThetaStar)});
+    if (o.NTRIP != defaults.NTRIP)
+      setup.args.insert(setup.args.end(), {"-t", std::to_string(o.NTRIP)});
+    if (o.NITER != defaults.NITER)
+      setup.args.insert(setup.args.end(), {"-i", std::to_string(o.NITER)});
+    if (o.ThetaStar != defaults.ThetaStar)
+      setup.args.insert(setup.args.end(), {"-a", std::to_string(o.ThetaStar)});
     const RunResult r = runTessel(setup);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
@@ -80,7 +85,8 @@ TEST(Scale, ProgramMatchesTheExhaustiveReference) {
     const std::string want = coreOutput(table, o, Method::kReference, 1);
     EXPECT_TRUE(r.out == want) << "standard output differs";
     EXPECT_TRUE(r.log == want) << "log differs";
-    EXPECT_TRUE(coreOutput(table, o, Method::kFast, 3) == want) << "the core on three workers differs";
+    EXPECT_TRUE(coreOutput(table, o, Method::kFast, 3) == want)
+        << "the core on three workers differs";
   }
 }
 

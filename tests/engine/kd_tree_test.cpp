@@ -38,23 +38,33 @@ TEST(KdTree, ListsAreTheFirstEntriesOfTheExhaustiveOrder) {
     const char* name;
     Points points;
   } layouts[] = {
-      {"uniform", make(2000, [](int32_t, double a, double b) { return PointCoord{a, b}; })},
-      {"equal", make(300, [](int32_t, double, double) { return PointCoord{3, -7}; })},
+      {"uniform", make(2000,
+                       [](int32_t, double a, double b) {
+                         return PointCoord{a, b};
+                       })},
+      {"equal", make(300,
+                     [](int32_t, double, double) {
+                       return PointCoord{3, -7};
+                     })},
       {"one", {{1e300, -1e300}}},
       {"two", {{0, 0}, {1e-300, 0}}},
       // Point 2 and point 0 lie at the same exact distance from point 1, on
       // both sides of a split, where a gap rounded to double would exceed it.
-      {"rounding", make(18, [&](int32_t k, double, double) {
-         return PointCoord{k < 3 ? x[k] : (k % 2 ? 1000.0 : -1000.0) + k, 0.0};
-       })},
-      {"huge", make(500, [](int32_t k, double a, double b) {  // distances overflow to inf, ties at inf
-         const double far = k % 3 == 0 ? 8e307 : 1e154;
-         return PointCoord{std::round(2 * a) * far, far * b};
-       })},
-      {"tiny", make(500, [](int32_t k, double a, double b) {  // squares that underflow
-         const double scale = k % 2 ? 1e-160 : 1e-310;
-         return PointCoord{std::floor(4.5 * (a + 1)) * scale, std::floor(4.5 * (b + 1)) * scale};
-       })},
+      {"rounding", make(18,
+                        [&](int32_t k, double, double) {
+                          return PointCoord{k < 3 ? x[k] : (k % 2 ? 1000.0 : -1000.0) + k, 0.0};
+                        })},
+      {"huge", make(500,
+                    [](int32_t k, double a, double b) {  // distances overflow to inf, ties at inf
+                      const double far = k % 3 == 0 ? 8e307 : 1e154;
+                      return PointCoord{std::round(2 * a) * far, far * b};
+                    })},
+      {"tiny", make(500,
+                    [](int32_t k, double a, double b) {  // squares that underflow
+                      const double scale = k % 2 ? 1e-160 : 1e-310;
+                      return PointCoord{std::floor(4.5 * (a + 1)) * scale,
+                                        std::floor(4.5 * (b + 1)) * scale};
+                    })},
   };
   for (const auto& layout : layouts) {
     SCOPED_TRACE(layout.name);

@@ -30,7 +30,8 @@ TEST(Numerics, AnglesAndDegrees) {
 
 TEST(Numerics, Distance) {
   // The squares summed in long double (in double the sum rounds up).
-  EXPECT_EQ(pointDistance({0, 0}, {0x1.dc02a09dd4a7bp+2, 0x1.d97566f9bd25p-1}), 0x1.dfacdb5600d86p+2);
+  EXPECT_EQ(pointDistance({0, 0}, {0x1.dc02a09dd4a7bp+2, 0x1.d97566f9bd25p-1}),
+            0x1.dfacdb5600d86p+2);
   // The sum is rounded to double before the root, so it overflows.
   EXPECT_EQ(pointDistance({1e200, 0}, {-1e200, 0}), HUGE_VAL);
 }
@@ -44,7 +45,11 @@ TEST(Numerics, SumRoundedToDoubleMatchesTheLongDoubleSum) {
   std::uniform_int_distribution<int> exponent(-70, 70);
   std::vector<std::pair<double, double>> cases = {
       {1.0, std::ldexp(1.0, -53) + std::ldexp(1.0, -64)},  // rounded twice
-      {1e308, 1e308}, {-0.0, 0.0}, {1.0, -1.0}, {0.1, 0.2}, {HUGE_VAL, -HUGE_VAL}};
+      {1e308, 1e308},
+      {-0.0, 0.0},
+      {1.0, -1.0},
+      {0.1, 0.2},
+      {HUGE_VAL, -HUGE_VAL}};
   for (int k = 0; k < 20000; ++k) {
     cases.push_back({std::ldexp(mantissa(random), exponent(random)) * (k % 3 ? 1 : -1),
                      std::ldexp(mantissa(random), exponent(random))});

@@ -3,9 +3,9 @@
 // directory).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <functional>
 #include <string>
-#include <unistd.h>
 
 #include "foundation/ov_alloc.h"
 #include "foundation/ov_exception.h"
@@ -16,7 +16,8 @@ OvException caught(const std::function<void()>& f);
 namespace {
 
 std::string parts(const OvFileName& f) {
-  return std::string(f.GetDrive()) + "|" + f.GetDirectory() + "|" + f.GetFileName() + "|" + f.GetExtension();
+  return std::string(f.GetDrive()) + "|" + f.GetDirectory() + "|" + f.GetFileName() + "|" +
+         f.GetExtension();
 }
 
 TEST(OvFileName, SplitsFullPaths) {
@@ -25,11 +26,14 @@ TEST(OvFileName, SplitsFullPaths) {
   for (char& c : here) c = c == '/' ? '\\' : c;
   const std::pair<const char*, std::string> cases[] = {
       {"D:\\data\\run.1\\readme", "D:|\\data\\run.1\\|readme|"},
-      {"D:file.txt", "D:||file|.txt"}, {"d:\\a.b.c  ", "d:|\\|a.b|.c"},
+      {"D:file.txt", "D:||file|.txt"},
+      {"d:\\a.b.c  ", "d:|\\|a.b|.c"},
       {"\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share|\\dir\\|f|.txt"},
       {"/opt/x.1/prog.exe", "|\\opt\\x.1\\|prog|.exe"},
-      {"/a/./b/../../c.txt", "|\\|c|.txt"}, {"/../../etc/.profile", "|\\etc\\||.profile"},
-      {"/", "|\\||"}, {"", "|||"},
+      {"/a/./b/../../c.txt", "|\\|c|.txt"},
+      {"/../../etc/.profile", "|\\etc\\||.profile"},
+      {"/", "|\\||"},
+      {"", "|||"},
       {"./build/tessel", "|" + here + "\\build\\|tessel|"},
   };
   for (auto& c : cases) EXPECT_EQ(parts(OvFileName(c.first)), c.second) << c.first;
@@ -38,14 +42,23 @@ TEST(OvFileName, SplitsFullPaths) {
 TEST(OvFileName, FailuresCarryTheirTraces) {
   OvFileName name, longDrive;
   longDrive.SetDrive("\\\\a-server-with-a-rather-long-name\\share");
-  const struct { std::function<void()> call; const char *message, *trace; } cases[] = {
+  const struct {
+    std::function<void()> call;
+    const char *message, *trace;
+  } cases[] = {
       {[&] { name.Set(nullptr); }, "Null pointer", "Set() of OvFileName"},
-      {[] { OvFileName bad("\\\\srv"); }, "Invalid UNC name", "Set() of OvFileName\r\nConstructor of OvFileName"},
+      {[] { OvFileName bad("\\\\srv"); }, "Invalid UNC name",
+       "Set() of OvFileName\r\nConstructor of OvFileName"},
       {[&] { name.Set("\\\\srv\\s\\f"); }, "Invalid UNC name", "Set() of OvFileName"},
       {[&] { name.Set("\\\\srv\\f"); }, "Start position is longer than string",
        "Find() of OvString\r\nSet() of OvFileName"},
-      {[&] { OvFailAllocationAfter(0); name = longDrive; }, "Out of memory - tried to allocate 73 bytes.",
-       "OvCopyString of OvAlloc\r\ncopy() of OvString\r\nSetDrive() of OvFileName\r\nCopy of OvFilename\r\n"
+      {[&] {
+         OvFailAllocationAfter(0);
+         name = longDrive;
+       },
+       "Out of memory - tried to allocate 73 bytes.",
+       "OvCopyString of OvAlloc\r\ncopy() of OvString\r\nSetDrive() of OvFileName\r\nCopy of "
+       "OvFilename\r\n"
        "Assignment operator of OvFileName"},
   };
   for (auto& c : cases) {

@@ -20,33 +20,70 @@ const std::string k40(40, 'L');
 const char* const kNull = nullptr;
 
 TEST(OvString, Searches) {
-  const struct { const char *text, *pattern; uint32_t start; bool reverse; int32_t result; } finds[] = {
+  const struct {
+    const char *text, *pattern;
+    uint32_t start;
+    bool reverse;
+    int32_t result;
+  } finds[] = {
       {"abcb", "b", 0, false, 1}, {"abcb", "b", 2, false, 3}, {"abcb", "b", 0, true, 3},
       {"abcb", "x", 0, true, -1}, {"abcb", "", 1, true, 4},   {"aaa", "aa", 0, true, 1},
   };
-  for (auto& c : finds) EXPECT_EQ(OvString(c.text).Find(c.pattern, c.start, c.reverse), c.result) << c.pattern;
+  for (auto& c : finds)
+    EXPECT_EQ(OvString(c.text).Find(c.pattern, c.start, c.reverse), c.result) << c.pattern;
   OvString s("abcb");
   EXPECT_TRUE(s.BeginsWith("abcb") && s.BeginsWith("ab") && !s.BeginsWith("abcbb"));
   EXPECT_TRUE(s.EndsWith("cb") && s.EndsWith('\0') && !s.EndsWith('c') && !s.EndsWith("xabcb"));
 }
 
 TEST(OvString, EditsGiveTextAndCapacity) {
-  const struct { Edit edit; std::string text; uint32_t capacity; } cases[] = {
+  const struct {
+    Edit edit;
+    std::string text;
+    uint32_t capacity;
+  } cases[] = {
       {[](OvString& t) { t = std::string(31, 'a').c_str(); }, std::string(31, 'a'), 32},
       {[](OvString& t) { t = std::string(32, 'a').c_str(); }, std::string(32, 'a'), 64},
       {[](OvString& t) { t = k40.c_str(); }, k40, 72},
       {[](OvString& t) { t.Append(k40.c_str()); }, "abcd" + k40, 96},  // growth 60, request 92
-      {[](OvString& t) { t = std::string(4064, 'd').c_str(); t << std::string(25, 'e').c_str() << "0123456789"; },
+      {[](OvString& t) {
+         t = std::string(4064, 'd').c_str();
+         t << std::string(25, 'e').c_str() << "0123456789";
+       },
        std::string(4064, 'd') + std::string(25, 'e') + "0123456789", 5152},
-      {[](OvString& t) { t.Insert(".", 0); t.Insert("!", 5); }, ".abcd!", 32},
-      {[](OvString& t) { t.Remove(1, 2); t.Remove(2, 0); t.Remove(1, 1); }, "a", 32},
-      {[](OvString& t) { t[1] = 'X'; t[4] = '\0'; }, "aXcd", 32},  // the terminator is writable
-      {[](OvString& t) { t = t.GetSubstring(1, 3) << t.GetSubstring(0, 1) << t.GetSubstring(4, -1); }, "bcda", 32},
+      {[](OvString& t) {
+         t.Insert(".", 0);
+         t.Insert("!", 5);
+       },
+       ".abcd!", 32},
+      {[](OvString& t) {
+         t.Remove(1, 2);
+         t.Remove(2, 0);
+         t.Remove(1, 1);
+       },
+       "a", 32},
+      {[](OvString& t) {
+         t[1] = 'X';
+         t[4] = '\0';
+       },
+       "aXcd", 32},  // the terminator is writable
+      {[](OvString& t) {
+         t = t.GetSubstring(1, 3) << t.GetSubstring(0, 1) << t.GetSubstring(4, -1);
+       },
+       "bcda", 32},
       {[](OvString& t) { t = t.GetSubstring(2, 0); }, "", 32},
       // Texts taken from the string's own storage.
-      {[](OvString& t) { t += t; t << t; t.Append(t); }, "abcdabcd", 32},  // += and << of itself change nothing
+      {[](OvString& t) {
+         t += t;
+         t << t;
+         t.Append(t);
+       },
+       "abcdabcd", 32},  // += and << of itself change nothing
       {[](OvString& t) { t.Insert(t.GetCString() + 2, 1); }, "acdbcd", 32},
-      {[](OvString& t) { t << "-efghijklmnopqrstuvwxyz"; t.Append(t.GetCString() + 5); },  // grows meanwhile
+      {[](OvString& t) {
+         t << "-efghijklmnopqrstuvwxyz";
+         t.Append(t.GetCString() + 5);
+       },  // grows meanwhile
        "abcd-efghijklmnopqrstuvwxyzefghijklmnopqrstuvwxyz", 96},
       {[](OvString& t) { t = t.GetCString() + 2; }, "cd", 32},
   };
@@ -59,18 +96,29 @@ TEST(OvString, EditsGiveTextAndCapacity) {
 }
 
 TEST(OvString, ArgumentErrorsLeaveTheStringUnchanged) {
-  const struct { Edit edit; const char *message, *trace; } cases[] = {
-      {[](OvString& s) { s.Insert(".", 5); }, "Invalid Insert past end of string", "Insert() of OvString"},
-      {[](OvString& s) { s.Remove(5, 0); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
-      {[](OvString& s) { s.Remove(1, UINT32_MAX); }, "Invalid parameter passed to Remove()", "Remove() of OvString"},
-      {[](OvString& s) { s.Truncate(5); }, "Invalid parameter passed to Truncate()", "Truncate() of OvString"},
+  const struct {
+    Edit edit;
+    const char *message, *trace;
+  } cases[] = {
+      {[](OvString& s) { s.Insert(".", 5); }, "Invalid Insert past end of string",
+       "Insert() of OvString"},
+      {[](OvString& s) { s.Remove(5, 0); }, "Invalid parameter passed to Remove()",
+       "Remove() of OvString"},
+      {[](OvString& s) { s.Remove(1, UINT32_MAX); }, "Invalid parameter passed to Remove()",
+       "Remove() of OvString"},
+      {[](OvString& s) { s.Truncate(5); }, "Invalid parameter passed to Truncate()",
+       "Truncate() of OvString"},
       {[](OvString& s) { s[5] = 'x'; }, "Invalid index to OvString element", ""},
-      {[](OvString& s) { s.Find("b", 5); }, "Start position is longer than string", "Find() of OvString"},
-      {[](OvString& s) { s.Find(kNull); }, "Invalid parameter (null) passed to Find()", "Find() of OvString"},
-      {[](OvString& s) { s.GetSubstring(5, -1); }, "lStart (value=5) must not be greater than GetLength (value=4)",
+      {[](OvString& s) { s.Find("b", 5); }, "Start position is longer than string",
+       "Find() of OvString"},
+      {[](OvString& s) { s.Find(kNull); }, "Invalid parameter (null) passed to Find()",
+       "Find() of OvString"},
+      {[](OvString& s) { s.GetSubstring(5, -1); },
+       "lStart (value=5) must not be greater than GetLength (value=4)",
        "GetSubstring() of OvString"},
       {[](OvString& s) { s.GetSubstring(1, 4); },
-       "Substring length (value=4) must be less than or equal to GetLength (value=4) minus lStart (value=1).",
+       "Substring length (value=4) must be less than or equal to GetLength (value=4) minus lStart "
+       "(value=1).",
        "GetSubstring() of OvString"},
   };
   for (auto& c : cases) {
@@ -84,9 +132,17 @@ TEST(OvString, ArgumentErrorsLeaveTheStringUnchanged) {
 }
 
 TEST(OvDeblank, StripsSignedBlanks) {
-  const struct { const char* text; bool leading, trailing; const char* result; } cases[] = {
-      {" \tx y\r\n", true, true, "x y"}, {" \tx y\r\n", true, false, "x y\r\n"}, {" \tx y\r\n", false, true, " \tx y"},
-      {"caf\xE9", true, true, "caf"},    {"\x80\xFFok", true, false, "ok"},     {" \t ", true, false, ""},
+  const struct {
+    const char* text;
+    bool leading, trailing;
+    const char* result;
+  } cases[] = {
+      {" \tx y\r\n", true, true, "x y"},
+      {" \tx y\r\n", true, false, "x y\r\n"},
+      {" \tx y\r\n", false, true, " \tx y"},
+      {"caf\xE9", true, true, "caf"},
+      {"\x80\xFFok", true, false, "ok"},
+      {" \t ", true, false, ""},
       {"!~", true, true, "!~"},
   };
   for (auto& c : cases) {

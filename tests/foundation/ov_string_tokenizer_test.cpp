@@ -18,7 +18,8 @@ using Tokens = std::vector<std::string>;
 
 Tokens readAll(OvStringTokenizer& tokenizer) {
   Tokens tokens;
-  while (tokenizer.GetRemainingTokenCount() > 0) tokens.push_back(tokenizer.GetNextToken().GetCString());
+  while (tokenizer.GetRemainingTokenCount() > 0)
+    tokens.push_back(tokenizer.GetNextToken().GetCString());
   return tokens;
 }
 
@@ -47,7 +48,8 @@ TEST(OvStringTokenizer, SplitsGroups) {
 TEST(OvStringTokenizer, Errors) {
   const OvException unterminated = caught([] { OvStringTokenizer bad("\"a,b", ",", "\""); });
   EXPECT_STREQ(unterminated.GetMessage(),
-               "A group token has no end delimeter.\nCannot retrieve token as specified.\nPlease correct.\n\n");
+               "A group token has no end delimeter.\nCannot retrieve token as specified.\nPlease "
+               "correct.\n\n");
   EXPECT_STREQ(unterminated.GetOrigin(), "OvStringTokenizer");
   EXPECT_STREQ(unterminated.GetTrace(),
                "ParseStringIntoTokens of OvStringTokenizer\r\nConstructor of OvStringTokenizer");

@@ -14,9 +14,10 @@
 namespace {
 
 // Every text of up to `length` characters from `alphabet`, then `extra`.
-std::vector<std::string> allTexts(const std::string& alphabet, size_t length, std::vector<std::string> extra) {
+std::vector<std::string> allTexts(const std::string& alphabet, size_t length,
+                                  std::vector<std::string> extra) {
   std::vector<std::string> texts = {""};
-  for (size_t from = 0; texts.back().size() < length; ) {
+  for (size_t from = 0; texts.back().size() < length;) {
     const size_t to = texts.size();
     for (size_t k = from; k < to; ++k) {
       for (char c : alphabet) texts.push_back(texts[k] + c);
@@ -29,8 +30,9 @@ std::vector<std::string> allTexts(const std::string& alphabet, size_t length, st
 
 TEST(IsNumericField, MatchesThePlainDecimalRule) {
   const std::string zeros(400, '0');
-  for (const std::string& text : allTexts(std::string("01-.+e \r\n", 9), 4,
-                                          {"0." + zeros + "1", "-1" + zeros, "2" + zeros.substr(92)})) {
+  for (const std::string& text :
+       allTexts(std::string("01-.+e \r\n", 9), 4,
+                {"0." + zeros + "1", "-1" + zeros, "2" + zeros.substr(92)})) {
     OvString field(text.c_str());
     std::string left = text;
     EXPECT_EQ(isNumericField(field), reader_case::Model::numeric(left)) << "[" << text << "]";
@@ -51,8 +53,10 @@ std::vector<std::string> readAll(const std::string& bytes, bool keepLineFeed) {
 
 TEST(LineReader, SplitsPhysicalLinesAsTheModel) {
   const std::string longLine(5000, 'x');
-  for (const std::string& bytes : allTexts(std::string("a\r\n\0", 4), 6, {longLine + "\n" + longLine})) {
-    for (bool keep : {false, true}) EXPECT_EQ(readAll(bytes, keep), reader_case::Model::lines(bytes, keep)) << keep;
+  for (const std::string& bytes :
+       allTexts(std::string("a\r\n\0", 4), 6, {longLine + "\n" + longLine})) {
+    for (bool keep : {false, true})
+      EXPECT_EQ(readAll(bytes, keep), reader_case::Model::lines(bytes, keep)) << keep;
   }
 }
 

@@ -76,13 +76,13 @@ class RaisingAllocation : public AllocationPolicy {
 
 // The phases of a run, in the order a run reports them.
 enum class Phase {
-  kTree,            // building the k-d tree (fast runs)
-  kRenumbering,     // the points put in the tree's order (fast runs)
-  kSearch,          // every pair measured, every list sorted (reference runs)
-  kTriples,         // triple selection from those lists (reference runs)
+  kTree,              // building the k-d tree (fast runs)
+  kRenumbering,       // the points put in the tree's order (fast runs)
+  kSearch,            // every pair measured, every list sorted (reference runs)
+  kTriples,           // triple selection from those lists (reference runs)
   kSearchAndTriples,  // the neighbour search with triple selection (fast runs)
-  kIterations,      // the NITER iterations
-  kFinishing,       // the values put back in the caller's order
+  kIterations,        // the NITER iterations
+  kFinishing,         // the values put back in the caller's order
 };
 
 // The phase's name in lower case, e.g. "search and triples".
