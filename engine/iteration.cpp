@@ -21,15 +21,20 @@ void commitNextValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NI
 }
 
 void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws) {
-  // Which values the last commit changed; every point is smoothed in the
-  // first iteration.
+  // The reference method smooths every point in every iteration, with
+  // rounded sums; the fast one skips points whose inputs did not change
+  // (every point is smoothed in the first iteration) and uses exact sums
+  // where the weights allow them.
+  const bool plain = ws.method == Method::kReference;
+  // Which values the last commit changed.
   std::vector<uint8_t> changed(NITER > 0 && N > 0 ? static_cast<size_t>(N) : 0);
   // The weights do not change between iterations.
-  const bool exactSums = NITER > 0 && integerWeights(ws.weights.get(), N);
+  const bool exactSums = !plain && NITER > 0 && integerWeights(ws.weights.get(), N);
   for (int32_t k = 0; k < NITER; ++k) {
     ws.progress.setSpan(static_cast<double>(k) / NITER, static_cast<double>(k + 1) / NITER);
     // The passes all read the current values; the commit waits for them.
-    smoothAllPoints(N, NN, NTRIP, NITER, ws, k == 0 ? nullptr : changed.data(), exactSums);
+    const uint8_t* skip = k == 0 || plain ? nullptr : changed.data();
+    smoothAllPoints(N, NN, NTRIP, NITER, ws, skip, exactSums);
     commitNextValues(N, NN, NTRIP, NITER, ws, changed.data());
   }
 }

@@ -20,12 +20,10 @@ namespace tessel {
 
 namespace {
 
-// Order of a screen list: ascending value (equal values keep their order in
-// the stable sorts that use it).
+// Order of a screen list: ascending value (equal values, and values that do
+// not compare, keep their order in the stable sorts that use it).
 struct ValueOrder {
-  bool operator()(const ScreenEntry& a, const ScreenEntry& b) const {
-    return compareByValue(a, b) < 0;
-  }
+  bool operator()(const ScreenEntry& a, const ScreenEntry& b) const { return a.value < b.value; }
 };
 
 // The two screen lists of one pass and the running totals of their weights.
@@ -35,6 +33,7 @@ struct Screens {
   double highTotal;
   double lowTotal;
   bool exactSums;  // every sum of list weights is exact (integerWeights)
+  bool plain;      // the reference method: no shortcut, full library sorts
 };
 
 // One block per list for all workers: worker w owns NTRIP entries at
@@ -63,7 +62,8 @@ ScreenBlocks obtainScreenBlocks(WorkArrays& ws, int32_t NTRIP, ScreenBlock& high
   return {high.get(), low.get()};
 }
 
-Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker, bool exactSums) {
+Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker, bool exactSums,
+                      bool plain) {
   const size_t offset = static_cast<size_t>(screenStride(NTRIP)) * static_cast<size_t>(worker);
   Screens s;
   s.high = blocks.high == nullptr ? nullptr : blocks.high + offset;
@@ -71,6 +71,7 @@ Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker,
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
   s.exactSums = exactSums;
+  s.plain = plain;
   return s;
 }
 
@@ -110,42 +111,46 @@ inline void placePair(Screens& s, int32_t j, double va, double wa, double vb, do
 constexpr int32_t kLongestList = 80;
 
 // Sorts list[0..c) by ascending value, equal values in their order: a
-// stable merge sort (insertion below 16 entries), c log c comparisons.
-void sortByValue(ScreenEntry* list, int32_t c) {
+// stable merge sort (insertion below 16 entries) that allocates nothing, or
+// in the plain form the library's stable sort.
+void sortByValue(ScreenEntry* list, int32_t c, bool plain) {
+  if (plain) {
+    std::stable_sort(list, list + c, ValueOrder());
+    return;
+  }
   ScreenEntry scratch[kLongestList / 2];
   mergeSort(list, static_cast<size_t>(c), scratch, ValueOrder());
 }
 
-// The weighted median of the sorted list[0..n), n >= 1. The running sums
-// of the weights are kept as they are formed, so the total is the last of
-// them and each one at its position is the cumulative weight bit for bit.
-double medianOfSorted(const ScreenEntry* list, int32_t n) {
+// The weighted median of the sorted list[0..n), n >= 1, given the running
+// sums of its weights and half their total (double or long double).
+template <typename Half>
+double medianAt(const ScreenEntry* list, const double* cumulative, int32_t n, Half half) {
+  int32_t k = 0;
+  while (k < n && !(cumulative[k] >= half)) ++k;
+  if (k < n && !(cumulative[k] > half) && k != n - 1) {
+    return static_cast<double>((static_cast<long double>(list[k].value) + list[k + 1].value) *
+                               0.5L);
+  }
+  return list[k < n ? k : n - 1].value;
+}
+
+// The running sums of the weights are kept as they are formed, so the total
+// is the last of them and each one at its position is the cumulative weight
+// bit for bit. Half the total is a long double; unless the total is so
+// small that halving it in double could round, half of it in double is the
+// same number, and the fast form compares in the cheaper type.
+double medianOfSorted(const ScreenEntry* list, int32_t n, bool plain) {
   double cumulative[kLongestList];
   double sum = 0.0;
   for (int32_t k = 0; k < n; ++k) {
     sum = sumRoundedToDouble(sum, list[k].weight);
     cumulative[k] = sum;
   }
-  // Half the total, in long double as the rule has it. Unless the total is
-  // so small that halving it in double could round, half of it in double is
-  // the same number, and the comparisons take the cheaper type.
-  int32_t k = 0;
-  if (!(std::fabs(sum) < 0x1p-1020)) {
-    const double half = sum * 0.5;
-    while (k < n && !(cumulative[k] >= half)) ++k;
-    if (k < n && !(cumulative[k] > half) && k != n - 1) {
-      return static_cast<double>((static_cast<long double>(list[k].value) + list[k + 1].value) *
-                                 0.5L);
-    }
-  } else {
-    const long double half = static_cast<long double>(sum) * 0.5L;
-    while (k < n && !(cumulative[k] >= half)) ++k;
-    if (k < n && !(cumulative[k] > half) && k != n - 1) {
-      return static_cast<double>((static_cast<long double>(list[k].value) + list[k + 1].value) *
-                                 0.5L);
-    }
+  if (plain || std::fabs(sum) < 0x1p-1020) {
+    return medianAt(list, cumulative, n, static_cast<long double>(sum) * 0.5L);
   }
-  return list[k < n ? k : n - 1].value;
+  return medianAt(list, cumulative, n, sum * 0.5);
 }
 
 // True when v lies within both screens, found without sorting either list;
@@ -180,14 +185,26 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
 double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
   const long double total = static_cast<long double>(s.highTotal) + s.lowTotal;
   const long double own = static_cast<long double>(c) * w;
+  if (s.plain) {
+    // Both screens, always, then the rule.
+    double lowScreen = 0.0, highScreen = 0.0;
+    sortByValue(s.low, c, true);
+    weightedMedian(s.low, NTRIP, c, &lowScreen, true);
+    sortByValue(s.high, c, true);
+    weightedMedian(s.high, NTRIP, c, &highScreen, true);
+    if (!(own < total)) return v;
+    if (v < lowScreen) return lowScreen;
+    if (v > highScreen) return highScreen;
+    return v;
+  }
   if (!(own < total)) return v;
   if (s.exactSums && insideScreens(s, c, v)) return v;
   double lowScreen = 0.0;
-  sortByValue(s.low, c);
+  sortByValue(s.low, c, false);
   weightedMedian(s.low, NTRIP, c, &lowScreen);
   if (v < lowScreen) return lowScreen;
   double highScreen = 0.0;
-  sortByValue(s.high, c);
+  sortByValue(s.high, c, false);
   weightedMedian(s.high, NTRIP, c, &highScreen);
   if (v > highScreen) return highScreen;
   return v;
@@ -251,15 +268,10 @@ inline void extrapolateEndValuesAt(int32_t i, const WorkArrays& ws) {
 
 }  // namespace
 
-int compareByValue(const ScreenEntry& a, const ScreenEntry& b) {
-  if (a.value > b.value) return 1;
-  if (a.value < b.value) return -1;
-  return 0;
-}
-
-void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result) {
+void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result,
+                    bool plain) {
   const int32_t n = std::min(std::min(count, capacity), kLongestList);
-  if (n >= 1) *result = medianOfSorted(list, n);
+  if (n >= 1) *result = medianOfSorted(list, n, plain);
 }
 
 namespace {
@@ -299,9 +311,10 @@ void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/
   ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
   const ScreenBlocks endBlocks = obtainScreenBlocks(ws, NTRIP, endHigh, endLow);
+  const bool plain = ws.method == Method::kReference;
   ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t worker) {
-    Screens interior = workerScreens(interiorBlocks, NTRIP, worker, exactSums);
-    Screens ends = workerScreens(endBlocks, NTRIP, worker, exactSums);
+    Screens interior = workerScreens(interiorBlocks, NTRIP, worker, exactSums, plain);
+    Screens ends = workerScreens(endBlocks, NTRIP, worker, exactSums, plain);
     for (int32_t i = begin; i < end; ++i) {
       if (!needsSmoothing(ws, i, changed)) continue;
       extrapolateEndValuesAt(i, ws);

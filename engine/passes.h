@@ -14,10 +14,6 @@ struct ScreenEntry {
   double weight;
 };
 
-// Three-way comparison on value only: 1 when a's value is greater, -1 when
-// it is smaller, 0 otherwise.
-int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
-
 // Weighted median of list[0..count), sorted by ascending value; only the
 // first capacity entries (NTRIP, the room of a screen list, at most 80)
 // count.
@@ -25,8 +21,11 @@ int compareByValue(const ScreenEntry& a, const ScreenEntry& b);
 // the result; at exactly half, the mean of it and the next value. The search
 // never reads past the list: if no position reaches half the total the last
 // value is the result, and at exactly half on the last entry its own value.
-// Leaves result untouched when count or capacity is below 1.
-void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result);
+// Leaves result untouched when count or capacity is below 1. The half is
+// formed in long double; the fast form compares in double where that gives
+// the same half, the plain form (plain) never does.
+void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result,
+                    bool plain = false);
 
 }  // namespace tessel
 

@@ -58,11 +58,17 @@ Candidate* workerCandidates(Candidate* block, int64_t room, int32_t worker) {
 // Copies the first min(count, NTRIP) candidates in (lineOffset, generated)
 // order to the point's triples. Few candidates are sorted whole (a sort of a
 // dozen is an insertion sort); of many, the smallest are selected, then
-// sorted. Returns how many were kept.
-int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, Triple* triples,
+// sorted. The plain form (candidates in the order they were made) sorts
+// them all by lineOffset alone with a stable sort. Returns how many were
+// kept.
+int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, bool plain, Triple* triples,
                  double* endFactors = nullptr) {
   const int64_t kept = std::min<int64_t>(count, std::max(NTRIP, 0));
-  if (count <= 2 * kept) {
+  if (plain) {
+    std::stable_sort(candidates, candidates + count, [](const Candidate& a, const Candidate& b) {
+      return a.lineOffset < b.lineOffset;
+    });
+  } else if (count <= 2 * kept) {
     std::sort(candidates, candidates + count, ByLineOffset());
   } else {
     std::partial_sort(candidates, candidates + kept, candidates + count, ByLineOffset());
@@ -144,8 +150,8 @@ double estimateError(double da, double db, double dab, double estimate) {
 // Makes the pending candidates[0..count) real: the exact lineOffset, the
 // point indices of the pair and endFactor 0; drops those that cannot be
 // kept and those whose exact lineOffset is not finite. Returns how many
-// remain, in their order.
-int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
+// remain, in their order. The plain form measures every candidate.
+int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, bool plain,
                            const NeighborEntry* list) {
   auto dab = [](const Candidate& c) { return c.endFactor; };
   auto error = [&](const Candidate& c) {
@@ -154,7 +160,7 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
     return estimateError(da, db, dab(c), c.lineOffset);
   };
   double cut = std::numeric_limits<double>::infinity();
-  if (NTRIP > 0 && count > 2 * NTRIP) {
+  if (!plain && NTRIP > 0 && count > 2 * NTRIP) {
     // The NTRIP smallest estimates first (the order of the rest is kept by
     // `generated`).
     // (An estimate that is not a number counts as infinite.)
@@ -196,13 +202,14 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP,
 // ThetaStar, and the exact test (the law of cosines, acos and the degree
 // value) could only accept them. The margin of 1e-9 radians dwarfs every
 // rounding of those steps. Only the pairs in between take the exact test.
-// With ThetaStar outside [1, 179] degrees the screen stays off.
+// With ThetaStar outside [1, 179] degrees, and in the plain form, the
+// screen stays off.
 class AngleScreen {
  public:
   enum Verdict { kRejected, kAccepted, kUndecided };
 
-  explicit AngleScreen(double ThetaStar) {
-    enabled = ThetaStar >= 1.0 && ThetaStar <= 179.0;
+  AngleScreen(double ThetaStar, bool plain) {
+    enabled = !plain && ThetaStar >= 1.0 && ThetaStar <= 179.0;
     if (enabled) {
       rejectAbove = std::cos(ThetaStar * (PI / 180.0) - 1e-9);
       acceptBelow = std::cos(ThetaStar * (PI / 180.0) + 1e-9);
@@ -240,11 +247,13 @@ class AngleScreen {
 // rooms (interior and end) and the angle screen's scratch.
 class TripleSelector {
  public:
+  // plain: the reference method's selection, without the angle screen, the
+  // estimate cut or the partial sort.
   TripleSelector(const PointCoord* pointCoords, int32_t NTRIP, int32_t last, double ThetaStar,
-                 Candidate* interiorRoom, Candidate* endRoom)
-      : pointCoords(pointCoords), NTRIP(NTRIP), last(last), ThetaStar(ThetaStar),
-        endThreshold((180.0L + static_cast<long double>(ThetaStar)) * 0.5L), screen(ThetaStar),
-        interiorRoom(interiorRoom), endRoom(endRoom) {}
+                 bool plain, Candidate* interiorRoom, Candidate* endRoom)
+      : pointCoords(pointCoords), NTRIP(NTRIP), last(last), ThetaStar(ThetaStar), plain(plain),
+        endThreshold((180.0L + static_cast<long double>(ThetaStar)) * 0.5L),
+        screen(ThetaStar, plain), interiorRoom(interiorRoom), endRoom(endRoom) {}
 
   // Point p's triples from its list (the nearest first, numbered as
   // pointCoords is): the interior ones, or failing those, the end ones with
@@ -281,8 +290,8 @@ class TripleSelector {
         pending.generated = static_cast<int32_t>(count++);
       }
     }
-    count = measureLineOffsets(candidates, count, NTRIP, list);
-    return keepBest(candidates, count, NTRIP, triples);
+    count = measureLineOffsets(candidates, count, NTRIP, plain, list);
+    return keepBest(candidates, count, NTRIP, plain, triples);
   }
 
   int32_t selectEndTriples(const NeighborEntry* list, Triple* triples, double* endFactors) {
@@ -311,13 +320,14 @@ class TripleSelector {
         candidates[count++] = candidate;
       }
     }
-    return keepBest(candidates, count, NTRIP, triples, endFactors);
+    return keepBest(candidates, count, NTRIP, plain, triples, endFactors);
   }
 
   const PointCoord* const pointCoords;
   const int32_t NTRIP;
   const int32_t last;
   const double ThetaStar;
+  const bool plain;
   const long double endThreshold;
   const AngleScreen screen;
   Candidate* const interiorRoom;
@@ -338,6 +348,7 @@ void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, W
   const int32_t last = lastNeighborPosition(N, NN);
   ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t worker) {
     TripleSelector selector(ws.pointCoords.get(), NTRIP, last, ThetaStar,
+                            ws.method == Method::kReference,
                             workerCandidates(interiorBlock.get(), interiorRoom, worker),
                             workerCandidates(endBlock.get(), endRoom, worker));
     for (int32_t p = begin; p < end; ++p) {
