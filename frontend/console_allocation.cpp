@@ -35,8 +35,12 @@ void* ConsoleAllocation::obtain(size_t size) {
   if (size != 0) {
     // SIZE_MAX marks an impossible request; never hand it to the heap.
     if (size != SIZE_MAX && !OvTakeInjectedFailure()) block = std::malloc(size);
-    if (block == nullptr) outOfMemoryStop();
+    if (block == nullptr) {
+      if (progress_ != nullptr) progress_->clear();
+      outOfMemoryStop();
+    }
   } else {
+    if (progress_ != nullptr) progress_->clear();
     std::fputs("\n", stdout);
     std::fputs("\nERROR:   Allocating 0 Bytes.", stdout);
     std::fputs("\n         Memory Allocation Error\n", stdout);

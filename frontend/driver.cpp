@@ -12,6 +12,7 @@
 
 #include "foundation/ov_exception.h"
 #include "frontend/command_line.h"
+#include "frontend/console_progress.h"
 #include "frontend/input_reader.h"
 #include "frontend/run_state.h"
 #include "frontend/smooth_rates.h"
@@ -70,7 +71,11 @@ int run(int argc, char** argv, std::FILE*& log) {
     std::fprintf(stderr, "ERROR : Couldn't create work file %s\n", kWorkFileName);
     return kExitFailure;
   }
+  ConsoleProgress progress;
+  state.progress = &progress;
   readInputTable(settings, state, workFile);
+  progress.clear();
+  state.progress = nullptr;
 
   if (state.readFailed) {
     if (settings.readFromFile) {
@@ -92,7 +97,7 @@ int run(int argc, char** argv, std::FILE*& log) {
     bool written = smoothRates(state.pointCount, settings.NN, settings.NTRIP, settings.NITER,
                                settings.ThetaStar, kWorkFileName, state.ignoredRows,
                                settings.missingText.c_str(), settings.headerMark.GetCString(),
-                               state.log, outputError);
+                               state.log, outputError, progress);
     if (outputError != 0) {
       std::fprintf(stderr, "ERROR : Couldn't write standard output: %s\n",
                    std::strerror(outputError));

@@ -1,5 +1,7 @@
 #include "frontend/input_reader.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -8,12 +10,38 @@
 #include <string>
 
 #include "foundation/ov_string_tokenizer.h"
+#include "frontend/console_progress.h"
 #include "frontend/line_reader.h"
 #include "frontend/work_file.h"
 
 namespace {
 
 const int kDataFields = 4;
+
+// The progress line's reading phase: every few thousand lines, the share
+// of the input read when it is a regular file, or the phase alone.
+class ReadingProgress {
+ public:
+  ReadingProgress(ConsoleProgress* progress, std::FILE* input) : progress(progress), input(input) {
+    struct stat status;
+    if (progress != nullptr && fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) {
+      size = static_cast<double>(status.st_size);
+    }
+  }
+
+  void lineRead() {
+    if (progress == nullptr || ++lines % kLinesPerUpdate != 0) return;
+    const long at = size > 0.0 ? std::ftell(input) : -1;
+    progress->update("reading", at >= 0 ? static_cast<double>(at) / size : -1.0);
+  }
+
+ private:
+  static constexpr int64_t kLinesPerUpdate = 8192;
+  ConsoleProgress* const progress;
+  std::FILE* const input;
+  double size = 0.0;
+  int64_t lines = 0;
+};
 
 // Checks the four data fields of a row, then writes it to the work file,
 // sets it aside as an IgnoredRow, or leaves the error report in `state`.
@@ -150,8 +178,10 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
   tokenizer.SetStringDelimiter(",");
   OvString fields[kDataFields];
   const PlainRows plain(settings);
+  ReadingProgress progress(state.progress, input);
   while (state.proceed && lines.next(true)) {
     ++state.rowNumber;
+    progress.lineRead();
     size_t dataLength = 0;
     if (const char* data = plain.dataOf(lines.text(), lines.length(), &dataLength)) {
       ++state.pointCount;
@@ -192,7 +222,9 @@ void readStandardInputRows(const RunSettings& settings, RunState& state, std::FI
   }
   OvString fields[kDataFields];
   int counter = 0;
+  ReadingProgress progress(state.progress, stdin);
   while (state.proceed && lines.next(false)) {
+    progress.lineRead();
     if (settings.firstColumnHasLabels && counter == 0) {
       ++counter;
       continue;

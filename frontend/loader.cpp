@@ -121,9 +121,12 @@ bool loadMappedLines(std::FILE* file, int32_t N, tessel::Workspace& ws) {
 
 }  // namespace
 
-bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws) {
+bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
+                ConsoleProgress* progress) {
+  if (progress != nullptr) progress->update("loading", -1.0);
   std::FILE* file = std::fopen(workFileName, "r");
   if (file == nullptr) {
+    if (progress != nullptr) progress->clear();
     std::printf("Error opening file %s.\n", workFileName);
     std::fflush(stdout);
     return false;
@@ -136,12 +139,14 @@ bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws) {
   for (int32_t i = 0; i < N; ++i) {
     double values[4];
     if (!lines.next(true) || !parseLine(lines, values)) {
+      if (progress != nullptr) progress->clear();
       std::printf("Error reading file %s.\n", workFileName);
       std::fflush(stdout);
       std::fclose(file);
       return false;
     }
     ws.loadPoint(i, values[0], values[1], values[2], values[3]);
+    if (progress != nullptr && i % 8192 == 0) progress->update("loading", double(i) / N);
   }
   std::fclose(file);
   return true;

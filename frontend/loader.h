@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+#include "frontend/console_progress.h"
 #include "tessel/tessel.h"
 
 // Reads N points from the work file into the workspace (allocated for N
-// points) with loadPoint. Reports on standard output and returns false
-// when the file cannot be opened or a line is missing or does not hold
-// four numbers.
-bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws);
+// points) with loadPoint. Reports on standard output (the progress line,
+// when given, cleared first) and returns false when the file cannot be
+// opened or a line is missing or does not hold four numbers.
+bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
+                ConsoleProgress* progress = nullptr);
 
 #endif  // TESSEL_FRONTEND_LOADER_H_

@@ -12,6 +12,8 @@
 #include "foundation/ov_string.h"
 #include "frontend/ignored_rows.h"
 
+class ConsoleProgress;
+
 struct RunSettings {
   bool firstRowHasNames = false;      // -r
   bool firstColumnHasLabels = false;  // -c
@@ -43,6 +45,7 @@ struct RunState {
   IgnoredRowList ignoredRows;
   OvFileName programName;
   std::FILE* log = nullptr;
+  ConsoleProgress* progress = nullptr;  // the run's progress line, while reading
 };
 
 #endif  // TESSEL_FRONTEND_RUN_STATE_H_

@@ -10,10 +10,10 @@
 
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, const IgnoredRowList& ignoredRows,
-                 const char* missingText, const char* headerMark, std::FILE* log,
-                 int& outputError) {
+                 const char* missingText, const char* headerMark, std::FILE* log, int& outputError,
+                 ConsoleProgress& progress) {
   outputError = 0;
-  ConsoleAllocation policy;
+  ConsoleAllocation policy(&progress);
   tessel::Workspace ws(policy);
   tessel::SmoothingOptions options;
   options.NN = NN;
@@ -27,8 +27,10 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
   try {
     check = ws.allocate(N, options);
   } catch (const std::bad_alloc&) {
+    progress.clear();
     outOfMemoryStop();
   }
+  if (check != tessel::LimitCheck::kWithinLimits) progress.clear();
   switch (check) {
     case tessel::LimitCheck::kTooBig:
       std::printf("One or more control parameters are too big:\n");
@@ -48,12 +50,18 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
     case tessel::LimitCheck::kWithinLimits:
       break;
   }
-  if (!loadPoints(N, workFileName, ws)) return false;
+  if (!loadPoints(N, workFileName, ws, &progress)) return false;
+  ws.setProgress([&progress](tessel::Phase phase, double share) {
+    progress.update(tessel::phaseName(phase), share);
+    return true;
+  });
   try {
     ws.run();
   } catch (const std::bad_alloc&) {
+    progress.clear();
     outOfMemoryStop();
   }
+  progress.clear();
   outputError = writeResults(N, missingText, ignoredRows, headerMark, log, ws.values());
   return outputError == 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "frontend/console_progress.h"
 #include "frontend/ignored_rows.h"
 
 // Checks the control limits, provisions the work arrays, loads, smooths and
@@ -17,8 +18,11 @@
 // outputError is then 0, and otherwise the errno of the failed write of the
 // table when that was the cause. A memory refusal anywhere in the engine,
 // its workers included, ends the process with the out-of-memory report.
+// The progress line shows loading and the engine's phases, and is cleared
+// before every report and before the table.
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, const IgnoredRowList& ignoredRows,
-                 const char* missingText, const char* headerMark, std::FILE* log, int& outputError);
+                 const char* missingText, const char* headerMark, std::FILE* log, int& outputError,
+                 ConsoleProgress& progress);
 
 #endif  // TESSEL_FRONTEND_SMOOTH_RATES_H_
