@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
       column.push_back(field == "NA" ? NAN : std::strtod(field.c_str(), nullptr));
     }
   }
-  const std::vector<double> values =
-      tessel::smooth(columns[0], columns[1], columns[2], columns[3]);
+  const std::vector<double> values = tessel::smooth(columns[0], columns[1], columns[2], columns[3]);
   std::printf("Smoothed Rate\n");
   for (double v : values) {
     if (std::isnan(v)) {
