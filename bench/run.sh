@@ -4,8 +4,8 @@
 # growing sizes, then on every layout of make_points at one size beside
 # uniform, with the ratios to uniform; then the phase times of the uniform
 # run (bench/phase_times), the heavy options (-n 100 -t 80 -i 100) on
-# 100,000 uniform points, and the nearest-neighbour search against the
-# exhaustive reference on 8,000 points. A run that fails or outlasts the
+# 100,000 uniform points, and the fast method against the reference method
+# (every phase in its plain form) on 8,000 points. A run that fails or outlasts the
 # time limit shows as such instead of numbers.
 # Usage: bench/run.sh [build-dir]   (default: build)
 # BENCH_SIZES overrides the list of sizes (empty skips that table),
@@ -76,8 +76,8 @@ echo "Heavy options (-n 100 -t 80 -i 100), N = 100000: $seconds s, $mib MiB"
 
 echo
 "$build/make_points" 8000 7 > "$work/points.csv"
-for search in nearest exhaustive; do
+for search in fast reference; do
   whole=$(cd "$work" && "$OLDPWD/$build/phase_times" points.csv 10 7 10 "$search" 2>&1 >/dev/null |
           sed -n 's/^whole run *//p')
-  echo "Search $search, N = 8000: $whole"
+  echo "Method $search, N = 8000: $whole"
 done

@@ -3,7 +3,7 @@
 // point on its own; ranges are taken in chunks, so the result never depends
 // on how many workers there are or which worker takes which chunk
 // (forEachChunk does the same for other kinds of items). The worker count is
-// settled once per run (the Workspace holds it) and handed down; each worker
+// settled once per run (the WorkArrays hold it) and handed down; each worker
 // owns the slice `worker` of any per-worker scratch the phase set up
 // beforehand. An exception in any worker stops the others from taking new
 // chunks and is thrown again on the calling thread once all have finished.

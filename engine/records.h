@@ -1,7 +1,7 @@
 // The smoothing engine's records: a point's coordinates, an entry of a
 // neighbour list, a triple and a point's set of triples. The arrays of them
-// live in a Workspace (workspace.h); point indices are 0-based positions in
-// the caller's list of points.
+// live in the run's WorkArrays (work_arrays.h); point indices are 0-based
+// positions in the run's numbering of the points.
 #ifndef TESSEL_ENGINE_RECORDS_H_
 #define TESSEL_ENGINE_RECORDS_H_
 
@@ -27,7 +27,7 @@ struct NeighborList {
 // A triple as the passes read it: its two partners. Selection orders the
 // candidates by lineOffset, the point's distance from the line through the
 // partners, which is not kept after it; an end triple's extrapolation
-// factor (endFactor) is kept beside its end value (Workspace::endValues),
+// factor (endFactor) is kept beside its end value (WorkArrays::endValues),
 // so that the interior triples, nearly all of them, take 8 bytes.
 struct Triple {
   int32_t first;   // interior: nearer neighbour; end: middle point

@@ -20,12 +20,10 @@ const char kOutOfMemory[] = "Out of memory - tried to allocate %d bytes.";
 char* emergencyReserve = nullptr;
 // Test seam; negative when off. Atomic: the engine's workers allocate too.
 std::atomic<int64_t> successesBeforeFailure{-1};
-int64_t allocationCalls = 0;
 
 }  // namespace
 
 char* OvAllocate(int32_t size) {
-  ++allocationCalls;
   if (size < 0) RaiseMemoryError(kBadRequest, size);
 
   bool failed = false;
@@ -51,7 +49,6 @@ char* OvAllocateSize(size_t size) {
   // Counts that a 32-bit size cannot hold are refused before any heap call;
   // the message reports them as -1, since %d cannot show the real count.
   if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    ++allocationCalls;
     RaiseMemoryError(kBadRequest, -1);
   }
   return OvAllocate(static_cast<int32_t>(size));
@@ -105,5 +102,3 @@ bool OvTakeInjectedFailure() {
 void OvFailAllocationAfter(int64_t successes) {
   successesBeforeFailure.store(successes < 0 ? -1 : successes, std::memory_order_relaxed);
 }
-
-int64_t OvAllocationCount() { return allocationCalls; }

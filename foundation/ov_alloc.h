@@ -31,7 +31,5 @@ bool OvHasEmergencyReserve();
 void OvFailAllocationAfter(int64_t successes);
 // Counts one allocation against the seam; true when it is the one to fail.
 bool OvTakeInjectedFailure();
-// Number of OvAllocate calls made so far (for failure-injection loops).
-int64_t OvAllocationCount();
 
 #endif  // TESSEL_FOUNDATION_OV_ALLOC_H_

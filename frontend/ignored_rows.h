@@ -1,6 +1,6 @@
 // Rows set aside because a field held the missing-value text. The front end
 // appends one IgnoredRow per such row to its list, which holds the records
-// by value; the engine and its writer work on copies of the list.
+// by value; the result writer reads the list and never changes it.
 #ifndef TESSEL_FRONTEND_IGNORED_ROWS_H_
 #define TESSEL_FRONTEND_IGNORED_ROWS_H_
 

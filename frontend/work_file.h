@@ -1,5 +1,5 @@
 // The work file "tessel_temp.txt" that carries the good rows, as text, from
-// the input reader to the engine's loader: one line "x,y,rate,weight" per
+// the input reader to the loader (loader.h): one line "x,y,rate,weight" per
 // point, line k being point k. It is left in the current directory.
 // Also the safe creation of the files a run writes in that directory.
 #ifndef TESSEL_FRONTEND_WORK_FILE_H_

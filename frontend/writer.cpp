@@ -28,7 +28,8 @@ class TableOutput {
   int finish() {
     errno = 0;
     if (std::fflush(stdout) != 0) noteFailure();
-    // An unchecked write of the engine's before the table failed: the table
+    // An earlier unchecked write to standard output (a report of the run's)
+    // failed: the table
     // is incomplete, and the cause is no longer known.
     if (outputError == 0 && std::ferror(stdout)) outputError = EIO;
     return outputError;
