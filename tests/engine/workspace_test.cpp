@@ -1,0 +1,142 @@
+// The public API: progress reports, cancellation, and tessel::smooth's
+// treatment of missing rows and bad arguments.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tessel/tessel.h"
+
+using namespace tessel;
+
+namespace {
+
+// n points on a jittered grid, rates varying.
+void loadGrid(Workspace& ws, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    ws.loadPoint(i, i % 100 + 0.001 * (i % 7), i / 100 + 0.001 * (i % 11), (i * 37) % 101, 1.0);
+  }
+}
+
+TEST(Workspace, ProgressCoversEveryPhaseInOrder) {
+  for (Method method : {Method::kFast, Method::kReference}) {
+    RaisingAllocation policy;
+    Workspace ws(policy, 2);
+    SmoothingOptions options;
+    options.method = method;
+    ASSERT_EQ(ws.allocate(3000, options), LimitCheck::kWithinLimits);
+    loadGrid(ws, 3000);
+    std::vector<Phase> phases;
+    bool sharesInRange = true, sharesGrow = true;
+    double last = 0.0;
+    ws.setProgress([&](Phase phase, double share) {
+      if (phases.empty() || phases.back() != phase) {
+        phases.push_back(phase);
+        last = 0.0;
+      }
+      sharesInRange = sharesInRange && share >= 0.0 && share <= 1.0;
+      sharesGrow = sharesGrow && share >= last;
+      last = share;
+      return true;
+    });
+    ws.run();
+    const std::vector<Phase> want =
+        method == Method::kFast
+            ? std::vector<Phase>{Phase::kTree, Phase::kRenumbering, Phase::kSearchAndTriples,
+                                 Phase::kIterations, Phase::kFinishing}
+            : std::vector<Phase>{Phase::kSearch, Phase::kTriples, Phase::kIterations};
+    EXPECT_EQ(phases, want);
+    EXPECT_TRUE(sharesInRange);
+    EXPECT_TRUE(sharesGrow);
+  }
+}
+
+TEST(Workspace, AHookThatSaysStopEndsTheRunAndReleasesEverything) {
+  for (Phase stopIn : {Phase::kTree, Phase::kSearchAndTriples, Phase::kIterations, Phase::kSearch,
+                       Phase::kTriples}) {
+    const bool reference = stopIn == Phase::kSearch || stopIn == Phase::kTriples;
+    RaisingAllocation policy;
+    Workspace ws(policy, 2);
+    SmoothingOptions options;
+    options.method = reference ? Method::kReference : Method::kFast;
+    ASSERT_EQ(ws.allocate(2000, options), LimitCheck::kWithinLimits);
+    loadGrid(ws, 2000);
+    int callsAfterStop = 0;
+    bool stopped = false;
+    ws.setProgress([&](Phase phase, double) {
+      if (stopped) ++callsAfterStop;
+      stopped = stopped || phase == stopIn;
+      return !stopped;
+    });
+    EXPECT_THROW(ws.run(), Cancelled) << phaseName(stopIn);
+    EXPECT_EQ(callsAfterStop, 0);
+    EXPECT_EQ(ws.pointCount(), 0);
+    EXPECT_EQ(ws.values(), nullptr);
+    // The workspace serves a new run afterwards.
+    ws.setProgress(nullptr);
+    ASSERT_EQ(ws.allocate(10, options), LimitCheck::kWithinLimits);
+    loadGrid(ws, 10);
+    ws.run();
+    EXPECT_EQ(ws.pointCount(), 10);
+  }
+}
+
+TEST(Smooth, MissingRowsComeBackNaNAndTheRestAsWithoutThem) {
+  std::vector<double> x, y, rate, weight;
+  for (int i = 0; i < 50; ++i) {
+    x.push_back(i % 7);
+    y.push_back(i / 7);
+    rate.push_back((i * 13) % 17);
+    weight.push_back(1 + i % 3);
+  }
+  const std::vector<double> whole = smooth(x, y, rate, weight);
+  // The same rows with a missing row put in at 10 and 30.
+  for (std::vector<double>* column : {&x, &y, &rate, &weight}) {
+    column->insert(column->begin() + 30, 1.0);
+    column->insert(column->begin() + 10, 1.0);
+  }
+  x[10] = NAN;
+  weight[31] = NAN;
+  const std::vector<double> gapped = smooth(x, y, rate, weight);
+  ASSERT_EQ(gapped.size(), 52u);
+  EXPECT_TRUE(std::isnan(gapped[10]));
+  EXPECT_TRUE(std::isnan(gapped[31]));
+  std::vector<double> rest;
+  for (size_t i = 0; i < gapped.size(); ++i) {
+    if (i != 10 && i != 31) rest.push_back(gapped[i]);
+  }
+  EXPECT_EQ(rest, whole);
+}
+
+TEST(Smooth, BadArgumentsAreRefusedWithAClearText) {
+  const std::vector<double> three = {0, 1, 2}, two = {0, 1};
+  const std::vector<double> infinite = {0, INFINITY, 2};
+  SmoothingOptions tooMany;
+  tooMany.NN = kMaxNN + 1;
+  SmoothingOptions negative;
+  negative.NTRIP = -1;
+  const struct {
+    const char* name;
+    std::vector<double> x, y;
+    SmoothingOptions options;
+    const char* says;
+  } cases[] = {
+      {"lengths", three, two, {}, "differ in length"},
+      {"infinite", three, infinite, {}, "infinite"},
+      {"too big", three, three, tooMany, "NN"},
+      {"negative", three, three, negative, "NTRIP"},
+  };
+  for (const auto& c : cases) {
+    try {
+      smooth(c.x, c.y, three, three, c.options);
+      ADD_FAILURE() << c.name << ": not refused";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+          << c.name << ": " << e.what();
+    }
+  }
+}
+
+}  // namespace

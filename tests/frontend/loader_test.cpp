@@ -1,0 +1,70 @@
+// The loader's two ways of reading the work file (the map parsed on every
+// worker, and line by line with sscanf) give the same points: the same
+// numbers written once with line feeds and once with carriage returns
+// before them, which only the line-by-line way reads, smooth to the same
+// values bit for bit.
+#include "frontend/loader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+std::vector<double> loadAndSmooth(const std::string& path, int32_t n, bool& loaded) {
+  tessel::RaisingAllocation policy;
+  tessel::Workspace ws(policy, 2);
+  EXPECT_EQ(ws.allocate(n, tessel::SmoothingOptions()), tessel::LimitCheck::kWithinLimits);
+  loaded = loadPoints(n, path.c_str(), ws);
+  if (!loaded) return {};
+  ws.run();
+  return std::vector<double>(ws.values(), ws.values() + n);
+}
+
+TEST(Loader, MappedAndLineByLineReadingAgree) {
+  std::mt19937_64 random(3);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const int32_t n = 5000;
+  std::string plain, carriageReturns;
+  for (int32_t i = 0; i < n; ++i) {
+    // Numbers in every form the reader passes on: many digits, exponents,
+    // signs, integers, a bare point.
+    char line[200];
+    const double x = unit(random) * 1e3, y = -unit(random) * 1e-3;
+    const int length =
+        i % 3 == 0 ? std::snprintf(line, sizeof line, "%.17g,%.17g,%d,%d", x, y, i % 50, 1 + i % 9)
+                   : std::snprintf(line, sizeof line, "%.6e,%+.3f,%.1f,%.20g", x, y, unit(random),
+                                   1.0 + unit(random));
+    plain.append(line, static_cast<size_t>(length)).append("\n");
+    carriageReturns.append(line, static_cast<size_t>(length)).append("\r\n");
+  }
+  char dir[] = "/tmp/tessel-loader-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string plainPath = std::string(dir) + "/plain.txt";
+  const std::string crPath = std::string(dir) + "/cr.txt";
+  for (const auto& [path, text] :
+       {std::pair{plainPath, plain}, std::pair{crPath, carriageReturns}}) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
+    ASSERT_EQ(std::fclose(file), 0);
+  }
+  bool plainLoaded = false, crLoaded = false;
+  const std::vector<double> fromMap = loadAndSmooth(plainPath, n, plainLoaded);
+  const std::vector<double> fromLines = loadAndSmooth(crPath, n, crLoaded);
+  std::remove(plainPath.c_str());
+  std::remove(crPath.c_str());
+  rmdir(dir);
+  ASSERT_TRUE(plainLoaded);
+  ASSERT_TRUE(crLoaded);
+  ASSERT_EQ(fromMap.size(), fromLines.size());
+  EXPECT_EQ(std::memcmp(fromMap.data(), fromLines.data(), fromMap.size() * sizeof(double)), 0);
+}
+
+}  // namespace
