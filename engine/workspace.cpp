@@ -74,12 +74,6 @@ std::vector<double> smooth(const std::vector<double>& x, const std::vector<doubl
   if (rows > static_cast<size_t>(INT32_MAX)) {
     throw std::invalid_argument(std::to_string(rows) + " rows are more than 2147483647");
   }
-  if (checkLimits(options.NN, options.NTRIP, options.NITER) != LimitCheck::kWithinLimits) {
-    throw std::invalid_argument(
-        "NN must be 0 to " + std::to_string(kMaxNN) + ", NTRIP 0 to " + std::to_string(kMaxNTRIP) +
-        " and NITER at most " + std::to_string(kMaxNITER) + "; got " + std::to_string(options.NN) +
-        ", " + std::to_string(options.NTRIP) + ", " + std::to_string(options.NITER));
-  }
   const std::vector<double>* columns[4] = {&x, &y, &rate, &weight};
   const char* const names[4] = {"x", "y", "rate", "weight"};
   std::vector<int32_t> kept;  // the rows without a NaN, in order
@@ -99,7 +93,13 @@ std::vector<double> smooth(const std::vector<double>& x, const std::vector<doubl
   RaisingAllocation policy;
   Workspace ws(policy);
   const int32_t N = static_cast<int32_t>(kept.size());
-  ws.allocate(N, options);
+  // The run's one check of the limits.
+  if (ws.allocate(N, options) != LimitCheck::kWithinLimits) {
+    throw std::invalid_argument(
+        "NN must be 0 to " + std::to_string(kMaxNN) + ", NTRIP 0 to " + std::to_string(kMaxNTRIP) +
+        " and NITER at most " + std::to_string(kMaxNITER) + "; got " + std::to_string(options.NN) +
+        ", " + std::to_string(options.NTRIP) + ", " + std::to_string(options.NITER));
+  }
   ws.forEachChunk(N, kPointChunk, [&](int32_t begin, int32_t end) {
     for (int32_t k = begin; k < end; ++k) {
       const size_t i = static_cast<size_t>(kept[static_cast<size_t>(k)]);
