@@ -32,7 +32,9 @@ const char kUsage[] =
     "    -?       Show this message.\n"
     "\n";
 
-bool isBlank(char c) { return static_cast<signed char>(c) <= 32; }
+// Before an option word's first character: the control characters and the
+// space, as OvDeblank trims them.
+bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 

@@ -73,7 +73,9 @@ int run(int argc, char** argv, std::FILE*& log) {
   readInputTable(settings, state, workFile);
 
   if (state.readFailed) {
-    if (settings.readFromFile) {
+    if (state.readOutOfMemory) {
+      std::fputs("ERROR : Out of memory\n", stderr);
+    } else if (settings.readFromFile) {
       std::fprintf(stderr, "ERROR : Couldn't read file %s\n", settings.inputFileName.c_str());
     } else {
       std::fputs("ERROR : Couldn't read standard input\n", stderr);

@@ -36,8 +36,9 @@ struct RunState {
   int32_t rowNumber = 0;
   int32_t pointCount = 0;
   bool invalidData = false;
-  bool workFileFailed = false;  // a work-file write or its close failed
-  bool readFailed = false;      // reading the input failed before its end
+  bool workFileFailed = false;   // a work-file write or its close failed
+  bool readFailed = false;       // reading the input failed before its end
+  bool readOutOfMemory = false;  // ... because a line did not fit in memory
   OvString errorTitle;
   OvString errorDetail;
   IgnoredRowList ignoredRows;

@@ -106,4 +106,31 @@ TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
   EXPECT_TRUE(work == solo[0].work || work == solo[1].work);
 }
 
+// The address-space limit leaves the sanitizers' shadow memory no room.
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSEL_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSEL_UNDER_ASAN 1
+#endif
+#endif
+
+// A line longer than the memory left: the read is refused for memory, from
+// either source, and nothing is smoothed.
+TEST(ReadingMemory, ALineBeyondTheMemoryLeftIsOutOfMemory) {
+#ifdef TESSEL_UNDER_ASAN
+  GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
+#endif
+  const std::string line = std::string(50000000 - 1, '1') + "\n";
+  for (RunSetup setup : {fileRun({"-f", "in.csv"}, line), stdinRun({}, line)}) {
+    setup.addressSpaceLimit = 60000L * 1024;
+    const RunResult r = runTessel(setup);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "ERROR : Out of memory\n");
+    EXPECT_EQ(r.log, "");
+    EXPECT_EQ(r.work, "");
+    EXPECT_EQ(r.status, 1);
+  }
+}
+
 }  // namespace

@@ -137,6 +137,49 @@ INSTANTIATE_TEST_SUITE_P(
              "0.000000\n0.250000\n0.125000\n", "", kTinyRate, 0}),
     caseName);
 
+// Bytes from 0x80 up are text: never trimmed from a field or skipped
+// before an option word, so they are no number (the option word "\xa0-n"
+// with its value is skipped: no NN of 200), and they may be the marker. A
+// byte-order mark is skipped only where it opens the input.
+Case invalidField(const char* name, const std::string& row, const std::string& field, int column) {
+  return Case{name,
+              fileRun({"-f", "in.csv"}, "0,0,1,1\n" + row),
+              "",
+              "",
+              "Invalid Data! : Row 2, Column " + std::to_string(column) + " : " + field,
+              "0,0,1,1\n",
+              1};
+}
+Case invalidField(const char* name, const std::string& field) {
+  return invalidField(name, "1,0," + field + ",1\n", field, 3);
+}
+
+const char kMark[] = "\xEF\xBB\xBF";
+
+INSTANTIATE_TEST_SUITE_P(
+    TextBytes, Program,
+    ::testing::Values(
+        invalidField("LatinSmallEAcute", "5\xe9"), invalidField("EuroSign", "12\xe2\x82\xac"),
+        invalidField("EmDash", "\xe2\x80\x94"),
+        Case{"EmDashAsMarker",
+             fileRun({"-m", "\xe2\x80\x94", "-f", "in.csv"},
+                     " \xe2\x80\x94\t,1,1,1\n" + std::string(kTriangle)),
+             "", "\xe2\x80\x94\n" + std::string(kTriangleValues), "", kTriangle, 0},
+        Case{"NoBreakSpaceBeforeAnOption", fileRun({"\xa0-n", "200", "-f", "in.csv"}, kTriangle),
+             "", kTriangleValues, "", kTriangle, 0},
+        Case{"ByteOrderMarkOpeningAFile",
+             fileRun({"-r", "-f", "in.csv"}, kMark + std::string("x,y\n") + kTriangle), "",
+             "Smoothed Rate\n" + std::string(kTriangleValues), "", kTriangle, 0},
+        Case{"ByteOrderMarkOpeningStandardInput",
+             stdinRun({}, kMark + std::string("0\n0\n0.5\n1\n1\n0\n0.25\n2\n"
+                                              "0\n1\n0.125\n3\n")),
+             "", kTriangleValues, "", kTriangle, 0},
+        Case{"ByteOrderMarkAloneIsNoLine", fileRun({"-f", "in.csv"}, kMark), "", "",
+             "No input data detected.\n", "", 1},
+        invalidField("ByteOrderMarkInALaterRow", kMark + std::string("1,0,5,1\n"),
+                     kMark + std::string("1"), 1)),
+    caseName);
+
 // Every reader report goes out the same way (its texts are the reader
 // model's); the front end's own reports follow.
 INSTANTIATE_TEST_SUITE_P(

@@ -28,9 +28,15 @@ struct RunSetup {
   std::string stdoutPath;                    // when set, standard output goes there instead
   std::string argv0;                         // program name shown; empty: the path
   std::vector<std::string> env;              // extra NAME=value settings
-  long fileSizeLimit = 0;  // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
-                           // output is a pipe, which the limit does not reach)
-  std::string dir;         // when set, the directory to run in instead of a fresh one
+  long fileSizeLimit = 0;      // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
+                               // output is a pipe, which the limit does not reach)
+  std::string dir;             // when set, the directory to run in instead of a fresh one
+  long addressSpaceLimit = 0;  // when set, RLIMIT_AS in bytes
+  std::vector<int> closedFds;  // standard descriptors closed before the start
+  int uid = -1;                // when set, the user (and group gid) to run as
+  int gid = -1;
+  int stdinHoldMilliseconds = -1;  // when set, standard input is a pipe that gets the
+                                   // stdinFile's bytes, then stays open this long
 };
 
 // Setups with the table in the file in.csv, or on standard input.
