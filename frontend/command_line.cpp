@@ -102,8 +102,9 @@ void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& st
       case 'M':
         break;
       default: {
-        char shown[2] = {letter, '\0'};
-        std::fprintf(stderr, "ERROR : Incorrect parameter setting %s\n", shown);
+        state.commandLineMessages += "ERROR : Incorrect parameter setting ";
+        if (letter != '\0') state.commandLineMessages += letter;
+        state.commandLineMessages += "\n";
         continue;
       }
     }

@@ -32,7 +32,9 @@ struct RunState {
   RunState& operator=(const RunState&) = delete;
 
   bool proceed = true;
-  bool helpRequested = false;  // -? was given
+  bool helpRequested = false;       // -? was given
+  std::string commandLineMessages;  // for standard error, after the log's creation
+  bool logMissing = false;          // the run log could not be created
   int32_t rowNumber = 0;
   int32_t pointCount = 0;
   bool invalidData = false;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,6 +84,13 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   for (const auto& link : setup.links) {
     if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0)
       throw std::runtime_error("symlink");
+  }
+  for (const std::string& name : setup.dirs) std::filesystem::create_directory(dir + "/" + name);
+  if (setup.dirMode >= 0) {
+    if ((setup.uid >= 0 && chown(dir.c_str(), setup.uid, setup.gid) != 0) ||
+        chmod(dir.c_str(), static_cast<mode_t>(setup.dirMode)) != 0) {
+      throw std::runtime_error("chown/chmod");
+    }
   }
   const std::string errPath = own.path() + "/.stderr";
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
