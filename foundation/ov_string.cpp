@@ -39,7 +39,9 @@ OvString& appendNumber(OvString& target, const char* operation, const char* form
   return target;
 }
 
-bool isBlank(char c) { return static_cast<signed char>(c) <= 32; }
+// The control characters and the space. Bytes from 0x80 up are text (the
+// bytes of UTF-8 and of the 8-bit code pages), never blanks.
+bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 // OvString: the library's growable NUL-terminated 8-bit text. It owns its
 // buffer (obtained through OvAllocate), grows by fixed rules in steps of 32
 // bytes, and raises OvException with fixed messages on bad arguments.
-// OvDeblank trims blanks (bytes that are <= 32 as signed chars) in place.
+// OvDeblank trims blanks (the bytes 0 to 32: control characters and the
+// space; bytes from 0x80 up are text) in place.
 #ifndef TESSEL_FOUNDATION_OV_STRING_H_
 #define TESSEL_FOUNDATION_OV_STRING_H_
 

@@ -32,7 +32,9 @@ const char kUsage[] =
     "    -?       Show this message.\n"
     "\n";
 
-bool isBlank(char c) { return static_cast<signed char>(c) <= 32; }
+// Before an option word's first character: the control characters and the
+// space, as OvDeblank trims them.
+bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -100,8 +102,9 @@ void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& st
       case 'M':
         break;
       default: {
-        char shown[2] = {letter, '\0'};
-        std::fprintf(stderr, "ERROR : Incorrect parameter setting %s\n", shown);
+        state.commandLineMessages += "ERROR : Incorrect parameter setting ";
+        if (letter != '\0') state.commandLineMessages += letter;
+        state.commandLineMessages += "\n";
         continue;
       }
     }

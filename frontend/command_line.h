@@ -1,6 +1,8 @@
 // The command line: options -r -c -n -t -i -a -f -m -? ("/" may replace "-",
 // letters are case-insensitive, a value is always the next argument, the
-// last value wins) and the usage text.
+// last value wins) and the usage text. The command line's own messages
+// are kept in RunState::commandLineMessages for the driver to write, since
+// the run log comes first.
 #ifndef TESSEL_FRONTEND_COMMAND_LINE_H_
 #define TESSEL_FRONTEND_COMMAND_LINE_H_
 

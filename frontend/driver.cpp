@@ -1,7 +1,6 @@
 #include "frontend/driver.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,33 +13,13 @@
 #include "frontend/command_line.h"
 #include "frontend/console_progress.h"
 #include "frontend/input_reader.h"
+#include "frontend/run_lock.h"
 #include "frontend/run_state.h"
 #include "frontend/smooth_rates.h"
+#include "frontend/standard_descriptors.h"
 #include "frontend/work_file.h"
 
 namespace {
-
-const char kLogFileName[] = "TSLog.txt";
-
-// Holds an exclusive advisory lock on the current directory for the life of
-// the run, so that runs sharing a directory (and so the log and the work
-// file) take turns instead of smoothing each other's points.
-class DirectoryLock {
- public:
-  DirectoryLock() : fd(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd < 0) return;
-    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~DirectoryLock() {
-    if (fd >= 0) close(fd);
-  }
-  DirectoryLock(const DirectoryLock&) = delete;
-  DirectoryLock& operator=(const DirectoryLock&) = delete;
-
- private:
-  int fd;
-};
 
 // Writes text to standard error and, when it is open, to the log.
 void report(std::FILE* log, const char* text) {
@@ -48,14 +27,35 @@ void report(std::FILE* log, const char* text) {
   if (log != nullptr) std::fputs(text, log);
 }
 
+// The file the run will read: the -f file as its name leads to it, or
+// standard input; false when it cannot be told.
+bool identifyInput(const RunSettings& settings, struct stat& input) {
+  return settings.readFromFile ? stat(settings.inputFileName.c_str(), &input) == 0
+                               : fstat(STDIN_FILENO, &input) == 0;
+}
+
 // One run; `log` receives the run log as soon as it is open, so that the
-// caller can flush and close it whatever happens.
-int run(int argc, char** argv, std::FILE*& log) {
+// caller can flush and close it whatever happens, and `logMissing` whether
+// it could not be created. The lock is taken before anything is made in the
+// directory and held by the caller until the log is closed.
+int run(int argc, char** argv, RunLock& lock, std::FILE*& log, bool& logMissing) {
   RunState state;
   RunSettings settings;
   state.programName.Set(argc > 0 && argv[0] != nullptr ? argv[0] : "");
-  log = state.log = createOutputFile(kLogFileName);
   parseCommandLine(argc, argv, settings, state);
+  if (!lock.take()) {
+    std::fputs("ERROR : Couldn't lock the current directory\n", stderr);
+    return kExitFailure;
+  }
+  // An input that is the log itself keeps its bytes: the run goes on
+  // without a log.
+  struct stat input;
+  log = state.log = lock.logFile(identifyInput(settings, input) ? &input : nullptr);
+  if (log == nullptr) {
+    logMissing = true;
+    std::fprintf(stderr, "ERROR : Couldn't create log file %s\n", kLogFileName);
+  }
+  std::fputs(state.commandLineMessages.c_str(), stderr);
 
   if (!state.proceed) {
     writeUsage(stderr, state.programName.GetFileName());
@@ -78,7 +78,9 @@ int run(int argc, char** argv, std::FILE*& log) {
   state.progress = nullptr;
 
   if (state.readFailed) {
-    if (settings.readFromFile) {
+    if (state.readOutOfMemory) {
+      std::fputs("ERROR : Out of memory\n", stderr);
+    } else if (settings.readFromFile) {
       std::fprintf(stderr, "ERROR : Couldn't read file %s\n", settings.inputFileName.c_str());
     } else {
       std::fputs("ERROR : Couldn't read standard input\n", stderr);
@@ -140,11 +142,16 @@ void reportException(std::FILE* log, const char* message, const char* trace) {
 }  // namespace
 
 int runProgram(int argc, char** argv) {
-  DirectoryLock lock;
+  if (!reserveClosedStandardDescriptors()) {
+    std::fputs("ERROR : Couldn't open /dev/null for a closed standard descriptor\n", stderr);
+    return kExitFailure;
+  }
+  RunLock lock;
   std::FILE* log = nullptr;
+  bool logMissing = false;
   int status;
   try {
-    status = run(argc, argv, log);
+    status = run(argc, argv, lock, log, logMissing);
   } catch (const OvException& e) {
     reportException(log, e.GetMessage(), e.GetTrace());
     status = kExitFailure;
@@ -156,6 +163,8 @@ int runProgram(int argc, char** argv) {
     reportException(log, e.what(), "");
     status = kExitFailure;
   }
+  // A run without its log has not done all it should.
+  if (logMissing && status == kExitSuccess) status = kExitFailure;
   if (log != nullptr) {
     // A log that missed a write, or its last bytes at the close, turns a
     // successful run into a failed one; a failed run has said why already.

@@ -164,12 +164,13 @@ class PlainRows {
 void stopAtReadFailure(RunState& state, const LineReader& lines) {
   if (!lines.failed()) return;
   state.readFailed = true;
+  state.readOutOfMemory = lines.outOfMemory();
   state.proceed = false;
 }
 
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
                   std::FILE* workFile) {
-  LineReader lines(input);
+  LineReader lines(input, true);
   if (settings.firstRowHasNames) {
     lines.next(true);
     ++state.rowNumber;
@@ -214,7 +215,7 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
 }
 
 void readStandardInputRows(const RunSettings& settings, RunState& state, std::FILE* workFile) {
-  LineReader lines(stdin);
+  LineReader lines(stdin, true);
   if (settings.firstRowHasNames) {
     for (int k = 0; k < settings.fieldsPerRow && lines.next(false); ++k) {
     }

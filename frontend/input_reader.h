@@ -2,7 +2,9 @@
 // from standard input (one field per line), and sorts every data row into a
 // work-file line, an IgnoredRow, or a deferred error report that stops the
 // run. A read that fails before the end of the input stops the run too
-// (RunState::readFailed). Closes the work file and the input before it
+// (RunState::readFailed, with readOutOfMemory when a line did not fit in
+// memory). A UTF-8 byte-order mark that opens either source is skipped, as
+// spreadsheets write one. Closes the work file and the input before it
 // returns.
 #ifndef TESSEL_FRONTEND_INPUT_READER_H_
 #define TESSEL_FRONTEND_INPUT_READER_H_

@@ -1,6 +1,8 @@
 #include "frontend/line_reader.h"
 
 #include <sys/types.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,11 +10,28 @@ LineReader::~LineReader() { std::free(buffer); }
 
 bool LineReader::next(bool keepLineFeed) {
   if (readFailed) return false;
+  errno = 0;
   ssize_t n = getline(&buffer, &capacity, stream);
+  if (atStart) {
+    atStart = false;
+    static const char kMark[] = "\xEF\xBB\xBF";
+    if (n >= 3 && std::memcmp(buffer, kMark, 3) == 0) {
+      n -= 3;
+      std::memmove(buffer, buffer + 3, static_cast<size_t>(n) + 1);
+      // A stream of the mark alone holds no line.
+      if (n == 0) {
+        errno = 0;
+        n = getline(&buffer, &capacity, stream);
+      }
+    }
+  }
   if (n < 0) {
     // getline also gives up without the error indicator when it cannot
-    // grow its buffer: only the end of the stream is the end of the lines.
-    readFailed = std::ferror(stream) != 0 || std::feof(stream) == 0;
+    // grow its buffer (ENOMEM): only the end of the stream is the end of
+    // the lines.
+    const bool streamError = std::ferror(stream) != 0;
+    memoryRefused = !streamError && errno == ENOMEM;
+    readFailed = streamError || std::feof(stream) == 0;
     lineLength = 0;
     return false;
   }

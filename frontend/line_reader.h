@@ -3,7 +3,9 @@
 // does; a NUL byte ends the line's text and drops the rest of the physical
 // line, its line feed included. The reader owns its growing line buffer.
 // A read that fails (the stream's error, or no room for the line) ends the
-// lines for good, and failed() tells that from the end of the stream.
+// lines for good, and failed() tells that from the end of the stream;
+// outOfMemory() tells a refused buffer from a failed read. On request a
+// UTF-8 byte-order mark at the very start of the stream is skipped.
 #ifndef TESSEL_FRONTEND_LINE_READER_H_
 #define TESSEL_FRONTEND_LINE_READER_H_
 
@@ -12,7 +14,10 @@
 
 class LineReader {
  public:
-  explicit LineReader(std::FILE* stream) : stream(stream) {}
+  // skipByteOrderMark: the bytes EF BB BF, when they are the stream's first
+  // three, are not part of the first line (anywhere else they are text).
+  explicit LineReader(std::FILE* stream, bool skipByteOrderMark = false)
+      : stream(stream), atStart(skipByteOrderMark) {}
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -25,6 +30,8 @@ class LineReader {
   size_t length() const { return lineLength; }
   // True once a read has failed before the end of the stream.
   bool failed() const { return readFailed; }
+  // True when the read failed because the line buffer could not grow.
+  bool outOfMemory() const { return memoryRefused; }
 
  private:
   std::FILE* stream;
@@ -32,6 +39,8 @@ class LineReader {
   size_t capacity = 0;
   size_t lineLength = 0;
   bool readFailed = false;
+  bool memoryRefused = false;
+  bool atStart;  // the byte-order mark may still come
 };
 
 #endif  // TESSEL_FRONTEND_LINE_READER_H_

@@ -34,12 +34,15 @@ struct RunState {
   RunState& operator=(const RunState&) = delete;
 
   bool proceed = true;
-  bool helpRequested = false;  // -? was given
+  bool helpRequested = false;       // -? was given
+  std::string commandLineMessages;  // for standard error, after the log's creation
+  bool logMissing = false;          // the run log could not be created
   int32_t rowNumber = 0;
   int32_t pointCount = 0;
   bool invalidData = false;
-  bool workFileFailed = false;  // a work-file write or its close failed
-  bool readFailed = false;      // reading the input failed before its end
+  bool workFileFailed = false;   // a work-file write or its close failed
+  bool readFailed = false;       // reading the input failed before its end
+  bool readOutOfMemory = false;  // ... because a line did not fit in memory
   OvString errorTitle;
   OvString errorDetail;
   IgnoredRowList ignoredRows;

@@ -42,7 +42,7 @@ struct Model {
   std::string marker;
   Outcome o;
 
-  static bool blank(char c) { return static_cast<signed char>(c) <= 32; }
+  static bool blank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
   // A plain decimal that does not overflow, after one final CR or LF is cut.
   static bool numeric(std::string& t) {
@@ -84,9 +84,10 @@ struct Model {
 
   // Physical lines: a NUL ends a line's text (and drops its line feed), a
   // CR before the line feed goes, the line feed stays when asked for.
+  // A UTF-8 byte-order mark that opens the input is not read.
   static std::vector<std::string> lines(const std::string& input, bool keepLineFeed) {
     std::vector<std::string> all;
-    for (size_t from = 0; from < input.size();) {
+    for (size_t from = input.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0; from < input.size();) {
       size_t end = input.find('\n', from);
       bool feed = end != std::string::npos;
       std::string text = input.substr(from, (feed ? end : input.size()) - from);

@@ -1,13 +1,18 @@
 // Hardening of the whole program: every allocation made to fail in turn,
-// and runs that share a directory. (The work file as
+// runs that share a directory, an ordinary user's runs where the log or the
+// lock cannot be had, and memory refused while reading. (The work file as
 // input and planted links are in the program's table.)
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <future>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "e2e/run_binary.h"
 
@@ -104,6 +109,126 @@ TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
   const std::string work = readFileBytes(dir.path() + "/tessel_temp.txt");
   EXPECT_TRUE(log == solo[0].log || log == solo[1].log);
   EXPECT_TRUE(work == solo[0].work || work == solo[1].work);
+}
+
+const int kNobody = 65534;
+
+// A setup of the ordinary user nobody in a run directory of `mode` that
+// nobody owns.
+RunSetup asNobody(RunSetup setup, int mode) {
+  setup.uid = setup.gid = kNobody;
+  setup.dirMode = mode;
+  return setup;
+}
+
+// The table's rows as standard input takes them, one field per line.
+std::string oneFieldPerLine(std::string table) {
+  for (char& c : table) {
+    if (c == ',') c = '\n';
+  }
+  return table;
+}
+
+// Runs in a directory that nobody can write and search but not read (a drop
+// box), where "." cannot be opened for its lock: a run from standard input
+// held open for seconds, and a run from a file started meanwhile, by nobody
+// or by root, each give what they give alone.
+TEST(SharedDirectory, RunsTakeTurnsInADirectoryTheyCannotRead) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run as nobody";
+  RunSetup held = asNobody(stdinRun({}, oneFieldPerLine(pointTable("uniform", 300))), 0300);
+  held.files = {{"a.txt", held.files[".stdin"]}};
+  held.stdinFile = "a.txt";
+  held.stdinHoldMilliseconds = 3000;
+  RunSetup file = asNobody(fileRun({"-f", "b.csv"}, ""), 0300);
+  file.files = {{"b.csv", pointTable("lattice", 300)}};
+  RunSetup soloHeld = held;
+  soloHeld.stdinHoldMilliseconds = 0;
+  const RunResult solo[2] = {runTessel(soloHeld), runTessel(file)};
+  ASSERT_EQ(solo[0].status, 0) << solo[0].err;
+  ASSERT_EQ(solo[1].status, 0) << solo[1].err;
+  ASSERT_NE(solo[0].out, solo[1].out);
+  for (bool secondAsRoot : {false, true}) {
+    SCOPED_TRACE(secondAsRoot ? "the file run as root" : "both runs as nobody");
+    TempDir dir;
+    RunSetup first = held, second = file;
+    first.dir = second.dir = dir.path();
+    second.dirMode = -1;  // the first run's setup gives the directory away
+    if (secondAsRoot) second.uid = second.gid = -1;
+    std::future<RunResult> late = std::async(std::launch::async, [&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+      return runTessel(second);
+    });
+    const RunResult together[2] = {runTessel(first), late.get()};
+    for (int k = 0; k < 2; ++k) {
+      EXPECT_EQ(together[k].err, "") << "run " << k;
+      EXPECT_EQ(together[k].status, 0) << "run " << k;
+      EXPECT_TRUE(together[k].out == solo[k].out) << "run " << k << " differs from its solo run";
+    }
+    EXPECT_EQ(together[1].log, solo[1].log);  // the file run came second
+    EXPECT_EQ(together[1].work, solo[1].work);
+  }
+}
+
+// An ordinary user's runs where the log cannot be made (the directory is
+// read-only, or TSLog.txt is another user's and read-only: its old bytes
+// stay), and where no lock can be taken at all (a directory it can only
+// search): refused before anything is made.
+TEST(Permissions, LogAndLockRefusedToAnOrdinaryUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run as nobody";
+  const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
+  const char kValues[] = "0.500000\n0.250000\n0.125000\n";
+  const char kNoLog[] = "ERROR : Couldn't create log file TSLog.txt\n";
+  RunSetup othersLog = asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0700);
+  othersLog.files["TSLog.txt"] = "an earlier run's table\n";
+  const struct {
+    const char* name;
+    RunSetup setup;
+    std::string out, err, log, work;
+  } cases[] = {
+      {"read-only directory", asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0500), "", kNoLog,
+       kAbsent, kAbsent},
+      {"read-only directory, -?", asNobody(fileRun({"-?"}, ""), 0500), "", kNoLog, kAbsent,
+       kAbsent},
+      {"another user's log", othersLog, kValues, kNoLog, "an earlier run's table\n", kTriangle},
+      {"search-only directory", asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0100), "",
+       "ERROR : Couldn't lock the current directory\n", kAbsent, kAbsent},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RunResult r = runTessel(c.setup);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(r.log, c.log);
+    EXPECT_EQ(r.work, c.work);
+    EXPECT_EQ(r.status, 1);
+  }
+}
+
+// The address-space limit leaves the sanitizers' shadow memory no room.
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSEL_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSEL_UNDER_ASAN 1
+#endif
+#endif
+
+// A line longer than the memory left: the read is refused for memory, from
+// either source, and nothing is smoothed.
+TEST(ReadingMemory, ALineBeyondTheMemoryLeftIsOutOfMemory) {
+#ifdef TESSEL_UNDER_ASAN
+  GTEST_SKIP() << "an address-space limit cannot be set under AddressSanitizer";
+#endif
+  const std::string line = std::string(50000000 - 1, '1') + "\n";
+  for (RunSetup setup : {fileRun({"-f", "in.csv"}, line), stdinRun({}, line)}) {
+    setup.addressSpaceLimit = 60000L * 1024;
+    const RunResult r = runTessel(setup);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "ERROR : Out of memory\n");
+    EXPECT_EQ(r.log, "");
+    EXPECT_EQ(r.work, "");
+    EXPECT_EQ(r.status, 1);
+  }
 }
 
 }  // namespace

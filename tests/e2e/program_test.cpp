@@ -137,6 +137,49 @@ INSTANTIATE_TEST_SUITE_P(
              "0.000000\n0.250000\n0.125000\n", "", kTinyRate, 0}),
     caseName);
 
+// Bytes from 0x80 up are text: never trimmed from a field or skipped
+// before an option word, so they are no number (the option word "\xa0-n"
+// with its value is skipped: no NN of 200), and they may be the marker. A
+// byte-order mark is skipped only where it opens the input.
+Case invalidField(const char* name, const std::string& row, const std::string& field, int column) {
+  return Case{name,
+              fileRun({"-f", "in.csv"}, "0,0,1,1\n" + row),
+              "",
+              "",
+              "Invalid Data! : Row 2, Column " + std::to_string(column) + " : " + field,
+              "0,0,1,1\n",
+              1};
+}
+Case invalidField(const char* name, const std::string& field) {
+  return invalidField(name, "1,0," + field + ",1\n", field, 3);
+}
+
+const char kMark[] = "\xEF\xBB\xBF";
+
+INSTANTIATE_TEST_SUITE_P(
+    TextBytes, Program,
+    ::testing::Values(
+        invalidField("LatinSmallEAcute", "5\xe9"), invalidField("EuroSign", "12\xe2\x82\xac"),
+        invalidField("EmDash", "\xe2\x80\x94"),
+        Case{"EmDashAsMarker",
+             fileRun({"-m", "\xe2\x80\x94", "-f", "in.csv"},
+                     " \xe2\x80\x94\t,1,1,1\n" + std::string(kTriangle)),
+             "", "\xe2\x80\x94\n" + std::string(kTriangleValues), "", kTriangle, 0},
+        Case{"NoBreakSpaceBeforeAnOption", fileRun({"\xa0-n", "200", "-f", "in.csv"}, kTriangle),
+             "", kTriangleValues, "", kTriangle, 0},
+        Case{"ByteOrderMarkOpeningAFile",
+             fileRun({"-r", "-f", "in.csv"}, kMark + std::string("x,y\n") + kTriangle), "",
+             "Smoothed Rate\n" + std::string(kTriangleValues), "", kTriangle, 0},
+        Case{"ByteOrderMarkOpeningStandardInput",
+             stdinRun({}, kMark + std::string("0\n0\n0.5\n1\n1\n0\n0.25\n2\n"
+                                              "0\n1\n0.125\n3\n")),
+             "", kTriangleValues, "", kTriangle, 0},
+        Case{"ByteOrderMarkAloneIsNoLine", fileRun({"-f", "in.csv"}, kMark), "", "",
+             "No input data detected.\n", "", 1},
+        invalidField("ByteOrderMarkInALaterRow", kMark + std::string("1,0,5,1\n"),
+                     kMark + std::string("1"), 1)),
+    caseName);
+
 // Every reader report goes out the same way (its texts are the reader
 // model's); the front end's own reports follow.
 INSTANTIATE_TEST_SUITE_P(
@@ -296,10 +339,8 @@ Case refusedOutput(const char* name, size_t markBytes, const char* stdoutPath, l
               table.substr(0, 1000)};
 }
 
-// A link planted as the log is not followed: the run goes on without a log
-// (and the link's target, its input, stays as it is). A program path in the
-// UNC form without a share cannot be split: the library's exception is
-// reported with its trace.
+// A program path in the UNC form without a share cannot be split: the
+// library's exception is reported with its trace, before anything is made.
 INSTANTIATE_TEST_SUITE_P(
     OutputFailures, Program,
     ::testing::Values(
@@ -307,13 +348,76 @@ INSTANTIATE_TEST_SUITE_P(
         refusedOutput("FullOutputAtAWrite", 2034, "/dev/full", 0),
         refusedOutput("LogOverTheLimitAtTheClose", 1000, "", 1000),
         refusedOutput("LogOverTheLimitAtAWrite", 2034, "", 1000),
-        Case{"PlantedLogLink",
-             with(fileRun({"-f", "in.csv"}, kTriangle),
-                  [](RunSetup& s) { s.links["TSLog.txt"] = "in.csv"; }),
-             "", kTriangleValues, "", kTriangle, 0, kTriangle},
         Case{"LibraryExceptionWithItsTrace",
              with(fileRun({"-f", "in.csv"}, kTriangle), [](RunSetup& s) { s.argv0 = "\\\\srv"; }),
              "", "", "ERROR : Invalid UNC name\nSet() of OvFileName\n", kAbsent, 1, kAbsent}),
     caseName);
+
+const char kNoLog[] = "ERROR : Couldn't create log file TSLog.txt\n";
+const char kTriangleFields[] = "0\n0\n0.5\n1\n1\n0\n0.25\n2\n0\n1\n0.125\n3\n";
+
+// A log that cannot be made is said first, before the command line's own
+// messages; the run goes on without it and ends with 1. A link planted as
+// the log is not followed, and an input that is the log keeps its bytes
+// (the harness reads the log through the link, or the input itself).
+INSTANTIATE_TEST_SUITE_P(
+    LogNotCreated, Program,
+    ::testing::Values(Case{"DirectoryNamedAsTheLog",
+                           with(fileRun({"-x", "-f", "in.csv"}, kTriangle),
+                                [](RunSetup& s) { s.dirs = {"TSLog.txt"}; }),
+                           "", kTriangleValues,
+                           kNoLog + std::string("ERROR : Incorrect parameter setting X\n"),
+                           kTriangle, 1, kAbsent},
+                      Case{"DirectoryNamedAsTheLogWithHelp",
+                           with(stdinRun({"-?"}, ""), [](RunSetup& s) { s.dirs = {"TSLog.txt"}; }),
+                           "", "", kNoLog + usage("tessel"), kAbsent, 1, kAbsent},
+                      Case{"PlantedLogLink",
+                           with(fileRun({"-f", "in.csv"}, kTriangle),
+                                [](RunSetup& s) {
+                                  s.files["victim"] = "precious\n";
+                                  s.links["TSLog.txt"] = "victim";
+                                }),
+                           "", kTriangleValues, kNoLog, kTriangle, 1, "precious\n"},
+                      Case{"InputFileIsTheLog",
+                           with(stdinRun({"-f", "TSLog.txt"}, ""),
+                                [](RunSetup& s) { s.files["TSLog.txt"] = kTriangle; }),
+                           "", kTriangleValues, kNoLog, kTriangle, 1, kTriangle},
+                      Case{"StandardInputIsTheLog",
+                           with(stdinRun({}, ""),
+                                [](RunSetup& s) {
+                                  s.files["TSLog.txt"] = kTriangleFields;
+                                  s.stdinFile = "TSLog.txt";
+                                }),
+                           "", kTriangleValues, kNoLog, kTriangle, 1, kTriangleFields}),
+    caseName);
+
+// A standard descriptor closed at the start stays unusable: no file the
+// run opens takes its number, so output to it is refused and input from it
+// fails, while the log and the work file hold what they should.
+const char kBadOutput[] = "ERROR : Couldn't write standard output: Bad file descriptor\n";
+
+INSTANTIATE_TEST_SUITE_P(ClosedDescriptors, Program,
+                         ::testing::Values(Case{"StandardOutputClosed",
+                                                with(fileRun({"-f", "in.csv"}, kTriangle),
+                                                     [](RunSetup& s) { s.closedFds = {1}; }),
+                                                "", "", kBadOutput, kTriangle, 1, kTriangleValues},
+                                           Case{"StandardInputClosed",
+                                                with(stdinRun({}, kTriangleFields),
+                                                     [](RunSetup& s) { s.closedFds = {0}; }),
+                                                "", "", "ERROR : Couldn't read standard input\n",
+                                                "", 1},
+                                           Case{"BothClosed",
+                                                with(fileRun({"-f", "in.csv"}, kTriangle),
+                                                     [](RunSetup& s) {
+                                                       s.closedFds = {0, 1};
+                                                     }),
+                                                "", "", kBadOutput, kTriangle, 1, kTriangleValues},
+                                           Case{"AllThreeClosedReadingStandardInput",
+                                                with(stdinRun({}, kTriangleFields),
+                                                     [](RunSetup& s) {
+                                                       s.closedFds = {0, 1, 2};
+                                                     }),
+                                                "", "", "", "", 1, ""}),
+                         caseName);
 
 }  // namespace

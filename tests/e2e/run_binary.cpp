@@ -1,16 +1,20 @@
 #include "e2e/run_binary.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 const char kAbsent[] = "<absent>";
 
@@ -81,33 +85,63 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
     if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0)
       throw std::runtime_error("symlink");
   }
+  for (const std::string& name : setup.dirs) std::filesystem::create_directory(dir + "/" + name);
+  if (setup.dirMode >= 0) {
+    if ((setup.uid >= 0 && chown(dir.c_str(), setup.uid, setup.gid) != 0) ||
+        chmod(dir.c_str(), static_cast<mode_t>(setup.dirMode)) != 0) {
+      throw std::runtime_error("chown/chmod");
+    }
+  }
   const std::string errPath = own.path() + "/.stderr";
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
   std::vector<char*> argv = {const_cast<char*>(shownName.c_str())};
   for (const std::string& arg : setup.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
-  int pipeEnds[2];
+  const bool held = setup.stdinHoldMilliseconds >= 0;
+  std::string heldInput;
+  if (held) heldInput = readFileBytes(dir + "/" + setup.stdinFile);
+  int pipeEnds[2], inputEnds[2] = {-1, -1};
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (held && pipe2(inputEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
     const int fds[3] = {
-        open(setup.stdinFile.c_str(), O_RDONLY),
+        held ? inputEnds[0] : open(setup.stdinFile.c_str(), O_RDONLY),
         setup.stdoutPath.empty() ? pipeEnds[1] : open(setup.stdoutPath.c_str(), O_WRONLY),
         open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
     for (int k = 0; k < 3; ++k) {
       if (fds[k] < 0 || dup2(fds[k], k) < 0) _exit(127);
     }
+    for (int fd : setup.closedFds) close(fd);
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
     if (setup.fileSizeLimit > 0) {
       signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
       setLimit(RLIMIT_FSIZE, setup.fileSizeLimit);
     }
+    if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
+    if (setup.uid >= 0) {
+      const gid_t group = static_cast<gid_t>(setup.gid);
+      if (setgroups(1, &group) != 0 || setgid(group) != 0 ||
+          setuid(static_cast<uid_t>(setup.uid)) != 0) {
+        _exit(127);
+      }
+    }
     execv(programPath.c_str(), argv.data());
     _exit(127);
   }
   close(pipeEnds[1]);
+  if (held) {
+    close(inputEnds[0]);
+    // Small inputs only: the pipe takes them whole while the run waits.
+    if (write(inputEnds[1], heldInput.data(), heldInput.size()) !=
+        static_cast<ssize_t>(heldInput.size())) {
+      throw std::runtime_error("write to standard input");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(setup.stdinHoldMilliseconds));
+    close(inputEnds[1]);
+  }
   RunResult result;
   char chunk[4096];
   for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;) result.out.append(chunk, n);

@@ -24,13 +24,22 @@ struct RunSetup {
   std::vector<std::string> args;             // after the program name
   std::map<std::string, std::string> files;  // created in the directory first
   std::map<std::string, std::string> links;  // symbolic links made there: name, target
+  std::vector<std::string> dirs;             // directories made there
   std::string stdinFile = "/dev/null";       // standard input, a path seen from the directory
   std::string stdoutPath;                    // when set, standard output goes there instead
   std::string argv0;                         // program name shown; empty: the path
   std::vector<std::string> env;              // extra NAME=value settings
-  long fileSizeLimit = 0;  // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
-                           // output is a pipe, which the limit does not reach)
-  std::string dir;         // when set, the directory to run in instead of a fresh one
+  long fileSizeLimit = 0;      // when set, RLIMIT_FSIZE in bytes, SIGXFSZ ignored (standard
+                               // output is a pipe, which the limit does not reach)
+  std::string dir;             // when set, the directory to run in instead of a fresh one
+  long addressSpaceLimit = 0;  // when set, RLIMIT_AS in bytes
+  std::vector<int> closedFds;  // standard descriptors closed before the start
+  int uid = -1;                // when set, the user (and group gid) to run as
+  int gid = -1;
+  int dirMode = -1;  // when set, the run's directory gets this mode (and the user uid)
+                     // once its files are made
+  int stdinHoldMilliseconds = -1;  // when set, standard input is a pipe that gets the
+                                   // stdinFile's bytes, then stays open this long
 };
 
 // Setups with the table in the file in.csv, or on standard input.

@@ -30,6 +30,7 @@ TEST(OvFileName, SplitsFullPaths) {
       {"d:\\a.b.c  ", "d:|\\|a.b|.c"},
       {"\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share|\\dir\\|f|.txt"},
       {"/opt/x.1/prog.exe", "|\\opt\\x.1\\|prog|.exe"},
+      {"/opt/caf\xC3\xA9 ", "|\\opt\\|caf\xC3\xA9|"},  // only the blank is stripped
       {"/a/./b/../../c.txt", "|\\|c|.txt"},
       {"/../../etc/.profile", "|\\etc\\||.profile"},
       {"/", "|\\||"},

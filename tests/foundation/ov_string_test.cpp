@@ -131,7 +131,9 @@ TEST(OvString, ArgumentErrorsLeaveTheStringUnchanged) {
   }
 }
 
-TEST(OvDeblank, StripsSignedBlanks) {
+// Blanks are the bytes 1 to 32; from 0x80 up (UTF-8, code pages) and 0x7F
+// are text.
+TEST(OvDeblank, StripsControlCharactersAndSpacesOnly) {
   const struct {
     const char* text;
     bool leading, trailing;
@@ -140,10 +142,10 @@ TEST(OvDeblank, StripsSignedBlanks) {
       {" \tx y\r\n", true, true, "x y"},
       {" \tx y\r\n", true, false, "x y\r\n"},
       {" \tx y\r\n", false, true, " \tx y"},
-      {"caf\xE9", true, true, "caf"},
-      {"\x80\xFFok", true, false, "ok"},
+      {"caf\xE9", true, true, "caf\xE9"},
+      {"\x80\xFFok\xA0", true, true, "\x80\xFFok\xA0"},
       {" \t ", true, false, ""},
-      {"!~", true, true, "!~"},
+      {"\x01\x1F!~\x7F \x20", true, true, "!~\x7F"},
   };
   for (auto& c : cases) {
     char buffer[32];
