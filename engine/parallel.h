@@ -8,8 +8,9 @@
 // beforehand. An exception in any worker stops the others from taking new
 // chunks and is thrown again on the calling thread once all have finished.
 // A phase may also hand a tick(done), called on the calling thread after
-// each chunk it finishes with the share of all chunks finished so far: the
-// run's progress reports and cancellation. Owned by the smoothing phases.
+// each chunk it finishes with the share of all chunks finished so far, and
+// with 1 once all are: the run's progress reports and cancellation. Owned
+// by the smoothing phases.
 #ifndef TESSEL_ENGINE_PARALLEL_H_
 #define TESSEL_ENGINE_PARALLEL_H_
 
@@ -92,6 +93,8 @@ void forEachChunk(int32_t n, int32_t chunkSize, int32_t workers, Body body, Tick
   work(0);
   for (std::thread& t : threads) t.join();
   if (failure) std::rethrow_exception(failure);
+  // The other workers may have finished the last chunks.
+  tick(1.0);
 }
 
 // Runs body(begin, end, worker) over the points [0, n) in chunks of
