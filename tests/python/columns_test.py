@@ -36,10 +36,8 @@ MISSING = {
     "nan": lambda: with_gap(RATE, math.nan),
     "None": lambda: with_gap(RATE, None),
     "pd.NA": lambda: with_gap(RATE, pd.NA),
-    "numpy nan": lambda: np.array(with_gap(RATE, np.nan)),
     "Float64 NA": lambda: pd.array(with_gap(RATE, None), dtype="Float64"),
     "Int64 NA": lambda: pd.Series(with_gap([int(v) for v in RATE], None), dtype="Int64"),
-    "UInt8 NA": lambda: pd.Series(with_gap([int(v) for v in RATE], pd.NA), dtype="UInt8"),
     "object None": lambda: pd.Series(with_gap(RATE, None), dtype=object),
     "masked": lambda: np.ma.masked_array(RATE, mask=[i == GAP for i in range(12)]),
     "masked int": lambda: np.ma.masked_array(np.array(RATE, dtype=np.int16),
@@ -54,31 +52,23 @@ def test_missing_values_make_the_row_missing(kind):
     assert np.isnan(got[GAP])
 
 
-def test_a_masked_coordinate_makes_the_row_missing():
-    masked = np.ma.masked_array(X, mask=[i == GAP for i in range(12)])
-    np.testing.assert_array_equal(tessel.smooth(masked, Y, RATE, WEIGHT), reference(GAP))
+REAL = [np.float16, np.float32, np.longdouble, np.int8, np.uint64, "Int32", "Float32",
+        "UInt16", "Sparse[float]", 7, np.int32(7), np.float32(7), decimal.Decimal(7),
+        fractions.Fraction(7)]
 
 
-REAL = [np.float16, np.float32, np.float64, np.longdouble, np.int8, np.int64, np.uint8,
-        np.uint64, "Int32", "Float32", "UInt16", "Sparse[float]"]
-
-
-@pytest.mark.parametrize("dtype", REAL, ids=str)
-def test_every_real_dtype(dtype):
-    rate = pd.Series(RATE).astype(dtype) if isinstance(dtype, str) else np.array(RATE, dtype)
-    np.testing.assert_array_equal(tessel.smooth(X, Y, rate, WEIGHT), reference())
-
-
-@pytest.mark.parametrize("number", [7, np.int32(7), np.float32(7), decimal.Decimal(7),
-                                    fractions.Fraction(7)], ids=repr)
-def test_real_numbers_in_object_columns(number):
-    rate = pd.Series(RATE[:3] + [number] + RATE[4:], dtype=object)
+@pytest.mark.parametrize("real", REAL, ids=repr)
+def test_every_real_dtype_and_number(real):
+    """A dtype for the whole column, a number (in an object column) for row 3."""
+    if isinstance(real, (str, type)):
+        rate = pd.Series(RATE).astype(real) if isinstance(real, str) else np.array(RATE, real)
+    else:
+        rate = pd.Series(RATE[:3] + [real] + RATE[4:], dtype=object)
     np.testing.assert_array_equal(tessel.smooth(X, Y, rate, WEIGHT), reference())
 
 
 REFUSED = {
     "numeric text": (with_gap(RATE, "5e0"), "strings"),
-    "text nan": (with_gap(RATE, "nan"), "strings"),
     "str array": (np.array(RATE).astype(str), "strings"),
     "string dtype": (pd.Series(RATE).astype(str).astype("string"), "strings"),
     "bytes": (with_gap(RATE, b"2"), "bytes"),
@@ -92,7 +82,6 @@ REFUSED = {
     "tz dates": (pd.Series(pd.date_range("2024", periods=12, tz="UTC")), "dates"),
     "NaT": (with_gap(RATE, pd.NaT), "dates"),
     "timedelta": (pd.Series(pd.to_timedelta(RATE, unit="s")), "time spans"),
-    "time": (with_gap(RATE, datetime.time(1)), "dates"),
     "other object": (with_gap(RATE, object()), "type object"),
     "categories": (pd.Series(RATE, dtype="category"), "not plain numbers"),
 }
@@ -112,31 +101,15 @@ OK = ([0.0, 1.0, 2.0],) * 4
 
 
 @pytest.mark.parametrize("columns, options, error", [
-    (OK[:3] + ([0.0, 1.0],), {},
-     "ValueError: x, y, rate and weight differ in length: 3, 3, 3, 2"),
+    (OK[:3] + ([0.0, 1.0],), {}, "ValueError: x, y, rate and weight differ in length: 3, 3, 3, 2"),
     (([[0.0]],) * 4, {}, "ValueError: x, y, rate and weight must be 1-D"),
-    ((np.zeros((2, 2)),) * 4, {}, "ValueError: x, y, rate and weight must be 1-D"),
-    ((1.0,) * 4, {}, "ValueError: x, y, rate and weight must be 1-D"),
-    (OK[:3] + ([1.0, -math.inf, math.nan],), {},
-     "ValueError: weight holds an infinite value at row 1"),
-    ((np.broadcast_to(0.0, 2**31),) * 4, {},
-     "ValueError: 2147483648 rows are more than 2147483647"),
-    (OK, dict(theta=math.inf), "ValueError: theta must be finite"),
-    (OK, dict(neighbors=101), "ValueError: neighbors must be between 0 and 100, got 101"),
-    (OK, dict(neighbors=-1), "ValueError: neighbors must be between 0 and 100, got -1"),
-    (OK, dict(triples=81), "ValueError: triples must be between 0 and 80, got 81"),
-    (OK, dict(iterations=-1), "ValueError: iterations must be between 0 and 100, got -1"),
+    (OK[:3] + ([1.0, -math.inf, 0.0],), {}, "ValueError: weight holds an infinite value at row 1"),
+    ((np.broadcast_to(0.0, 2**31),) * 4, {}, "ValueError: 2147483648 rows are more than"),
     (OK, dict(neighbors=2.5), "TypeError: neighbors must be an integer, not float"),
     (OK, dict(triples=True), "TypeError: triples must be an integer, not a boolean"),
     (OK, dict(theta="135"), "TypeError: theta must be a real number, not str"),
-    (OK, dict(progress="yes"), "TypeError: progress must be True, False or a callable"),
 ])
 def test_argument_errors(columns, options, error):
     with pytest.raises(Exception) as raised:
         tessel.smooth(*columns, **options)
     assert f"{raised.type.__name__}: {raised.value}".startswith(error)
-
-
-def test_counts_of_any_integer_type():
-    got = tessel.smooth(X, Y, RATE, WEIGHT, neighbors=np.int8(10), theta=np.float32(135))
-    np.testing.assert_array_equal(got, reference())

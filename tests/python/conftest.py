@@ -39,8 +39,7 @@ def example():
 
 @pytest.fixture
 def run_program(program, tmp_path):
-    """run_program(path or columns, **options): the program's result table
-    (after "Smoothed Rate"), run in a scratch directory."""
+    """run_program(path or columns, **options): the program's result table."""
     def run(table, **options):
         if not isinstance(table, str):
             path = tmp_path / "table.csv"

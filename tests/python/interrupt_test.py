@@ -11,44 +11,33 @@ import pytest
 
 CHILD = """if 1:
     import time, numpy as np, tessel
-    def rss():
-        return int(open('/proc/self/statm').read().split()[1]) * 4096
-    rng = np.random.default_rng(1)
-    n = 3_000_000
-    columns = [rng.random(n) * 1000, rng.random(n) * 1000, rng.random(n), rng.random(n) + 1]
+    rss = lambda: int(open('/proc/self/statm').read().split()[1]) * 4096
+    columns = list(np.random.default_rng(1).random((4, 3_000_000)) * 1000 + 1)
     before = rss()
     print("ready", flush=True)
     try:
         tessel.smooth(*columns)
-        print("finished", flush=True)
     except KeyboardInterrupt:
-        caught = time.monotonic()
-        grown = rss() - before
-        small = tessel.smooth(columns[0][:100], columns[1][:100], columns[2][:100],
-                              columns[3][:100])
-        print("interrupted", caught, grown, int(np.isfinite(small).all()), flush=True)
+        caught, grown = time.monotonic(), rss() - before
+        goes_on = np.isfinite(tessel.smooth(*(c[:100] for c in columns))).all()
+        print("interrupted", caught, grown, int(goes_on), flush=True)
 """
+ASAN = "asan" in os.environ.get("LD_PRELOAD", "")
 
 
 @pytest.fixture
 def child():
-    """A child interpreter with the package on its path, stopped at the end."""
+    """Starts child interpreters; kills those still running at the end."""
     started = []
-
-    def start(code):
-        process = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
-        started.append(process)
-        return process
-    yield start
+    yield lambda code: started.append(subprocess.Popen(
+        [sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        stdin=subprocess.DEVNULL, text=True)) or started[-1]
     for process in started:
-        if process.poll() is None:
-            process.kill()
-        process.wait(timeout=10)
+        process.kill()
+        process.wait()
 
 
-@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="too slow under the sanitizers")
+@pytest.mark.skipif(ASAN, reason="too slow under the sanitizers")
 @pytest.mark.parametrize("delay", [0.0, 0.3, 2.0])  # before, in and well into the run
 def test_sigint_stops_a_long_call(child, delay):
     process = child(CHILD)
@@ -64,8 +53,7 @@ def test_sigint_stops_a_long_call(child, delay):
     assert goes_on == "1"
 
 
-@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="the sanitizers' shadow memory needs the address space")
+@pytest.mark.skipif(ASAN, reason="the sanitizers' shadow memory needs the address space")
 def test_memory_error_under_an_address_space_limit(child):
     process = child("""if 1:
         import resource, numpy as np, tessel

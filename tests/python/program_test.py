@@ -1,6 +1,10 @@
 """The package against the program: the same values, as the program prints
 them, through smooth (lists, strided views), smooth_frame on a DataFrame and
-on GeoDataFrames of points and of polygons (their centroids)."""
+on a GeoDataFrame of polygons (their centroids); and the GeoPandas example."""
+import os
+import subprocess
+import sys
+
 import geopandas as gpd
 import numpy as np
 import pandas as pd
@@ -8,7 +12,7 @@ import pytest
 import shapely.geometry as sg
 
 import tessel
-from conftest import EXAMPLE, printed
+from conftest import EXAMPLE, ROOT, printed
 
 OPTION_SETS = [{}, dict(neighbors=2, triples=1, iterations=3), dict(theta=170.0),
                dict(neighbors=1, triples=0),
@@ -46,10 +50,6 @@ def test_random_tables(run_program, seed):
     options = dict(neighbors=int(3 + 4 * seed), triples=int(2 + 3 * seed))
     want = run_program((x, y, rate, weight), **options)
     assert printed(tessel.smooth(x, y, rate, weight, **options)) == want
-    missing = np.isnan(x) | np.isnan(y)
-    points = [None if gone else sg.Point(a, b) for gone, a, b in zip(missing, x, y)]
-    frame = gpd.GeoDataFrame({"r": rate, "w": weight}, geometry=points, crs="EPSG:32633")
-    assert printed(tessel.smooth_frame(frame, "r", "w", **options)) == want
 
 
 def test_polygons_by_their_centroids(run_program):
@@ -68,3 +68,11 @@ def test_polygons_by_their_centroids(run_program):
     want = run_program((centroids.x, centroids.y, frame.r, frame.w))
     assert printed(got) == want
     assert got.index.equals(frame.index) and got.name == "smoothed"
+
+
+def test_districts_example_draws_its_map(tmp_path):
+    done = subprocess.run([sys.executable, os.path.join(ROOT, "examples", "districts.py"),
+                           "--output", str(tmp_path / "map.png")], capture_output=True,
+                          text=True, stdin=subprocess.DEVNULL, timeout=300)
+    assert "2,050 districts, 12 missing" in done.stdout, done.stderr
+    assert (tmp_path / "map.png").read_bytes()[:4] == b"\x89PNG"
