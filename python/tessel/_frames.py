@@ -4,12 +4,15 @@ frame's index."""
 from __future__ import annotations
 
 import sys
-from typing import Any, Hashable
+from typing import TYPE_CHECKING, Any, Hashable
 
 import numpy as np
 
 from ._progress import Progress
 from ._smooth import smooth_columns
+
+if TYPE_CHECKING:
+    import pandas as pd
 
 POINTS = ("centroid", "representative")
 
@@ -70,10 +73,10 @@ def _geometry_points(geometry: Any, points: str) -> tuple[np.ndarray, np.ndarray
     return x, y
 
 
-def smooth_frame(frame: Any, rate: Hashable, weight: Hashable, *, x: Hashable = "x",
+def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Hashable = "x",
                  y: Hashable = "y", points: str = "centroid", neighbors: int = 10,
                  triples: int = 7, iterations: int = 10, theta: float = 135.0,
-                 progress: Progress = False) -> Any:
+                 progress: Progress = False) -> pd.Series:
     """Smooth a table's rates; return a pandas Series named "smoothed" on the
     frame's index.
 
