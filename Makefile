@@ -5,7 +5,7 @@
 #   make bench     time whole runs at growing sizes
 #   make fuzz      build the libFuzzer targets with clang and run each a while
 #   make install   install the program and its man page (PREFIX=/usr/local)
-#   make python    build the Python module into build/python/
+#   make python    build the Python package into build/python/tessel/ (pip: see README)
 #   make map       draw the bundled example's map into doc/example-map.png
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way

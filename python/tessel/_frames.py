@@ -1,0 +1,115 @@
+"""tessel.smooth_frame: the points, rates and weights of a pandas DataFrame,
+or of a GeoDataFrame's active geometry, smoothed into a Series on the
+frame's index."""
+from __future__ import annotations
+
+import sys
+from typing import TYPE_CHECKING, Any, Hashable
+
+import numpy as np
+
+from ._progress import Progress
+from ._smooth import smooth_columns
+
+if TYPE_CHECKING:
+    import pandas as pd
+
+POINTS = ("centroid", "representative")
+
+
+def _column(frame: Any, argument: str, name: Hashable) -> Any:
+    try:
+        values = frame[name]
+    except KeyError:
+        raise KeyError(f"{argument}: the frame has no column {name!r}") from None
+    if values.ndim != 1:
+        raise ValueError(f"{argument}: the frame has more than one column named {name!r}")
+    return values
+
+
+def _check_planar(crs: Any) -> None:
+    """Refuses a CRS whose coordinates are not lengths in a plane."""
+    if crs is None or not (crs.is_geographic or crs.is_geocentric):
+        return
+    kind = "geographic (degrees of longitude and latitude)" if crs.is_geographic \
+        else "geocentric (3-D)"
+    raise ValueError(
+        f"the frame's CRS, {crs.name}, is {kind}: its coordinates are not distances in a "
+        "plane (a degree of longitude is half a degree of latitude's length at 60 degrees "
+        "north), so the nearest neighbours would be wrong. Project the frame first, "
+        "e.g. frame.to_crs(frame.estimate_utm_crs())")
+
+
+def _active_geometry(frame: Any) -> Any:
+    """The frame's active geometry, or None when it is not a GeoDataFrame or
+    has none."""
+    geopandas = sys.modules.get("geopandas")
+    if geopandas is None or not isinstance(frame, geopandas.GeoDataFrame):
+        return None
+    try:
+        return frame.geometry
+    except AttributeError:  # a GeoDataFrame without an active geometry
+        return None
+
+
+def _geometry_points(geometry: Any, points: str) -> tuple[np.ndarray, np.ndarray]:
+    """x and y of every row's point: a point as it is, any other geometry by
+    its centroid or representative point; NaN for an empty or missing one."""
+    _check_planar(geometry.crs)
+    x = np.full(len(geometry), np.nan)
+    y = np.full(len(geometry), np.nan)
+    present = ~(geometry.isna().to_numpy() | geometry.is_empty.to_numpy())
+    if not present.any():
+        return x, y
+    shapes = geometry[present]
+    is_point = (shapes.geom_type == "Point").to_numpy()
+    located = shapes.copy()
+    if not is_point.all():
+        others = shapes[~is_point]
+        located[~is_point] = others.centroid if points == "centroid" \
+            else others.representative_point()
+    x[present] = located.x.to_numpy(dtype=np.float64)
+    y[present] = located.y.to_numpy(dtype=np.float64)
+    return x, y
+
+
+def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Hashable = "x",
+                 y: Hashable = "y", points: str = "centroid", neighbors: int = 10,
+                 triples: int = 7, iterations: int = 10, theta: float = 135.0,
+                 progress: Progress = False) -> pd.Series:
+    """Smooth a table's rates; return a pandas Series named "smoothed" on the
+    frame's index.
+
+    frame: a pandas DataFrame, whose columns x and y hold the points, or a
+        GeoDataFrame, whose active geometry does (x and y are then not used):
+        a point as it is, any other geometry by its centroid, or with
+        points="representative" by its representative point (always inside
+        a polygon). An empty or missing geometry is a missing row. A
+        geographic (or geocentric) CRS raises ValueError: project the frame
+        first, e.g. frame.to_crs(frame.estimate_utm_crs()); a frame without
+        a CRS is taken as planar.
+    rate, weight: the names of the columns of rates and weights.
+    neighbors, triples, iterations, theta, progress: as for tessel.smooth.
+
+    Missing values (NaN, None, pd.NA) make a row missing, NaN in the result;
+    columns that hold anything but real numbers raise TypeError naming the
+    column. The values are tessel.smooth's on the same columns.
+    """
+    import pandas as pd
+
+    if not isinstance(frame, pd.DataFrame):
+        raise TypeError(f"frame must be a pandas DataFrame, not {type(frame).__name__}")
+    if points not in POINTS:
+        raise ValueError(f"points must be 'centroid' or 'representative', not {points!r}")
+    geometry = _active_geometry(frame)
+    if geometry is not None:
+        names = ("x (geometry)", "y (geometry)")
+        coordinates = _geometry_points(geometry, points)
+    else:
+        names = (f"x (column {x!r})", f"y (column {y!r})")
+        coordinates = (_column(frame, "x", x), _column(frame, "y", y))
+    values = smooth_columns(
+        names + (f"rate (column {rate!r})", f"weight (column {weight!r})"),
+        coordinates + (_column(frame, "rate", rate), _column(frame, "weight", weight)),
+        neighbors, triples, iterations, theta, progress)
+    return pd.Series(values, index=frame.index, name="smoothed")
