@@ -6,6 +6,9 @@
 #   make fuzz      build the libFuzzer targets with clang and run each a while
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python package into build/python/tessel/ (pip: see README)
+#   make r         assemble the R package and build its source package in build/r/
+#   make r-test    install it into build/r/lib and run its tests (make test does when R is there)
+#   make r-check   R CMD check the source package; fails on an ERROR or a WARNING
 #   make map       draw the bundled example's map into doc/example-map.png
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way
@@ -20,7 +23,8 @@ PYTHON ?= $(if $(wildcard /usr/bin/python3),/usr/bin/python3,python3)
 WERROR ?= OFF
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
-.PHONY: all build test sanitize run bench install clean python map format format-check
+.PHONY: all build test sanitize run bench install clean python map format format-check \
+  r r-test r-check
 
 all: build
 
@@ -33,6 +37,8 @@ test:
 	$(CONFIGURE) -DTESSEL_TESTS=ON >/dev/null
 	cmake --build build -j $(JOBS)
 	cd build && ctest --output-on-failure -j $(JOBS)
+	@if command -v R >/dev/null; then $(MAKE) --no-print-directory r-test; \
+	else echo "R not found: the R package's tests are skipped (tools/install-deps installs R)"; fi
 
 sanitize:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=$(WERROR) >/dev/null
@@ -47,6 +53,21 @@ run:
 python:
 	$(CONFIGURE) >/dev/null
 	cmake --build build -j $(JOBS) --target tessel_python
+
+# The R package: r/assemble.sh puts r/ and the core's sources together in
+# build/r/tessel/ and builds build/r/tessel_VERSION.tar.gz from it.
+R_LIB = $(abspath build/r/lib)
+r:
+	bash r/assemble.sh build/r
+
+r-test: r
+	mkdir -p $(R_LIB)
+	MAKEFLAGS=-j$(JOBS) R CMD INSTALL -l $(R_LIB) build/r/tessel_*.tar.gz
+	NOT_CRAN=true R_LIBS=$(R_LIB) Rscript r/run_tests.R build/r/tessel/tests/testthat
+
+r-check: r
+	cd build/r && MAKEFLAGS=-j$(JOBS) R CMD check --no-manual tessel_*.tar.gz
+	@! grep -E '^Status:.*(WARNING|ERROR)' build/r/tessel.Rcheck/00check.log
 
 map: python
 	PYTHONPATH=build/python $(PYTHON) examples/map.py
@@ -90,7 +111,7 @@ fuzz:
 # .clang-format; make format-check changes nothing and fails, naming each
 # place, when a file is not formatted so.
 CLANG_FORMAT ?= clang-format
-CXX_FILES = $(shell find foundation engine frontend tests bench fuzz python -type f \
+CXX_FILES = $(shell find foundation engine frontend tests bench fuzz python r/src -type f \
               \( -name '*.cpp' -o -name '*.cc' -o -name '*.h' -o -name '*.hpp' \) | LC_ALL=C sort)
 NEED_CLANG_FORMAT = command -v $(CLANG_FORMAT) >/dev/null || \
   { echo "$(CLANG_FORMAT) not found (tools/install-deps installs it)" >&2; exit 1; }

@@ -1,0 +1,46 @@
+# smooth_rates() for sf tables: each row's point is its geometry when that
+# is a point, else its centroid (or a point on its surface); empty
+# geometries are missing rows. Longitude and latitude in degrees are
+# refused, since the smoother measures plane distances and angles.
+
+smooth_rates.sf <- function(x, rate, weight, neighbors = 10L, triples = 7L, iterations = 10L,
+                            theta = 135, points = c("centroid", "surface"), ...) {
+  no_other_arguments(...)
+  points <- match.arg(points)
+  if (!requireNamespace("sf", quietly = TRUE)) {
+    stop("smooth_rates: the sf package is needed for sf tables", call. = FALSE)
+  }
+  geometry <- sf::st_geometry(x)
+  if (isTRUE(sf::st_is_longlat(geometry))) {
+    stop(paste0("smooth_rates: the table's coordinates are longitude and latitude in degrees ",
+                "(a geographic CRS), in which distances and angles are not those of the plane; ",
+                "project it first with sf::st_transform() to a projected CRS, ",
+                "e.g. sf::st_transform(x, <EPSG code of a local projection>)"), call. = FALSE)
+  }
+  options <- options_of(neighbors, triples, iterations, theta)
+  columns <- c(point_coordinates(geometry, points),
+               list(rate = table_column(x, rate, "rate"),
+                    weight = table_column(x, weight, "weight")))
+  smooth_columns(columns, options)
+}
+
+# x and y of every geometry's point; NA for empty geometries.
+point_coordinates <- function(geometry, points) {
+  n <- length(geometry)
+  x <- rep(NA_real_, n)
+  y <- rep(NA_real_, n)
+  present <- !sf::st_is_empty(geometry)
+  is_point <- present & as.character(sf::st_geometry_type(geometry, by_geometry = TRUE)) == "POINT"
+  shapes <- present & !is_point
+  if (any(shapes)) {
+    to_point <- if (points == "centroid") sf::st_centroid else sf::st_point_on_surface
+    geometry[shapes] <- to_point(geometry[shapes])
+  }
+  present <- !sf::st_is_empty(geometry)  # a degenerate shape may have no centroid
+  if (any(present)) {
+    xy <- sf::st_coordinates(geometry[present])
+    x[present] <- xy[, "X"]
+    y[present] <- xy[, "Y"]
+  }
+  list(x = x, y = y)
+}

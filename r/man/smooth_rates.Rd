@@ -1,0 +1,113 @@
+% The help page of smooth_rates() and its methods.
+\name{smooth_rates}
+\alias{smooth_rates}
+\alias{smooth_rates.default}
+\alias{smooth_rates.data.frame}
+\alias{smooth_rates.sf}
+\title{Smooth Rates Observed at Points in the Plane}
+\description{
+For every point the smoother takes its nearest neighbours, picks triples (the
+point and two neighbours nearly on one straight line with it) and, over a
+number of iterations, clamps the point's value between weighted medians of the
+values its triples offer; points at the edge of the data use values
+extrapolated along the line. The values are those of the \command{tessel}
+program, bit for bit: \code{sprintf("\%f", value)} is the line the program
+prints for the row.
+}
+\usage{
+smooth_rates(x, ...)
+
+\method{smooth_rates}{default}(x, y, rate, weight, neighbors = 10L, triples = 7L,
+  iterations = 10L, theta = 135, ...)
+
+\method{smooth_rates}{data.frame}(x, rate, weight, neighbors = 10L, triples = 7L,
+  iterations = 10L, theta = 135, coords = c("x", "y"), ...)
+
+\method{smooth_rates}{sf}(x, rate, weight, neighbors = 10L, triples = 7L,
+  iterations = 10L, theta = 135, points = c("centroid", "surface"), ...)
+}
+\arguments{
+  \item{x}{the x coordinates (a numeric vector), or a data frame, or an
+    \pkg{sf} table whose geometries give the points.}
+  \item{y}{the y coordinates, in the same unit as \code{x}.}
+  \item{rate}{the observed rates. For a data frame or an sf table, the name of
+    a column, or a numeric vector of one value per row.}
+  \item{weight}{the weights (a population, say), as \code{rate}.}
+  \item{neighbors}{nearest neighbours per point, a whole number from 0 to 100
+    (fewer when there are fewer other points).}
+  \item{triples}{the most triples per point, a whole number from 0 to 80.}
+  \item{iterations}{the number of iterations, a whole number from 0 to 100; 0
+    returns the rates unchanged.}
+  \item{theta}{the threshold angle in degrees: two neighbours form a triple
+    with the point when the angle at the point exceeds it.}
+  \item{coords}{the names of the data frame's x and y columns.}
+  \item{points}{where a geometry that is not a point is smoothed: at its
+    centroid (\code{sf::st_centroid}) or at a point on its surface
+    (\code{sf::st_point_on_surface}), which for a bent or holed district lies
+    inside it.}
+  \item{...}{nothing else: an argument that no parameter takes (a misspelt
+    option, say) stops the call.}
+}
+\details{
+A row with \code{NA} or \code{NaN} among its four values is missing: it takes
+no part in the smoothing and comes back \code{NA}, in its place. A column that
+holds nothing but \code{NA} (which \code{read.csv} reads as logical) is a
+column of missing values.
+
+Stops with a message naming the fault for columns that are not numeric
+vectors or differ in length, an infinite value, an option out of range or not
+a single whole number, a \code{theta} that is not one finite number, a column
+name that the table does not have, and any other argument.
+
+For an sf table, a point geometry is used as it is and any other geometry
+(polygons, lines, multipoints, collections) through its centroid or a point
+on its surface; an empty geometry is a missing row. The smoother measures
+distances and angles in the plane, so a table in a geographic CRS
+(longitude and latitude, \code{sf::st_is_longlat()}) is refused: project it
+first with \code{sf::st_transform()} to a projected CRS, e.g. the UTM zone of
+the area. A table without a CRS is taken to be planar.
+
+The call runs on all the machine's cores. It never prints and never reads the
+console. An interrupt (Esc or Ctrl-C) ends it soon, with R's usual interrupt
+condition, and releases its memory.
+}
+\value{
+A double vector of the smoothed values, one per row, in row order.
+}
+\examples{
+# The bundled example: 2,050 districts with rates per 1,000 and populations.
+rates <- read.csv(system.file("extdata", "rates.csv", package = "tessel"))
+smoothed <- smooth_rates(rates$x_km, rates$y_km, rates$rate_per_1000,
+                         rates$population)
+head(sprintf("\%f", smoothed))
+
+# The same through the data frame, with six neighbours.
+rates$smoothed <- smooth_rates(rates, "rate_per_1000", "population",
+                               coords = c("x_km", "y_km"), neighbors = 6)
+summary(rates$smoothed - rates$rate_per_1000)
+
+# Five points on a line: every value changes.
+smooth_rates(0:4, rep(0, 5), c(1, 5, 2, 8, 3), rep(1, 5), neighbors = 2,
+             iterations = 1)
+
+\donttest{
+if (requireNamespace("sf", quietly = TRUE)) {
+  # Districts as polygons: the Voronoi cells of the points, in metres of a
+  # projected CRS, smoothed at their centroids.
+  complete <- rates[!is.na(rates$x_km) & !is.na(rates$y_km), ]
+  complete[c("x", "y")] <- complete[c("x_km", "y_km")] * 1000
+  points <- sf::st_as_sf(complete, coords = c("x", "y"), crs = 32633)
+  box <- sf::st_as_sfc(sf::st_bbox(points))
+  cells <- sf::st_collection_extract(
+    sf::st_voronoi(sf::st_union(points), box), "POLYGON")
+  cells <- sf::st_intersection(cells, box)
+  owner <- sapply(sf::st_intersects(points, cells), `[`, 1)
+  districts <- sf::st_set_geometry(points, cells[owner])
+  districts$smoothed <- smooth_rates(districts, "rate_per_1000", "population")
+
+  # Longitude and latitude are refused; st_transform() is the fix.
+  try(smooth_rates(sf::st_transform(districts, 4326), "rate_per_1000",
+                   "population"))
+}
+}
+}

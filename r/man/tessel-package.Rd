@@ -1,0 +1,18 @@
+% The package's help page.
+\name{tessel-package}
+\alias{tessel-package}
+\alias{tessel}
+\docType{package}
+\title{Smoothing of Rates Observed at Points in the Plane}
+\description{
+The smoothing core of the \command{tessel} program in R: one function,
+\code{\link{smooth_rates}}, for numeric columns, data frames and \pkg{sf}
+tables, with the program's values bit for bit. The bundled example table,
+\file{extdata/rates.csv}, holds 2,050 districts (\code{x_km}, \code{y_km},
+\code{rate_per_1000}, \code{population}; a few \code{NA} fields).
+}
+\examples{
+rates <- read.csv(system.file("extdata", "rates.csv", package = "tessel"))
+str(smooth_rates(rates, "rate_per_1000", "population",
+                 coords = c("x_km", "y_km")))
+}
