@@ -6,7 +6,8 @@
 #   make fuzz      build the libFuzzer targets with clang and run each a while
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python package into build/python/tessel/ (pip: see README)
-#   make map       draw the bundled example's map into doc/example-map.png
+#   make map       draw the bundled example's map into doc/example-map.png and its
+#                  districts (examples/districts.py) into build/districts.png
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way
 # WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
@@ -50,6 +51,7 @@ python:
 
 map: python
 	PYTHONPATH=build/python $(PYTHON) examples/map.py
+	PYTHONPATH=build/python $(PYTHON) examples/districts.py --output build/districts.png
 
 bench: build
 	cmake --build build -j $(JOBS) --target phase_times
