@@ -9,7 +9,8 @@
 #   make r         assemble the R package and build its source package in build/r/
 #   make r-test    install it into build/r/lib and run its tests (make test does when R is there)
 #   make r-check   R CMD check the source package; fails on an ERROR or a WARNING
-#   make map       draw the bundled example's map into doc/example-map.png
+#   make map       draw the bundled example's map into doc/example-map.png and its
+#                  districts (examples/districts.py) into build/districts.png
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way
 # WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
@@ -71,6 +72,7 @@ r-check: r
 
 map: python
 	PYTHONPATH=build/python $(PYTHON) examples/map.py
+	PYTHONPATH=build/python $(PYTHON) examples/districts.py --output build/districts.png
 
 bench: build
 	cmake --build build -j $(JOBS) --target phase_times

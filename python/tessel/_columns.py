@@ -144,8 +144,9 @@ def column(name: str, values: Any) -> np.ndarray:
     if isinstance(values, (str, bytes)):
         raise _refused(name, f"{'a string' if isinstance(values, str) else 'bytes'} "
                        f"({values!r}), not a column")
-    # Lists, tuples and other array-likes: as objects first, so that numpy
-    # neither parses strings nor turns booleans into numbers.
+    # Other array-likes by their own dtype; lists, tuples and other
+    # sequences as objects, so that numpy neither parses strings nor turns
+    # booleans into numbers.
     if hasattr(values, "__array__") or hasattr(values, "__array_interface__"):
         array = np.asarray(values)
         if array.dtype.kind != "O":

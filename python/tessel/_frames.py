@@ -61,7 +61,7 @@ def _geometry_points(geometry: Any, points: str) -> tuple[np.ndarray, np.ndarray
     present = ~(geometry.isna().to_numpy() | geometry.is_empty.to_numpy())
     if not present.any():
         return x, y
-    shapes = geometry[present]
+    shapes = geometry[present].reset_index(drop=True)  # positions, not labels
     is_point = (shapes.geom_type == "Point").to_numpy()
     located = shapes.copy()
     if not is_point.all():

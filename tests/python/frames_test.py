@@ -28,8 +28,9 @@ def c_shape(x, y):
                        (x - 6, y + 6), (x + 9, y + 6), (x + 9, y + 9), (x - 9, y + 9)])
 
 
-def geo_frame(shapes, crs="EPSG:3857", **columns):
-    return gpd.GeoDataFrame({"r": RATE, "w": WEIGHT, **columns}, geometry=shapes, crs=crs)
+def geo_frame(shapes, crs="EPSG:3857"):
+    return gpd.GeoDataFrame({"r": RATE, "w": WEIGHT}, geometry=shapes, crs=crs,
+                            index=np.arange(N) // 2)  # labels twice each
 
 
 def test_data_frame_columns_on_a_shuffled_index():
