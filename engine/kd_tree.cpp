@@ -84,6 +84,10 @@ void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLev
                      return ca < cb || (ca == cb && a.index < b.index);
                    });
   n.split = onY ? points[middle].at.y : points[middle].at.x;
+  // A split of many points is long work too: the hook hears of it (with
+  // the leaves' share so far), so that a stop is not held up by the top
+  // levels' splits.
+  if (end - begin >= (1 << 16)) leafBuilt(0);
   if (parallelLevels == 0) {
     build(2 * node + 1, begin, middle, 0);
     build(2 * node + 2, middle, end, 0);
