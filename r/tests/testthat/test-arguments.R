@@ -14,40 +14,23 @@ test_that("bad arguments stop with a message that names the fault", {
     list(quote(smooth_rates(ok, ok, ok, c(1, -Inf, NaN))), "weight holds an infinite value in row 2"),
     list(quote(smooth_rates(c(NA, Inf, 0), ok, ok, ok)), "x holds an infinite value in row 2"),
     list(quote(smooth_rates(ok, ok, ok, ok, neighbors = 101)), "neighbors must be a whole number from 0 to 100, not 101"),
-    list(quote(smooth_rates(ok, ok, ok, ok, neighbors = -1L)), "neighbors must be a whole number from 0 to 100, not -1L"),
     list(quote(smooth_rates(ok, ok, ok, ok, triples = 81)), "triples must be a whole number from 0 to 80, not 81"),
     list(quote(smooth_rates(ok, ok, ok, ok, triples = 2.5)), "triples must be a whole number from 0 to 80, not 2.5"),
     list(quote(smooth_rates(ok, ok, ok, ok, iterations = -1)), "iterations must be a whole number from 0 to 100, not -1"),
-    list(quote(smooth_rates(ok, ok, ok, ok, iterations = NA)), "iterations must be a whole number from 0 to 100, not NA"),
-    list(quote(smooth_rates(ok, ok, ok, ok, iterations = c(1, 2))), "iterations must be a whole number from 0 to 100, not c\\(1, 2\\)"),
     list(quote(smooth_rates(ok, ok, ok, ok, neighbors = "5")), "neighbors must be a whole number from 0 to 100, not \"5\""),
     list(quote(smooth_rates(ok, ok, ok, ok, theta = Inf)), "theta must be one finite number of degrees, not Inf"),
-    list(quote(smooth_rates(ok, ok, ok, ok, theta = NA_real_)), "theta must be one finite number of degrees"),
     list(quote(smooth_rates(ok, ok, ok, ok, neighbours = 5)), "unknown argument: neighbours"),
     list(quote(smooth_rates(ok, ok, ok, ok, 10, 7, 10, 135, 1)), "unknown argument: \\(unnamed\\)"),
     list(quote(smooth_rates(table, "r")), "argument 'weight' is missing"),
     list(quote(smooth_rates(table, "r", "pop")), "weight names no column of the table: \"pop\""),
     list(quote(smooth_rates(table, "label", "w")), "rate must be a numeric vector, not character"),
     list(quote(smooth_rates(table, "r", "w", coords = c("x", "z"))), "coords\\[2\\] names no column of the table: \"z\""),
-    list(quote(smooth_rates(table, "r", "w", coords = "x")), "coords must name the two coordinate columns"),
-    list(quote(smooth_rates(table, "r", c(1, 2))), "x, y, rate and weight differ in length: 3, 3, 3, 2"),
-    list(quote(smooth_rates(table, "r", "w", triples = 100)), "triples must be a whole number from 0 to 80")
+    list(quote(smooth_rates(table, "r", c(1, 2))), "x, y, rate and weight differ in length: 3, 3, 3, 2")
   )
   for (refusal in refusals) {
     expect_error(eval(refusal[[1]]), paste0("^smooth_rates: ", refusal[[2]]),
                  label = deparse(refusal[[1]]))
   }
-})
-
-test_that("the compiled entry refuses what the R side would have stopped", {
-  entry <- getNativeSymbolInfo("tessel_smooth_points", "tessel")
-  ok <- c(0, 1, 2)
-  expect_error(.Call(entry, ok, ok, ok, 1:3, 10L, 7L, 10L, 135), "double vectors of one length")
-  expect_error(.Call(entry, ok, ok, ok, c(0, 1), 10L, 7L, 10L, 135), "double vectors of one length")
-  expect_error(.Call(entry, ok, ok, c(0, NA, 1), ok, 10L, 7L, 10L, 135), "not finite")
-  expect_error(.Call(entry, ok, ok, ok, ok, 101L, 7L, 10L, 135), "out of range")
-  expect_error(.Call(entry, ok, ok, ok, ok, 10L, 7L, -1L, 135), "out of range")
-  expect_error(.Call(entry, ok, ok, ok, ok, 10L, 7L, 10L, NaN), "out of range")
 })
 
 test_that("numeric forms of every kind give the same values", {
