@@ -1,6 +1,6 @@
 """Builds the compiled core of the Python package tessel (tessel._core) from
 the core's sources as engine/sources.cmake lists them, the one list the
-CMake build reads too; pyproject.toml holds the rest of the package's
+CMake build reads too, and the front end's reader; pyproject.toml holds the rest of the package's
 description."""
 import os
 import re
@@ -21,6 +21,16 @@ def engine_sources():
     return found.group(1).split()
 
 
+def reader_sources():
+    """The front end's and the foundation's sources but the program's main:
+    tessel.dask reads input files by the program's own rules."""
+    found = []
+    for folder in ("frontend", "foundation"):
+        found += sorted(os.path.join(folder, name) for name in os.listdir(os.path.join(ROOT, folder))
+                        if name.endswith(".cpp") and name != "main.cpp")
+    return found
+
+
 os.makedirs(os.path.join(ROOT, "build", "setuptools"), exist_ok=True)
 
 # Two compilers at once by default (NPY_NUM_BUILD_JOBS chooses).
@@ -28,7 +38,8 @@ ParallelCompile("NPY_NUM_BUILD_JOBS", default=2).install()
 
 core = Pybind11Extension(
     "tessel._core",
-    ["python/core_module.cpp"] + engine_sources(),
+    ["python/core_module.cpp", "python/cluster_module.cpp"] + engine_sources()
+    + reader_sources(),
     include_dirs=["engine/include", "."],
     cxx_std=17,
     # The smoother's arithmetic is fixed operation by operation, as in the

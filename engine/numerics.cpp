@@ -3,7 +3,13 @@
 
 #include <cmath>
 
+#include "tessel/tessel.h"
+
 namespace tessel {
+
+double distance(double x1, double y1, double x2, double y2) {
+  return pointDistance({x1, y1}, {x2, y2});
+}
 
 double cosineOfAngle(double near1, double near2, double opposite) {
   const long double a = near1;

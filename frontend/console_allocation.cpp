@@ -30,6 +30,10 @@ void outOfMemoryStop() {
   std::abort();
 }
 
+const char kZeroSizeReport[] =
+    "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n"
+    "         PRESS ANY KEY TO CONTINUE";
+
 void* ConsoleAllocation::obtain(size_t size) {
   void* block = nullptr;
   if (size != 0) {
@@ -41,10 +45,7 @@ void* ConsoleAllocation::obtain(size_t size) {
     }
   } else {
     if (progress_ != nullptr) progress_->clear();
-    std::fputs("\n", stdout);
-    std::fputs("\nERROR:   Allocating 0 Bytes.", stdout);
-    std::fputs("\n         Memory Allocation Error\n", stdout);
-    std::fputs("         PRESS ANY KEY TO CONTINUE", stdout);
+    std::fputs(kZeroSizeReport, stdout);
     waitForKey();
   }
   std::fflush(stdout);

@@ -24,6 +24,9 @@ class ConsoleAllocation : public tessel::AllocationPolicy {
   ConsoleProgress* const progress_;
 };
 
+// The report of a zero-size request, as standard output shows it.
+extern const char kZeroSizeReport[];
+
 // The out-of-memory report, the key read, then abort().
 [[noreturn]] void outOfMemoryStop();
 

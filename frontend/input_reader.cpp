@@ -168,10 +168,12 @@ void stopAtReadFailure(RunState& state, const LineReader& lines) {
   state.proceed = false;
 }
 
+}  // namespace
+
 void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
-                  std::FILE* workFile) {
-  LineReader lines(input, true);
-  if (settings.firstRowHasNames) {
+                  std::FILE* workFile, bool startOfInput) {
+  LineReader lines(input, startOfInput);
+  if (startOfInput && settings.firstRowHasNames) {
     lines.next(true);
     ++state.rowNumber;
   }
@@ -213,6 +215,8 @@ void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input
   }
   stopAtReadFailure(state, lines);
 }
+
+namespace {
 
 void readStandardInputRows(const RunSettings& settings, RunState& state, std::FILE* workFile) {
   LineReader lines(stdin, true);

@@ -16,6 +16,13 @@
 
 void readInputTable(const RunSettings& settings, RunState& state, std::FILE* workFile);
 
+// The file layout's rows from an open stream, as readInputTable reads the -f
+// file; neither stream is closed. startOfInput: the stream begins the input,
+// so a byte-order mark is skipped and, with -r, the first line is the header;
+// otherwise (a later piece of the same file) neither is looked for.
+void readFileRows(const RunSettings& settings, RunState& state, std::FILE* input,
+                  std::FILE* workFile, bool startOfInput = true);
+
 // True for an optional "-", decimal digits with at most one ".", at least one
 // digit, and a value within the double range. A final line feed or carriage
 // return is removed from the text first.

@@ -40,12 +40,6 @@ bool parsePlainLine(const char* text, size_t length, double values[4]) {
   return true;
 }
 
-bool parseLine(const LineReader& lines, double values[4]) {
-  if (parsePlainLine(lines.text(), lines.length(), values)) return true;
-  return std::sscanf(lines.text(), "%lf,%lf,%lf,%lf", &values[0], &values[1], &values[2],
-                     &values[3]) == 4;
-}
-
 // Bytes per piece of the file that one worker parses at a time.
 constexpr size_t kPieceBytes = size_t{1} << 18;
 
@@ -121,6 +115,11 @@ bool loadMappedLines(std::FILE* file, int32_t N, tessel::Workspace& ws) {
 
 }  // namespace
 
+bool parsePointLine(const char* text, size_t length, double values[4]) {
+  if (parsePlainLine(text, length, values)) return true;
+  return std::sscanf(text, "%lf,%lf,%lf,%lf", &values[0], &values[1], &values[2], &values[3]) == 4;
+}
+
 bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
                 ConsoleProgress* progress) {
   if (progress != nullptr) progress->update("loading", -1.0);
@@ -138,7 +137,7 @@ bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
   LineReader lines(file);
   for (int32_t i = 0; i < N; ++i) {
     double values[4];
-    if (!lines.next(true) || !parseLine(lines, values)) {
+    if (!lines.next(true) || !parsePointLine(lines.text(), lines.length(), values)) {
       if (progress != nullptr) progress->clear();
       std::printf("Error reading file %s.\n", workFileName);
       std::fflush(stdout);

@@ -3,6 +3,7 @@
 #ifndef TESSEL_FRONTEND_LOADER_H_
 #define TESSEL_FRONTEND_LOADER_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "frontend/console_progress.h"
@@ -14,5 +15,10 @@
 // opened or a line is missing or does not hold four numbers.
 bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
                 ConsoleProgress* progress = nullptr);
+
+// One work-file line "x,y,rate,weight" (NUL-terminated at text[length]) as
+// the loader reads it, with or without its line feed; false when it does not
+// hold four numbers.
+bool parsePointLine(const char* text, size_t length, double values[4]);
 
 #endif  // TESSEL_FRONTEND_LOADER_H_

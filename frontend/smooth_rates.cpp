@@ -2,11 +2,34 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 #include "frontend/console_allocation.h"
 #include "frontend/loader.h"
 #include "frontend/writer.h"
 #include "tessel/tessel.h"
+
+std::string limitReport(tessel::LimitCheck check, int32_t NN, int32_t NTRIP, int32_t NITER) {
+  char text[256];
+  if (check == tessel::LimitCheck::kTooBig) {
+    std::snprintf(text, sizeof text,
+                  "One or more control parameters are too big:\n"
+                  "NN = %d: NTRIP = %d; NITER = %d\n"
+                  "The maximum values are:\n"
+                  "NN = %d; NTRIP = %d; NITER = %d\n",
+                  NN, NTRIP, NITER, tessel::kMaxNN, tessel::kMaxNTRIP, tessel::kMaxNITER);
+  } else if (check == tessel::LimitCheck::kNegative) {
+    std::snprintf(text, sizeof text,
+                  "One or more control parameters are negative:\n"
+                  "NN = %d; NTRIP = %d\n"
+                  "The minimum values are:\n"
+                  "NN = 0; NTRIP = 0\n",
+                  NN, NTRIP);
+  } else {
+    text[0] = '\0';
+  }
+  return text;
+}
 
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
                  const char* workFileName, const IgnoredRowList& ignoredRows,
@@ -30,25 +53,11 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
     progress.clear();
     outOfMemoryStop();
   }
-  if (check != tessel::LimitCheck::kWithinLimits) progress.clear();
-  switch (check) {
-    case tessel::LimitCheck::kTooBig:
-      std::printf("One or more control parameters are too big:\n");
-      std::printf("NN = %d: NTRIP = %d; NITER = %d\n", NN, NTRIP, NITER);
-      std::printf("The maximum values are:\n");
-      std::printf("NN = %d; NTRIP = %d; NITER = %d\n", tessel::kMaxNN, tessel::kMaxNTRIP,
-                  tessel::kMaxNITER);
-      std::fflush(stdout);
-      return false;
-    case tessel::LimitCheck::kNegative:
-      std::printf("One or more control parameters are negative:\n");
-      std::printf("NN = %d; NTRIP = %d\n", NN, NTRIP);
-      std::printf("The minimum values are:\n");
-      std::printf("NN = 0; NTRIP = 0\n");
-      std::fflush(stdout);
-      return false;
-    case tessel::LimitCheck::kWithinLimits:
-      break;
+  if (check != tessel::LimitCheck::kWithinLimits) {
+    progress.clear();
+    std::fputs(limitReport(check, NN, NTRIP, NITER).c_str(), stdout);
+    std::fflush(stdout);
+    return false;
   }
   if (!loadPoints(N, workFileName, ws, &progress)) return false;
   ws.setProgress([&progress](tessel::Phase phase, double share) {

@@ -8,9 +8,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "frontend/console_progress.h"
 #include "frontend/ignored_rows.h"
+#include "tessel/tessel.h"
+
+// The report of control numbers outside their limits (empty within them),
+// as standard output shows it.
+std::string limitReport(tessel::LimitCheck check, int32_t NN, int32_t NTRIP, int32_t NITER);
 
 // Checks the control limits, provisions the work arrays, loads, smooths and
 // writes the result table, then releases everything. Returns true when the

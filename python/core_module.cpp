@@ -172,6 +172,8 @@ py::array_t<double> smoothColumns(const Column& x, const Column& y, const Column
 
 }  // namespace
 
+void defineClusterFunctions(py::module_& m);  // cluster_module.cpp
+
 PYBIND11_MODULE(_core, m) {
   m.doc() = R"(The compiled smoother behind tessel.smooth (float64 columns only).)";
   m.def("smooth", &smoothColumns, py::arg("x"), py::arg("y"), py::arg("rate"), py::arg("weight"),
@@ -185,4 +187,5 @@ it raises (as a pending signal handler's) stops the run and is raised here.
 Raises ValueError for columns that are not 1-D or differ in length, more than
 2**31 - 1 rows, an infinite value, or a count out of range; MemoryError when
 memory runs out.)");
+  defineClusterFunctions(m);
 }

@@ -153,6 +153,12 @@ class Workspace {
   std::unique_ptr<WorkArrays> arrays_;
 };
 
+// The distance of two points exactly as the neighbour search measures it
+// (the squared differences summed in long double, the sum rounded to
+// double, then its square root), for callers that split a table and must
+// find the same nearest neighbours in its pieces.
+double distance(double x1, double y1, double x2, double y2);
+
 // Smooths the rows of four columns of equal length and returns one value
 // per row, in row order. A row with a NaN among its four values takes no
 // part and comes back NaN. Throws std::invalid_argument for columns of
