@@ -99,6 +99,15 @@ def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Ha
 
     if not isinstance(frame, pd.DataFrame):
         raise TypeError(f"frame must be a pandas DataFrame, not {type(frame).__name__}")
+    names, columns = frame_columns(frame, rate, weight, x, y, points)
+    values = smooth_columns(names, columns, neighbors, triples, iterations, theta, progress)
+    return pd.Series(values, index=frame.index, name="smoothed")
+
+
+def frame_columns(frame: Any, rate: Hashable, weight: Hashable, x: Hashable, y: Hashable,
+                  points: str) -> tuple[tuple[str, ...], tuple[Any, ...]]:
+    """The names the errors give the four columns, and the columns: x and y
+    from the active geometry of a GeoDataFrame, else from the columns."""
     if points not in POINTS:
         raise ValueError(f"points must be 'centroid' or 'representative', not {points!r}")
     geometry = _active_geometry(frame)
@@ -108,8 +117,5 @@ def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Ha
     else:
         names = (f"x (column {x!r})", f"y (column {y!r})")
         coordinates = (_column(frame, "x", x), _column(frame, "y", y))
-    values = smooth_columns(
-        names + (f"rate (column {rate!r})", f"weight (column {weight!r})"),
-        coordinates + (_column(frame, "rate", rate), _column(frame, "weight", weight)),
-        neighbors, triples, iterations, theta, progress)
-    return pd.Series(values, index=frame.index, name="smoothed")
+    return (names + (f"rate (column {rate!r})", f"weight (column {weight!r})"),
+            coordinates + (_column(frame, "rate", rate), _column(frame, "weight", weight)))

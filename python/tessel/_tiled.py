@@ -1,0 +1,318 @@
+"""Exact smoothing of a table split into spatial tiles, as dask tasks.
+
+The table comes as parts (the partitions of a frame, the blocks of a file),
+each a tuple of four float64 arrays of its points in table order. Every
+point gets a global index (its place in the table); the points are sent to
+tiles of similar point counts, rectangles cut from a sample; and each tile
+is smoothed by the core on its own points and a halo, then the values go
+back to the parts. doc/dask.md says why the values are the whole table's,
+bit for bit. The client holds only counts, a sample of coordinates and the
+sizes of the messages between tiles; the points stay on the workers.
+"""
+from __future__ import annotations
+
+import math
+from typing import Any, Sequence
+
+import dask
+import numpy as np
+from dask import delayed
+
+from . import _core
+
+SAMPLE = 100_000          # coordinates drawn to cut the tiles
+POINTS_PER_TILE = 1_000_000  # the tile size chosen when the caller does not
+
+
+# A ball of measured radius r around a point reaches at most this far in
+# each coordinate: the measure rounds, and squares below the smallest
+# double vanish (the same margins as the tile index's own pruning).
+def _reach(r: np.ndarray) -> np.ndarray:
+    return r * (1 + 1e-9) + 1e-150
+
+
+def cut_tiles(xs: np.ndarray, ys: np.ndarray, count: int) -> np.ndarray:
+    """count rectangles (xlo, xhi, ylo, yhi) that cover the plane, each
+    holding a similar share of the sample: the wider side halved at the
+    sample's quantile, over and over. A point belongs to the rectangle with
+    xlo <= x < xhi and ylo <= y < yhi."""
+    cells: list[list[float]] = []
+
+    def cut(index: np.ndarray, box: list[float], k: int) -> None:
+        if k == 1 or len(index) == 0:
+            cells.append(box)
+            return
+        x, y = xs[index], ys[index]
+        axis = 0 if np.ptp(x) >= np.ptp(y) else 1
+        c = x if axis == 0 else y
+        k1 = k // 2
+        at = float(np.sort(c)[len(c) * k1 // k])
+        low, high = list(box), list(box)
+        low[2 * axis + 1] = high[2 * axis] = at
+        cut(index[c < at], low, k1)
+        cut(index[c >= at], high, k - k1)
+
+    cut(np.arange(len(xs)), [-math.inf, math.inf, -math.inf, math.inf], max(1, count))
+    return np.array(cells, dtype=np.float64)
+
+
+def _tile_of(x: np.ndarray, y: np.ndarray, cells: np.ndarray) -> np.ndarray:
+    tile = np.empty(len(x), dtype=np.int64)
+    for t, (x0, x1, y0, y1) in enumerate(cells):
+        tile[(x >= x0) & (x < x1) & (y >= y0) & (y < y1)] = t
+    return tile
+
+
+def _inside(x: np.ndarray, y: np.ndarray, r: np.ndarray, cell: np.ndarray) -> np.ndarray:
+    """Whether every point the ball of radius r reaches lies in the cell."""
+    reach = _reach(r)
+    x0, x1, y0, y1 = cell
+    return (x - reach > x0) & (x + reach < x1) & (y - reach > y0) & (y + reach < y1)
+
+
+def _reached(x: np.ndarray, y: np.ndarray, r: np.ndarray, cells: np.ndarray) -> list[np.ndarray]:
+    """Per cell, the balls (by position) whose box meets it."""
+    reach = _reach(r)
+    return [np.nonzero((x + reach >= x0) & (x - reach < x1) & (y + reach >= y0)
+                       & (y - reach < y1))[0] for x0, x1, y0, y1 in cells]
+
+
+# ---- tasks ------------------------------------------------------------------
+
+def _sample(part: tuple, step: int) -> np.ndarray:
+    return np.stack([part[0][::step], part[1][::step]])
+
+
+def _split_part(part: tuple, offset: int, cells: np.ndarray) -> list[tuple]:
+    x, y, rate, weight = part
+    tile = _tile_of(x, y, cells)
+    index = np.arange(offset, offset + len(x), dtype=np.int64)
+    pieces = []
+    for t in range(len(cells)):
+        mask = tile == t
+        pieces.append((index[mask], x[mask], y[mask], rate[mask], weight[mask]))
+    return pieces
+
+
+def _make_tile(cell: np.ndarray, *pieces: tuple) -> dict:
+    """A tile's points in the order of its k-d tree."""
+    columns = [np.concatenate([p[c] for p in pieces]) for c in range(5)]
+    order, axis, split = _core.tree_order(columns[1], columns[2])
+    index, x, y, rate, weight = (c[order] for c in columns)
+    return dict(index=index, x=x, y=y, rate=rate, weight=weight, axis=axis, split=split,
+                cell=cell)
+
+
+def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, own: bool, k: int,
+             bound: np.ndarray) -> np.ndarray:
+    n = len(qx)
+    self = np.arange(n, dtype=np.int64) if own else np.full(n, -1, dtype=np.int64)
+    return _core.nearest_distances(tile["x"], tile["y"], tile["axis"], tile["split"], qx, qy,
+                                   self, k, bound)
+
+
+def _ball(tile: dict, qx: np.ndarray, qy: np.ndarray, r: np.ndarray) -> tuple:
+    return _core.ball_points(tile["x"], tile["y"], tile["axis"], tile["split"], qx, qy, r)
+
+
+def _own_distances(tile: dict, cells: np.ndarray, t: int, k: int) -> dict:
+    """The k nearest distances within the tile, and the queries to other
+    tiles for the points whose ball of that radius leaves the tile."""
+    x, y = tile["x"], tile["y"]
+    own = _nearest(tile, x, y, True, k, np.full(len(x), np.inf))
+    r = own[:, k - 1] if len(x) else np.empty(0)
+    leaving = np.nonzero(~_inside(x, y, r, tile["cell"]))[0]
+    queries = {}
+    for u, hit in enumerate(_reached(x[leaving], y[leaving], r[leaving], cells)):
+        if u != t and len(hit):
+            queries[u] = (leaving[hit], x[leaving[hit]], y[leaving[hit]], r[leaving[hit]])
+    return dict(own=own, leaving=leaving, queries=queries)
+
+
+def _answer(tile: dict, asked: dict, u: int, k: int) -> tuple:
+    points, qx, qy, bound = asked["queries"][u]
+    return points, _nearest(tile, qx, qy, False, k, bound)
+
+
+def _radius(asked: dict, k: int, *answers: tuple) -> np.ndarray:
+    """Every point's distance to its k-th nearest neighbour in the table."""
+    own = asked["own"]
+    radius = own[:, k - 1].copy() if len(own) else np.empty(0)
+    if not answers:
+        return radius
+    rows = np.concatenate([own] + [d for _, d in answers])
+    owner = np.concatenate([np.arange(len(own))] + [p for p, _ in answers])
+    order = np.argsort(owner, kind="stable")
+    owner, rows = owner[order], rows[order]
+    starts = np.searchsorted(owner, asked["leaving"])
+    ends = np.searchsorted(owner, asked["leaving"], side="right")
+    for p, a, b in zip(asked["leaving"], starts, ends):
+        radius[p] = np.partition(rows[a:b].ravel(), k - 1)[k - 1]
+    return radius
+
+
+def _group(x: np.ndarray, y: np.ndarray, r: np.ndarray, budget: np.ndarray,
+           cells: np.ndarray, skip: Sequence[int]) -> dict:
+    queries = {}
+    for v, hit in enumerate(_reached(x, y, r, cells)):
+        if v not in skip and len(hit):
+            queries[v] = (x[hit], y[hit], r[hit], budget[hit])
+    return queries
+
+
+def _first_queries(tile: dict, radius: np.ndarray, cells: np.ndarray, t: int,
+                   hops: int) -> dict:
+    """Balls of the tile's points that leave it: their points are a hop from
+    the tile, reached with hops - 1 hops left."""
+    x, y = tile["x"], tile["y"]
+    leaving = ~_inside(x, y, radius, tile["cell"])
+    return _group(x[leaving], y[leaving], radius[leaving],
+                  np.full(int(leaving.sum()), hops - 1, dtype=np.int64), cells, (t,))
+
+
+def _visit(tile: dict, radius: np.ndarray, state: Any, cells: np.ndarray, t: int, u: int,
+           *query_sets: dict) -> tuple:
+    """Tile u's points within the halo of tile t: the queries' balls reach
+    them with a number of hops left; a point with hops left reaches the
+    points of its own ball with one fewer, here or, through queries to
+    other tiles, there. state holds what earlier visits found (position,
+    hops left); returns the new state and the queries for other tiles."""
+    n = len(tile["x"])
+    before = np.full(n, -1, dtype=np.int64)
+    if state is not None:
+        before[state[0]] = state[1]
+    best = before.copy()
+    parts = [q[u] for q in query_sets if u in q]
+    qx, qy, qr, qb = (np.concatenate([p[c] for p in parts]) for c in range(4))
+    offsets, found = _ball(tile, qx, qy, qr)
+    np.maximum.at(best, found, np.repeat(qb, np.diff(offsets)))
+    expanded = before.copy()
+    x, y = tile["x"], tile["y"]
+    emitted = []
+    for hops in range(int(best.max(initial=0)), 0, -1):
+        grow = np.nonzero((best == hops) & (expanded < hops))[0]
+        if not len(grow):
+            continue
+        expanded[grow] = hops
+        offsets, found = _ball(tile, x[grow], y[grow], radius[grow])
+        np.maximum.at(best, found, hops - 1)
+        leaving = grow[~_inside(x[grow], y[grow], radius[grow], tile["cell"])]
+        emitted.append((leaving, hops - 1))
+    reached = np.nonzero(best >= 0)[0]
+    queries: dict = {}
+    if emitted:
+        points = np.concatenate([p for p, _ in emitted])
+        budget = np.concatenate([np.full(len(p), h, dtype=np.int64) for p, h in emitted])
+        queries = _group(x[points], y[points], radius[points], budget, cells, (t, u))
+    return (reached, best[reached]), queries
+
+
+def _halo_points(tile: dict, state: tuple) -> tuple:
+    at = state[0]
+    return tuple(tile[c][at] for c in ("index", "x", "y", "rate", "weight"))
+
+
+def _smooth_tile(tile: dict, options: tuple, *halo: tuple) -> tuple:
+    """The tile's points smoothed among themselves and their halo, in table
+    order: (global index, value) of the tile's own points."""
+    own = len(tile["index"])
+    columns = [np.concatenate([tile[c]] + [h[k] for h in halo])
+               for k, c in enumerate(("index", "x", "y", "rate", "weight"))]
+    order = np.argsort(columns[0], kind="stable")
+    index, x, y, rate, weight = (c[order] for c in columns)
+    values = _core.smooth(x, y, rate, weight, *options) if len(index) else np.empty(0)
+    mine = order < own
+    return index[mine], values[mine]
+
+
+def _split_values(result: tuple, offsets: np.ndarray) -> list[tuple]:
+    index, values = result
+    at = np.searchsorted(index, offsets)
+    return [(index[a:b], values[a:b]) for a, b in zip(at[:-1], at[1:])]
+
+
+def _part_values(offset: int, count: int, *pieces: tuple) -> np.ndarray:
+    values = np.full(count, np.nan)
+    for index, v in pieces:
+        values[index - offset] = v
+    return values
+
+
+# ---- the plan, run from the client -----------------------------------------
+
+def _sizes(mapping: dict) -> list[int]:
+    """The tiles a set of queries goes to."""
+    return sorted(mapping)
+
+
+def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
+                 tiles: int | None) -> list[Any]:
+    """Delayed values of every part (its points in order) as the core gives
+    them for the whole table. parts: delayed tuples (x, y, rate, weight),
+    already computed or persisted; counts: their lengths. options:
+    (neighbors, triples, iterations, theta), checked by the caller."""
+    total = int(sum(counts))
+    offsets = np.concatenate([[0], np.cumsum(counts)]).astype(np.int64)
+    neighbors, _, iterations, _ = options
+    k = min(neighbors, total - 1)
+    if tiles is None:
+        tiles = -(-total // POINTS_PER_TILE)
+    tiles = max(1, min(int(tiles), total))
+    if total == 0:
+        return [delayed(np.empty)(0) for _ in parts]
+    step = max(1, total // SAMPLE)
+    sample = np.concatenate(dask.compute(*[delayed(_sample)(p, step) for p in parts]), axis=1)
+    cells = cut_tiles(sample[0], sample[1], tiles)
+    K = len(cells)
+    pieces = [delayed(_split_part, nout=K)(p, int(offsets[i]), cells)
+              for i, p in enumerate(parts)]
+    tile = dask.persist(*[delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces])
+                          for t in range(K)])
+    halo: list[list[Any]] = [[] for _ in range(K)]
+    if k >= 1 and iterations >= 1:
+        radius = _radii(tile, cells, k)
+        states = _halos(tile, radius, cells, iterations)
+        for (t, u), state in states.items():
+            halo[t].append(delayed(_halo_points)(tile[u], state))
+    results = [delayed(_smooth_tile)(tile[t], options, *halo[t]) for t in range(K)]
+    split = [delayed(_split_values, nout=len(parts))(r, offsets) for r in results]
+    return [delayed(_part_values)(int(offsets[i]), int(counts[i]), *[s[i] for s in split])
+            for i in range(len(parts))]
+
+
+def _radii(tile: Sequence[Any], cells: np.ndarray, k: int) -> list[Any]:
+    K = len(cells)
+    asked = dask.persist(*[delayed(_own_distances)(tile[t], cells, t, k) for t in range(K)])
+    targets = dask.compute(*[delayed(_sizes)(a["queries"]) for a in asked])
+    return list(dask.persist(*[
+        delayed(_radius)(asked[t], k, *[delayed(_answer)(tile[u], asked[t], u, k)
+                                        for u in targets[t]])
+        for t in range(K)]))
+
+
+def _halos(tile: Sequence[Any], radius: Sequence[Any], cells: np.ndarray,
+           hops: int) -> dict:
+    """Per (t, u): the points of tile u in tile t's halo, as a delayed
+    (positions, hops left)."""
+    K = len(cells)
+    pending: dict = {}  # (t, u) -> delayed query sets for tile u on t's behalf
+    first = dask.persist(*[delayed(_first_queries)(tile[t], radius[t], cells, t, hops)
+                           for t in range(K)])
+    for t, targets in enumerate(dask.compute(*[delayed(_sizes)(q) for q in first])):
+        for u in targets:
+            pending.setdefault((t, u), []).append(first[t])
+    states: dict = {}
+    while pending:
+        visits = {}
+        for (t, u), sets in pending.items():
+            visits[(t, u)] = delayed(_visit, nout=2)(tile[u], radius[u], states.get((t, u)),
+                                                     cells, t, u, *sets)
+        keys = list(visits)
+        done = dask.persist(*[visits[key] for key in keys])
+        targets = dask.compute(*[delayed(_sizes)(d[1]) for d in done])
+        pending = {}
+        for (t, u), d, out in zip(keys, done, targets):
+            states[(t, u)] = d[0]
+            for v in out:
+                pending.setdefault((t, v), []).append(d[1])
+    return states
