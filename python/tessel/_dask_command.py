@@ -8,6 +8,7 @@ status. No work file and no log are written.
 from __future__ import annotations
 
 import contextlib
+import logging
 import os
 import sys
 from typing import Any, Sequence
@@ -105,6 +106,11 @@ def main(arguments: Sequence[str] | None = None) -> int:
     if settings["file"] is None:
         sys.stderr.write("python3 -m tessel.dask: -f FILE is required (the workers read it)\n")
         return 2
+    # Standard error carries the program's messages only: Dask's own notes
+    # (and the event loop's about its connections closing) are held back
+    # unless they are errors.
+    for name in ("distributed", "asyncio", "tornado"):
+        logging.getLogger(name).setLevel(logging.CRITICAL if name == "asyncio" else logging.ERROR)
     try:
         with _cluster(own, workers) as client:
             return _run(settings, tiles, own.get("--block-size", BLOCK_SIZE),
@@ -112,6 +118,9 @@ def main(arguments: Sequence[str] | None = None) -> int:
     except KeyboardInterrupt:
         sys.stderr.write("python3 -m tessel.dask: interrupted\n")
         return 130
+    except UsageError as error:
+        sys.stderr.write(f"python3 -m tessel.dask: {error}\n")
+        return 1
 
 
 @contextlib.contextmanager
@@ -121,7 +130,12 @@ def _cluster(own: dict, workers: int | None) -> Any:
     from distributed import Client, LocalCluster
 
     if "--scheduler" in own:
-        with Client(own["--scheduler"]) as client:
+        try:
+            client = Client(own["--scheduler"])
+        except (OSError, TimeoutError) as error:
+            raise UsageError(f"cannot reach the scheduler at {own['--scheduler']}: {error}") \
+                from None
+        with client:
             yield client
         return
     dashboard = own.get("--dashboard")
