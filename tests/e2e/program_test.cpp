@@ -120,6 +120,12 @@ Case refusedOutput(const char* name, size_t markBytes, const char* stdoutPath, l
               full ? table : table.substr(0, 1000)};
 }
 
+// The setup with standard descriptors closed before the start.
+RunSetup closed(RunSetup s, std::vector<int> fds) {
+  s.closedFds = std::move(fds);
+  return s;
+}
+
 // A run on the triangle in in.csv.
 RunSetup onTriangle(std::vector<std::string> args) {
   args.insert(args.end(), {"-f", "in.csv"});
@@ -269,16 +275,11 @@ TEST(Program, ProducesExactBytes) {
       // A standard descriptor closed at the start stays unusable: no file the
       // run opens takes its number, so output to it is refused and input from
       // it fails, while the log and the work file hold what they should.
-      {"StdoutClosed", with(onTriangle({}), [](RunSetup& s) { s.closedFds = {1}; }), "", "",
-       kBadOutput, triangle, 1, values},
-      {"StdinClosed", with(stdinRun({}, fields), [](RunSetup& s) { s.closedFds = {0}; }), "", "",
+      {"StdoutClosed", closed(onTriangle({}), {1}), "", "", kBadOutput, triangle, 1, values},
+      {"BothClosed", closed(onTriangle({}), {0, 1}), "", "", kBadOutput, triangle, 1, values},
+      {"StdinClosed", closed(stdinRun({}, fields), {0}), "", "",
        "ERROR : Couldn't read standard input\n", "", 1},
-      {"AllThreeClosed",
-       with(stdinRun({}, fields),
-            [](RunSetup& s) {
-              s.closedFds = {0, 1, 2};
-            }),
-       "", "", "", "", 1, ""}};
+      {"AllThreeClosed", closed(stdinRun({}, fields), {0, 1, 2}), "", "", "", "", 1, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RunResult r = runTessel(c.setup);
