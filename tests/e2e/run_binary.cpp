@@ -18,6 +18,19 @@
 
 const char kAbsent[] = "<absent>";
 
+namespace {
+
+void setLimit(int resource, long bytes) {
+  const rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (setrlimit(resource, &limit) != 0) _exit(127);
+}
+
+void check(bool done, const char* what) {
+  if (!done) throw std::runtime_error(what);
+}
+
+}  // namespace
+
 std::string readFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!std::filesystem::is_regular_file(path) || !in) return kAbsent;
@@ -28,7 +41,7 @@ std::string readFileBytes(const std::string& path) {
 
 TempDir::TempDir() {
   char dirTemplate[] = "/tmp/tessel-e2e-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) throw std::runtime_error("mkdtemp failed");
+  check(mkdtemp(dirTemplate) != nullptr, "mkdtemp");
   dir = dirTemplate;
 }
 
@@ -45,9 +58,8 @@ RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
 }
 
 RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
-  RunSetup s;
-  s.args = std::move(args);
-  s.files[".stdin"] = input;
+  RunSetup s = fileRun(std::move(args), "");
+  s.files = {{".stdin", input}};
   s.stdinFile = ".stdin";
   return s;
 }
@@ -56,22 +68,13 @@ std::string pointTable(const std::string& layout, int n) {
   const std::string command =
       std::string(TESSEL_MAKE_POINTS) + " " + std::to_string(n) + " 7 " + layout;
   std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) throw std::runtime_error("popen");
+  check(pipe != nullptr, "popen");
   std::string table;
   char chunk[4096];
   for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) table.append(chunk, got);
-  if (pclose(pipe) != 0) throw std::runtime_error(command + " failed");
+  check(pclose(pipe) == 0, "make_points");
   return table.substr(table.find('\n') + 1);
 }
-
-namespace {
-
-void setLimit(int resource, long bytes) {
-  const rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-  if (setrlimit(resource, &limit) != 0) _exit(127);
-}
-
-}  // namespace
 
 // Standard output comes through a pipe, read to its end before the wait;
 // standard error goes to a file of a directory of the run's own, so that
@@ -81,17 +84,12 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   const std::string dir = setup.dir.empty() ? own.path() : setup.dir;
   for (const auto& file : setup.files)
     std::ofstream(dir + "/" + file.first, std::ios::binary) << file.second;
-  for (const auto& link : setup.links) {
-    if (symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) != 0)
-      throw std::runtime_error("symlink");
-  }
+  for (const auto& link : setup.links)
+    check(symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) == 0, "symlink");
   for (const std::string& name : setup.dirs) std::filesystem::create_directory(dir + "/" + name);
-  if (setup.dirMode >= 0) {
-    if ((setup.uid >= 0 && chown(dir.c_str(), setup.uid, setup.gid) != 0) ||
-        chmod(dir.c_str(), static_cast<mode_t>(setup.dirMode)) != 0) {
-      throw std::runtime_error("chown/chmod");
-    }
-  }
+  check(setup.dirMode < 0 || ((setup.uid < 0 || chown(dir.c_str(), setup.uid, setup.gid) == 0) &&
+                              chmod(dir.c_str(), static_cast<mode_t>(setup.dirMode)) == 0),
+        "chown/chmod");
   const std::string errPath = own.path() + "/.stderr";
   const std::string& shownName = setup.argv0.empty() ? programPath : setup.argv0;
   std::vector<char*> argv = {const_cast<char*>(shownName.c_str())};
@@ -102,8 +100,7 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   std::string heldInput;
   if (held) heldInput = readFileBytes(dir + "/" + setup.stdinFile);
   int pipeEnds[2], inputEnds[2] = {-1, -1};
-  if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  if (held && pipe2(inputEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  check(pipe2(pipeEnds, O_CLOEXEC) == 0 && (!held || pipe2(inputEnds, O_CLOEXEC) == 0), "pipe");
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
@@ -121,12 +118,10 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
       setLimit(RLIMIT_FSIZE, setup.fileSizeLimit);
     }
     if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
-    if (setup.uid >= 0) {
-      const gid_t group = static_cast<gid_t>(setup.gid);
-      if (setgroups(1, &group) != 0 || setgid(group) != 0 ||
-          setuid(static_cast<uid_t>(setup.uid)) != 0) {
-        _exit(127);
-      }
+    const gid_t group = static_cast<gid_t>(setup.gid);
+    if (setup.uid >= 0 && (setgroups(1, &group) != 0 || setgid(group) != 0 ||
+                           setuid(static_cast<uid_t>(setup.uid)) != 0)) {
+      _exit(127);
     }
     execv(programPath.c_str(), argv.data());
     _exit(127);
@@ -135,10 +130,9 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   if (held) {
     close(inputEnds[0]);
     // Small inputs only: the pipe takes them whole while the run waits.
-    if (write(inputEnds[1], heldInput.data(), heldInput.size()) !=
-        static_cast<ssize_t>(heldInput.size())) {
-      throw std::runtime_error("write to standard input");
-    }
+    check(write(inputEnds[1], heldInput.data(), heldInput.size()) ==
+              static_cast<ssize_t>(heldInput.size()),
+          "write to standard input");
     std::this_thread::sleep_for(std::chrono::milliseconds(setup.stdinHoldMilliseconds));
     close(inputEnds[1]);
   }

@@ -40,6 +40,12 @@ struct RunSetup {
                      // once its files are made
   int stdinHoldMilliseconds = -1;  // when set, standard input is a pipe that gets the
                                    // stdinFile's bytes, then stays open this long
+  // The setup with one more file, one more link, or standard input from path.
+  RunSetup& file(const std::string& name, const std::string& bytes) {
+    return files[name] = bytes, *this;
+  }
+  RunSetup& link(const std::string& name, const std::string& to) { return links[name] = to, *this; }
+  RunSetup& input(const std::string& path) { return stdinFile = path, *this; }
 };
 
 // Setups with the table in the file in.csv, or on standard input.

@@ -1,6 +1,7 @@
 // The engine's building blocks where a fault would pass every whole-run
 // test unseen: an exception thrown on a worker, the order of equal keys in
-// the sorts, and the size check of a work block.
+// the merge sort (which both methods use), and the size check of a work
+// block.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,41 +22,20 @@ namespace {
 
 TEST(ForEachChunk, AWorkersExceptionReachesTheCallerAfterAllStop) {
   for (int32_t workers : {1, 2, 4}) {
-    SCOPED_TRACE(workers);
-    std::atomic<int32_t> running{0};
-    std::atomic<int32_t> chunksRun{0};
-    bool caught = false;
+    std::atomic<int32_t> running{0}, chunksRun{0};
     try {
       forEachChunk(1000, 10, workers, [&](int32_t begin, int32_t, int32_t) {
-        ++running;
-        ++chunksRun;
-        if (begin == 500) {
-          --running;
-          throw std::runtime_error("chunk 50");
-        }
+        ++running, ++chunksRun;
+        const bool fails = begin == 500;
         --running;
+        if (fails) throw std::runtime_error("chunk 50");
       });
+      ADD_FAILURE() << "nothing thrown";
     } catch (const std::runtime_error& e) {
-      caught = std::string(e.what()) == "chunk 50";
+      EXPECT_STREQ(e.what(), "chunk 50");
     }
-    EXPECT_TRUE(caught);
-    EXPECT_EQ(running.load(), 0);  // no worker still inside a chunk
-    EXPECT_LE(chunksRun.load(), 100);
-  }
-}
-
-TEST(ForEachChunk, EveryItemOnceAndTheTickReachesOne) {
-  for (int32_t workers : {1, 3}) {
-    std::vector<std::atomic<int32_t>> seen(1001);
-    double lastTick = 0.0;
-    forEachChunk(
-        1001, 64, workers,
-        [&](int32_t begin, int32_t end, int32_t) {
-          for (int32_t i = begin; i < end; ++i) ++seen[static_cast<size_t>(i)];
-        },
-        [&](double done) { lastTick = std::max(lastTick, done); });
-    for (const auto& count : seen) ASSERT_EQ(count.load(), 1);
-    EXPECT_EQ(lastTick, 1.0);
+    EXPECT_EQ(running.load(), 0) << workers;  // no worker still inside a chunk
+    EXPECT_LE(chunksRun.load(), 100) << workers;
   }
 }
 
@@ -70,16 +50,12 @@ TEST(MergeSort, StableLikeTheLibrarysSort) {
   for (size_t n : {0, 1, 2, 15, 16, 17, 33, 100, 1000}) {
     for (int distinct : {1, 3, 1000}) {
       std::vector<Item> items(n), want;
-      for (size_t k = 0; k < n; ++k) {
-        items[k] = {static_cast<int>(random() % distinct), static_cast<int>(k)};
-      }
+      for (size_t k = 0; k < n; ++k) items[k] = {int(random() % distinct), int(k)};
       want = items;
       std::stable_sort(want.begin(), want.end(), less);
       std::vector<Item> scratch(n / 2 + 1);
       mergeSort(items.data(), n, scratch.data(), less);
-      for (size_t k = 0; k < n; ++k) {
-        ASSERT_EQ(items[k].payload, want[k].payload) << "n=" << n << " k=" << k;
-      }
+      for (size_t k = 0; k < n; ++k) ASSERT_EQ(items[k].payload, want[k].payload) << n << " " << k;
     }
   }
 }
@@ -89,16 +65,14 @@ TEST(WorkBlockSize, RefusesNegativeAndOverflowingCounts) {
     int64_t count;
     size_t elementSize;
     size_t want;
-  } cases[] = {
-      {0, 8, 0},
-      {3, 8, 24},
-      {-1, 8, SIZE_MAX},
-      {std::numeric_limits<int64_t>::min(), 1, SIZE_MAX},
-      {int64_t{1} << 61, 8, SIZE_MAX},  // 2^64: one past the largest size
-      {(int64_t{1} << 61) - 1, 8, (size_t{1} << 63) * 2 - 8},
-      {std::numeric_limits<int64_t>::max(), 2, SIZE_MAX - 1},
-      {std::numeric_limits<int64_t>::max(), 3, SIZE_MAX},
-  };
+  } cases[] = {{0, 8, 0},
+               {3, 8, 24},
+               {-1, 8, SIZE_MAX},
+               {std::numeric_limits<int64_t>::min(), 1, SIZE_MAX},
+               {int64_t{1} << 61, 8, SIZE_MAX},  // 2^64: one past the largest size
+               {(int64_t{1} << 61) - 1, 8, (size_t{1} << 63) * 2 - 8},
+               {std::numeric_limits<int64_t>::max(), 2, SIZE_MAX - 1},
+               {std::numeric_limits<int64_t>::max(), 3, SIZE_MAX}};
   for (const auto& c : cases) {
     EXPECT_EQ(workBlockSize(c.count, c.elementSize), c.want) << c.count << " x " << c.elementSize;
   }

@@ -34,41 +34,30 @@ Points make(int32_t n, Point point) {
 
 TEST(KdTree, ListsAreTheFirstEntriesOfTheExhaustiveOrder) {
   const double x[] = {0x1.c7d7cf8d57bbdp+0, 0x1.1559f3911c90dp-42, -0x1.c7d7cf8d57312p+0};
-  const struct {
-    const char* name;
-    Points points;
-  } layouts[] = {
-      {"uniform", make(2000,
-                       [](int32_t, double a, double b) {
-                         return PointCoord{a, b};
-                       })},
-      {"equal", make(300,
-                     [](int32_t, double, double) {
-                       return PointCoord{3, -7};
-                     })},
-      {"one", {{1e300, -1e300}}},
-      {"two", {{0, 0}, {1e-300, 0}}},
-      // Point 2 and point 0 lie at the same exact distance from point 1, on
-      // both sides of a split, where a gap rounded to double would exceed it.
-      {"rounding", make(18,
-                        [&](int32_t k, double, double) {
-                          return PointCoord{k < 3 ? x[k] : (k % 2 ? 1000.0 : -1000.0) + k, 0.0};
-                        })},
-      {"huge", make(500,
-                    [](int32_t k, double a, double b) {  // distances overflow to inf, ties at inf
-                      const double far = k % 3 == 0 ? 8e307 : 1e154;
-                      return PointCoord{std::round(2 * a) * far, far * b};
-                    })},
-      {"tiny", make(500,
-                    [](int32_t k, double a, double b) {  // squares that underflow
-                      const double scale = k % 2 ? 1e-160 : 1e-310;
-                      return PointCoord{std::floor(4.5 * (a + 1)) * scale,
-                                        std::floor(4.5 * (b + 1)) * scale};
-                    })},
+  // Points 2 and 0 lie at the same exact distance from point 1, on both
+  // sides of a split, where a gap rounded to double would exceed it.
+  const auto rounding = [&x](int32_t k, double, double) {
+    return PointCoord{k < 3 ? x[k] : (k % 2 ? 1000.0 : -1000.0) + k, 0.0};
   };
+  // Distances that overflow to inf (ties at inf), and squares that underflow.
+  const auto huge = [](int32_t k, double a, double b) {
+    const double far = k % 3 == 0 ? 8e307 : 1e154;
+    return PointCoord{std::round(2 * a) * far, far * b};
+  };
+  const auto tiny = [](int32_t k, double a, double b) {
+    const double scale = k % 2 ? 1e-160 : 1e-310;
+    return PointCoord{std::floor(4.5 * (a + 1)) * scale, std::floor(4.5 * (b + 1)) * scale};
+  };
+  const auto uniform = [](int32_t, double a, double b) { return PointCoord{a, b}; };
+  const auto equal = [](int32_t, double, double) { return PointCoord{3, -7}; };
+  const std::pair<const char*, Points> layouts[] = {
+      {"uniform", make(2000, uniform)}, {"equal", make(300, equal)},
+      {"one", {{1e300, -1e300}}},       {"two", {{0, 0}, {1e-300, 0}}},
+      {"rounding", make(18, rounding)}, {"huge", make(500, huge)},
+      {"tiny", make(500, tiny)}};
   for (const auto& layout : layouts) {
-    SCOPED_TRACE(layout.name);
-    const Points& c = layout.points;
+    SCOPED_TRACE(layout.first);
+    const Points& c = layout.second;
     const int32_t n = static_cast<int32_t>(c.size());
     LoadedWorkspace exhaustive(c, n, 1);
     computeDistances(n, n - 1, 1, 0, exhaustive.ws);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/passes.h"
@@ -17,7 +18,7 @@ TEST(WeightedMedian, Table) {
     double expected;
     int32_t capacity = 0;  // 0: two more than the entries, as for a point with few triples
   };
-  const double kNan = std::nan("");
+  const double kNan = std::nan(""), kMin = std::numeric_limits<double>::denorm_min();
   const Case cases[] = {
       {"single entry", {{5, 1}}, 5},
       {"exact half: the mean of it and the next", {{1, 1}, {4, 1}, {6, 2}}, 5},
@@ -28,6 +29,9 @@ TEST(WeightedMedian, Table) {
       {"negative total never reaching half", {{1, -1}, {2, -1}, {3, 1}}, 3},
       {"total not a number", {{1, kNan}, {2, 1}}, 2},
       {"infinite total", {{1, 1}, {2, HUGE_VAL}}, 2},
+      // 3 x the smallest subnormal: its half in double would round up to
+      // 2 x, an exact half at the second entry.
+      {"subnormal total", {{1, kMin}, {2, kMin}, {3, kMin}}, 2},
       {"only the entries that fit count", {{1, 1}, {2, 1}, {3, 5}}, 1.5, 2},
       {"no entries: result untouched", {}, -7},
   };

@@ -23,10 +23,9 @@ namespace {
 TEST(OvAllocate, BadRequestsIncludingSizesBeyond32Bits) {
   const char kBad[] = "Bad memory allocation request - tried to allocate -1 bytes.";
   EXPECT_STREQ(caught([] { OvAllocate(-1); }).GetMessage(), kBad);
-  for (size_t size :
-       {size_t(1) << 31, (size_t(1) << 32) + 5}) {  // the second must not wrap to 5 bytes
+  // The second must not wrap to 5 bytes.
+  for (size_t size : {size_t(1) << 31, (size_t(1) << 32) + 5})
     EXPECT_STREQ(caught([&] { OvAllocateSize(size); }).GetMessage(), kBad);
-  }
 }
 
 TEST(OvAllocate, FailureReleasesReserveWhichNextSuccessRecreates) {
@@ -37,8 +36,8 @@ TEST(OvAllocate, FailureReleasesReserveWhichNextSuccessRecreates) {
   EXPECT_STREQ(caught([] { OvAllocate(10); }).GetMessage(),
                "Out of memory - tried to allocate 10 bytes.");
   EXPECT_FALSE(OvHasEmergencyReserve());
-  OvFailAllocationAfter(
-      0);  // a second failure, without a reserve, still raises (as a bad_alloc too)
+  // A second failure, without a reserve, still raises (as a bad_alloc too).
+  OvFailAllocationAfter(0);
   EXPECT_THROW(OvAllocate(7), std::bad_alloc);
   delete[] OvAllocate(3);  // the seam fired once; success brings the reserve back
   EXPECT_TRUE(OvHasEmergencyReserve());

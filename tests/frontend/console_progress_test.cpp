@@ -1,5 +1,6 @@
 // The progress line on a pseudo-terminal: what reaches the terminal, byte
-// for byte, and nothing at all on a descriptor that is not one.
+// for byte, and nothing at all on a descriptor that is not one or before
+// the quiet start has passed.
 #include "frontend/console_progress.h"
 
 #include <fcntl.h>
@@ -13,68 +14,51 @@
 
 namespace {
 
-// What the terminal's other end has received so far.
-std::string drain(int master) {
+// The bytes a progress line on descriptor `to` (whose other end is `from`)
+// sends through `show`.
+template <class Show>
+std::string shown(int from, int to, std::chrono::milliseconds quietStart, Show show) {
+  EXPECT_EQ(fcntl(from, F_SETFL, O_NONBLOCK), 0);
+  {
+    ConsoleProgress progress(to, quietStart);
+    show(progress);
+  }  // the destructor clears
   std::string bytes;
   char buffer[512];
-  for (;;) {
-    const ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
+  for (ssize_t n; (n = read(from, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+  close(from);
+  close(to);
   return bytes;
 }
 
-TEST(ConsoleProgress, DrawsInPlaceAndClearsToABlankLine) {
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty here";
-  // No output processing, so the bytes arrive as written.
-  struct termios mode;
-  ASSERT_EQ(tcgetattr(slave, &mode), 0);
-  cfmakeraw(&mode);
-  ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
-  ASSERT_EQ(fcntl(master, F_SETFL, O_NONBLOCK), 0);
-  {
-    ConsoleProgress progress(slave, std::chrono::milliseconds(0));
+TEST(ConsoleProgress, DrawsInPlaceOnATerminalOnly) {
+  const auto twoPhases = [](ConsoleProgress& progress) {
     progress.update("search and triples", 0.5);
     progress.update("search and triples", 0.6);  // within the redraw interval: skipped
     progress.update("iterations", 1.0);          // a new phase: drawn over the old
     progress.clear();
     progress.clear();  // nothing shown: nothing written
     progress.update("reading", -1.0);
-  }  // the destructor clears
-  EXPECT_EQ(drain(master),
-            "\rtessel: search and triples  50%"
-            "\rtessel: iterations 100%        "
-            "\r                       \r"
-            "\rtessel: reading"
-            "\r               \r");
-  close(master);
-  close(slave);
-}
-
-TEST(ConsoleProgress, SilentWhenNotATerminalOrTooSoon) {
+  };
   int pipeEnds[2];
   ASSERT_EQ(pipe(pipeEnds), 0);
-  ASSERT_EQ(fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK), 0);
-  {
-    ConsoleProgress progress(pipeEnds[1], std::chrono::milliseconds(0));
-    progress.update("iterations", 0.5);
+  EXPECT_EQ(shown(pipeEnds[0], pipeEnds[1], std::chrono::milliseconds(0), twoPhases), "");
+  for (const auto quiet : {std::chrono::milliseconds(0), std::chrono::milliseconds(3600000)}) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty here";
+    // No output processing, so the bytes arrive as written.
+    struct termios mode;
+    ASSERT_EQ(tcgetattr(slave, &mode), 0);
+    cfmakeraw(&mode);
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
+    EXPECT_EQ(shown(master, slave, quiet, twoPhases), quiet.count() > 0
+                                                          ? ""
+                                                          : "\rtessel: search and triples  50%"
+                                                            "\rtessel: iterations 100%        "
+                                                            "\r                       \r"
+                                                            "\rtessel: reading"
+                                                            "\r               \r");
   }
-  EXPECT_EQ(drain(pipeEnds[0]), "");
-  close(pipeEnds[0]);
-  close(pipeEnds[1]);
-
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty here";
-  ASSERT_EQ(fcntl(master, F_SETFL, O_NONBLOCK), 0);
-  {
-    ConsoleProgress progress(slave, std::chrono::hours(1));
-    progress.update("iterations", 0.5);
-  }
-  EXPECT_EQ(drain(master), "");
-  close(master);
-  close(slave);
 }
 
 }  // namespace

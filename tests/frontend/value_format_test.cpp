@@ -14,26 +14,11 @@ namespace {
 
 TEST(ValueFormat, WritesWhatPrintfWrites) {
   using Limits = std::numeric_limits<double>;
-  std::vector<double> values = {0.0,
-                                -0.0,
-                                -1.0,
-                                1e-7,
-                                -1e-7,
-                                5e-7,
-                                0.0000015,
-                                2.5e-6,
-                                -0.0078125,
-                                123456.0000005,
-                                1e15 + 0.5,
-                                1e22,
-                                1e300,
-                                Limits::max(),
-                                -Limits::max(),
-                                Limits::denorm_min(),
-                                Limits::infinity(),
-                                -Limits::infinity(),
-                                Limits::quiet_NaN(),
-                                -Limits::quiet_NaN()};
+  const double big = Limits::max(), inf = Limits::infinity(), nan = Limits::quiet_NaN();
+  std::vector<double> values = {
+      0.0,        -0.0,           -1.0,       1e-7, -1e-7, 5e-7, 0.0000015, 2.5e-6,
+      -0.0078125, 123456.0000005, 1e15 + 0.5, 1e22, 1e300, big,  -big,      Limits::denorm_min(),
+      inf,        -inf,           nan,        -nan};
   // Every exact tie at the sixth decimal up to 4 (odd multiples of 1/128).
   for (int k = 1; k < 512; k += 2) values.push_back(k / 128.0);
   std::mt19937_64 random(5);
