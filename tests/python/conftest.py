@@ -1,5 +1,5 @@
-"""Shared fixtures of the Python package's tests: the bundled example, and
-the program's result table on a table, to compare with."""
+"""What the Python package's tests share: the bundled example, and the
+program's result table on a table, to compare with."""
 import math
 import os
 import subprocess
@@ -15,11 +15,6 @@ FLAGS = {"neighbors": "-n", "triples": "-t", "iterations": "-i", "theta": "-a"}
 
 def printed(values):  # as the program prints its result table
     return "".join("NA\n" if math.isnan(v) else "%lf\n" % v for v in values)
-
-
-@pytest.fixture(scope="session")
-def example():
-    return pd.read_csv(EXAMPLE)  # "NA" fields become NaN
 
 
 @pytest.fixture

@@ -1,6 +1,5 @@
-"""smooth_frame's rules: where a GeoDataFrame's points come from (points,
-centroids, representative points; missing and empty geometries are missing
-rows), the CRS refusal, the index, the columns' names in errors, progress."""
+"""smooth_frame on GeoDataFrames: points, centroids or representative points, the index,
+the CRS refusal; the columns' names in its errors, and the progress argument."""
 import geopandas as gpd
 import numpy as np
 import pandas as pd
@@ -12,19 +11,16 @@ import tessel
 N = 40
 RNG = np.random.default_rng(3)
 XY = np.round(RNG.random((N, 2)) * 1000, 2)
-RATE = np.round(RNG.gamma(2.0, 10.0, N), 2)
-WEIGHT = RNG.integers(1, 100, N).astype(float)
+RATE, WEIGHT = np.round(RNG.gamma(2.0, 10.0, N), 2), RNG.integers(1, 100, N).astype(float)
 FRAME = pd.DataFrame({"x": XY[:, 0], "y": XY[:, 1], "r": RATE, "w": WEIGHT})
 
 
-def c_shape(x, y):  # a C-shaped polygon around (x, y): its centroid lies outside it
-    return sg.Polygon([(x - 9, y - 9), (x + 9, y - 9), (x + 9, y - 6), (x - 6, y - 6),
-                       (x - 6, y + 6), (x + 9, y + 6), (x + 9, y + 9), (x - 9, y + 9)])
-
-
-SHAPES = [sg.Point(x, y) if i % 3 == 0 else c_shape(x, y) if i % 3 == 1
-          else sg.LineString([(x, y), (x + 5, y + 1)]) for i, (x, y) in enumerate(XY)]
-SHAPES[2], SHAPES[5], SHAPES[9] = None, sg.Polygon(), sg.Point()
+# Points, C-shaped polygons around the points (their centroids lie outside
+# them) and lines; one missing and two empty geometries.
+SHAPES = [sg.Point(x, y) if i % 3 == 0 else sg.LineString([(x, y), (x + 5, y + 1)]) if i % 3 == 1
+          else sg.box(x - 9, y - 9, x + 9, y + 9).difference(sg.box(x - 6, y - 6, x + 9, y + 6))
+          for i, (x, y) in enumerate(XY)]
+SHAPES[1], SHAPES[5], SHAPES[9] = None, sg.Polygon(), sg.Point()
 
 
 @pytest.mark.parametrize("points, crs", [("centroid", "EPSG:3857"), ("representative", None)])
@@ -35,10 +31,10 @@ def test_geometries_by_centroid_or_representative_point(points, crs):
     at = [None if s is None or s.is_empty else
           s.centroid if points == "centroid" else s.representative_point() for s in SHAPES]
     x, y = np.array([(np.nan, np.nan) if p is None else (p.x, p.y) for p in at]).T
-    assert got.index.equals(frame.index) and np.isnan(got.iloc[[2, 5, 9]]).all()
+    assert got.index.equals(frame.index) and np.isnan(got.iloc[[1, 5, 9]]).all()
     np.testing.assert_array_equal(got, tessel.smooth(x, y, RATE, WEIGHT))
     assert all(s.contains(p) == (points == "representative")  # they differ for the C shapes
-               for s, p in zip(SHAPES[1::3], at[1::3]) if p is not None)
+               for s, p in zip(SHAPES[2::3], at[2::3]) if p is not None)
 
 
 @pytest.mark.parametrize("crs", ["EPSG:4326", "EPSG:4978"])  # degrees, geocentric
@@ -54,13 +50,11 @@ def test_refusals_name_the_column():
         tessel.smooth_frame(FRAME, "r", "pop")
 
 
-def test_progress_reports_every_phase_in_order(capsys):
+def test_progress_reports_every_phase_from_0_to_1(capsys):
     seen = []
-    tessel.smooth_frame(FRAME, "r", "w", progress=lambda phase, share: seen.append((phase, share)))
+    tessel.smooth_frame(FRAME, "r", "w", progress=lambda *report: seen.append(report))
     phases = list(dict.fromkeys(phase for phase, _ in seen))
-    assert phases == ["k-d tree", "renumbering", "search and triples", "iterations",
-                      "caller's order"]
-    assert all((p, 0.0) in seen and (p, 1.0) in seen for p in phases)
+    assert len(phases) == 5 and all((p, 0.0) in seen and (p, 1.0) in seen for p in phases)
     tessel.smooth_frame(FRAME, "r", "w", progress=True)  # tqdm draws on standard error
     err = capsys.readouterr().err
     assert all(f"tessel: {p}: 100%" in err for p in phases)

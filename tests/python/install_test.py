@@ -1,32 +1,23 @@
-"""The package as users install it: a wheel built by python -m build from a
-clean copy of the sources, installed offline by pip into a fresh virtual
-environment, gives the values of the package under test bit for bit,
-imported from elsewhere."""
+"""The package as users install it: a wheel that python -m build makes from a
+clean copy of the sources, installed by pip offline into a fresh virtual
+environment, gives the tested package's values bit for bit, imported from elsewhere."""
 import os
 import shutil
 import subprocess
 import sys
 import zipfile
 
-import numpy as np
-
-import tessel
 from conftest import EXAMPLE, ROOT
 
 # Where tessel comes from, and its values' bytes in hex.
-PROBE = f"""if 1:
-    import numpy as np, tessel
-    table = np.genfromtxt({EXAMPLE!r}, delimiter=",", skip_header=1)
-    print(tessel.__file__, tessel.smooth(*table.T, neighbors=12).tobytes().hex())
-"""
+PROBE = f"""import numpy as np, tessel
+table = np.genfromtxt({EXAMPLE!r}, delimiter=",", skip_header=1)
+print(tessel.__file__, tessel.smooth(*table.T, neighbors=12).tobytes().hex())"""
 WORK_FILES = shutil.ignore_patterns("build", "build-*", "dist", "*.egg-info", "__pycache__",
                                     ".git", "TSLog.txt", "tessel_temp.txt")
 
 
-def run(*command, cwd):
-    # Without PYTHONPATH, which names the build tree's package, so that only
-    # the installed package can be imported.
-    env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
+def run(*command, cwd, env=None):
     done = subprocess.run(command, cwd=cwd, env=env, capture_output=True, text=True,
                           stdin=subprocess.DEVNULL, timeout=900)
     assert done.returncode == 0, f"{command}:\n{done.stdout}\n{done.stderr}"
@@ -43,7 +34,9 @@ def test_wheel_installed_into_a_fresh_venv(tmp_path):
     run(sys.executable, "-m", "venv", "--system-site-packages", venv, cwd=tmp_path)
     run(venv / "bin" / "pip", "install", "--no-index", wheel, cwd=tmp_path)
     elsewhere.mkdir()
-    where, values = run(venv / "bin" / "python", "-c", PROBE, cwd=elsewhere).split()
+    # Without PYTHONPATH, which names the build tree's package, only the
+    # installed package can be imported.
+    env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
+    where, values = run(venv / "bin" / "python", "-c", PROBE, cwd=elsewhere, env=env).split()
     assert where.startswith(str(venv)), where
-    table = np.genfromtxt(EXAMPLE, delimiter=",", skip_header=1)
-    assert values == tessel.smooth(*table.T, neighbors=12).tobytes().hex()
+    assert values == run(sys.executable, "-c", PROBE, cwd=elsewhere).split()[1]
