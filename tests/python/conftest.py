@@ -1,6 +1,4 @@
-"""What the Python package's tests share: the bundled example, and the
-program's result table on a table, to compare with."""
-import math
+"""What the Python package's tests share: the bundled example, the program's results."""
 import os
 import subprocess
 
@@ -14,7 +12,7 @@ FLAGS = {"neighbors": "-n", "triples": "-t", "iterations": "-i", "theta": "-a"}
 
 
 def printed(values):  # as the program prints its result table
-    return "".join("NA\n" if math.isnan(v) else "%lf\n" % v for v in values)
+    return "".join("NA\n" if np.isnan(v) else "%lf\n" % v for v in values)
 
 
 @pytest.fixture

@@ -46,8 +46,6 @@ def test_unprojected_crs_is_refused_with_the_fix(crs):
 def test_refusals_name_the_column():
     with pytest.raises(TypeError, match=r"^rate \(column 'r'\) holds strings"):
         tessel.smooth_frame(FRAME.astype({"r": str}), "r", "w")
-    with pytest.raises(KeyError, match="weight: the frame has no column 'pop'"):
-        tessel.smooth_frame(FRAME, "r", "pop")
 
 
 def test_progress_reports_every_phase_from_0_to_1(capsys):

@@ -1,6 +1,5 @@
-"""The package as users install it: a wheel that python -m build makes from a
-clean copy of the sources, installed by pip offline into a fresh virtual
-environment, gives the tested package's values bit for bit, imported from elsewhere."""
+"""The wheel that python -m build makes from a clean copy of the sources, installed by pip
+offline into a fresh venv, gives the tested package's values bit for bit, outside the sources."""
 import os
 import shutil
 import subprocess
@@ -25,7 +24,7 @@ def run(*command, cwd, env=None):
 
 
 def test_wheel_installed_into_a_fresh_venv(tmp_path):
-    copy, venv, elsewhere = tmp_path / "tessel", tmp_path / "venv", tmp_path / "elsewhere"
+    copy, venv = tmp_path / "sources", tmp_path / "venv"
     shutil.copytree(ROOT, copy, ignore=WORK_FILES)
     run(sys.executable, "-m", "build", "--no-isolation", "--wheel", "--outdir", tmp_path, copy,
         cwd=copy)
@@ -33,10 +32,9 @@ def test_wheel_installed_into_a_fresh_venv(tmp_path):
     assert {"tessel/py.typed", "tessel/_core.pyi"} <= set(zipfile.ZipFile(wheel).namelist())
     run(sys.executable, "-m", "venv", "--system-site-packages", venv, cwd=tmp_path)
     run(venv / "bin" / "pip", "install", "--no-index", wheel, cwd=tmp_path)
-    elsewhere.mkdir()
     # Without PYTHONPATH, which names the build tree's package, only the
     # installed package can be imported.
     env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
-    where, values = run(venv / "bin" / "python", "-c", PROBE, cwd=elsewhere, env=env).split()
+    where, values = run(venv / "bin" / "python", "-c", PROBE, cwd=tmp_path, env=env).split()
     assert where.startswith(str(venv)), where
-    assert values == run(sys.executable, "-c", PROBE, cwd=elsewhere).split()[1]
+    assert values == run(sys.executable, "-c", PROBE, cwd=tmp_path).split()[1]

@@ -1,6 +1,5 @@
-"""Memory and Ctrl-C, in child interpreters: an address-space limit gives
-MemoryError; SIGINT stops a 3,000,000-point call within 0.5 s with
-KeyboardInterrupt, the call's memory is released and the interpreter goes on."""
+"""Memory and Ctrl-C in a child interpreter: an address-space limit gives MemoryError; SIGINT
+stops a 3,000,000-point call within 0.5 s, its memory released, the interpreter going on."""
 import os
 import signal
 import subprocess

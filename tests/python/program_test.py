@@ -1,6 +1,5 @@
-"""The package against the program: the same values, as the program prints
-them, through smooth (lists, strided views) and smooth_frame (named columns,
-a shuffled index), on the example and on random tables with missing values."""
+"""The package's values as the program prints them, through smooth (lists, strided views)
+and smooth_frame (named columns, a shuffled index), on the example and random tables."""
 import numpy as np
 import pandas as pd
 import pytest
@@ -27,7 +26,7 @@ def test_values_as_the_program_prints_them(run_program, seed, options):
     as_lists = tessel.smooth(*(c.tolist() for c in table.T), **options)
     as_views = tessel.smooth(*table.T, **options)  # strided
     assert as_lists.dtype == np.float64 and printed(as_lists) == printed(as_views) == want
-    index = pd.Index(np.random.default_rng(9).permutation(len(table)) + 100, name="id")
-    frame = pd.DataFrame(table, columns=["east", "north", "r", "w"], index=index)
+    frame = pd.DataFrame(table, columns=["east", "north", "r", "w"],
+                         index=np.random.default_rng(9).permutation(len(table)) + 100)
     got = tessel.smooth_frame(frame, "r", "w", x="east", y="north", **options)
-    assert printed(got) == want and got.index.equals(index) and got.name == "smoothed"
+    assert printed(got) == want and got.index.equals(frame.index) and got.name == "smoothed"
