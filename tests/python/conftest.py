@@ -1,6 +1,4 @@
-"""Shared fixtures of the Python package's tests: the program to compare
-with, the bundled example, and a runner of the program on a table."""
-import math
+"""What the Python package's tests share: the bundled example, the program's results."""
 import os
 import subprocess
 
@@ -13,44 +11,28 @@ EXAMPLE = os.path.join(ROOT, "examples", "rates.csv")
 FLAGS = {"neighbors": "-n", "triples": "-t", "iterations": "-i", "theta": "-a"}
 
 
-def printed(values):
-    """Values as the program prints its result table."""
-    return "".join("NA\n" if math.isnan(v) else "%lf\n" % v for v in values)
-
-
-def number_text(value):
-    """A float as a plain decimal that reads back as the same double."""
-    return "NA" if math.isnan(value) else np.format_float_positional(value, unique=True, trim="0")
-
-
-@pytest.fixture(scope="session")
-def program():
-    path = os.environ.get("TESSEL_PROGRAM", os.path.join(ROOT, "build", "tessel"))
-    path = os.path.abspath(path)
-    if not os.access(path, os.X_OK):
-        pytest.skip(f"the program {path} is not built")
-    return path
-
-
-@pytest.fixture(scope="session")
-def example():
-    return pd.read_csv(EXAMPLE)  # "NA" fields become NaN
+def printed(values):  # as the program prints its result table
+    return "".join("NA\n" if np.isnan(v) else "%lf\n" % v for v in values)
 
 
 @pytest.fixture
-def run_program(program, tmp_path):
+def run_program(tmp_path):
     """run_program(path or columns, **options): the program's result table."""
+    program = os.path.abspath(os.environ.get("TESSEL_PROGRAM", f"{ROOT}/build/tessel"))
+    if not os.access(program, os.X_OK):
+        pytest.skip(f"the program {program} is not built")
+
     def run(table, **options):
-        if not isinstance(table, str):
+        if not isinstance(table, str):  # each value a decimal that reads back the same
             path = tmp_path / "table.csv"
-            rows = zip(*(np.asarray(c, dtype=float) for c in table))
-            path.write_text("x,y,rate,weight\n" + "".join(
-                ",".join(number_text(v) for v in row) + "\n" for row in rows))
+            pd.DataFrame(np.column_stack(table), columns=["x", "y", "rate", "weight"]).to_csv(
+                path, index=False, na_rep="NA",
+                float_format=lambda v: np.format_float_positional(v, unique=True, trim="0"))
             table = str(path)
         flags = [str(a) for k, v in options.items() for a in (FLAGS[k], v)]
         done = subprocess.run([program, "-r", "-m", "NA", "-f", table] + flags,
                               capture_output=True, cwd=tmp_path, stdin=subprocess.DEVNULL,
                               text=True, timeout=120)
         assert done.returncode == 0, done.stderr
-        return done.stdout[done.stdout.index("Smoothed Rate\n") + len("Smoothed Rate\n"):]
+        return done.stdout.split("Smoothed Rate\n", 1)[1]
     return run
