@@ -3,6 +3,7 @@
 #   make test      install what the tests need (tools/install-deps), build, run every test
 #   make sanitize  build with AddressSanitizer/UBSan into build-asan/ and run every test there
 #   make bench     time whole runs at growing sizes
+#   make bench-dask  time python3 -m tessel.dask against the program (10M and 20M points)
 #   make fuzz      build the libFuzzer targets with clang and run each a while
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python package into build/python/tessel/ (pip: see README)
@@ -24,7 +25,7 @@ PYTHON ?= $(if $(wildcard /usr/bin/python3),/usr/bin/python3,python3)
 WERROR ?= OFF
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
-.PHONY: all build test sanitize run bench install clean python map format format-check \
+.PHONY: all build test sanitize run bench bench-dask install clean python map format format-check \
   r r-test r-check
 
 all: build
@@ -77,6 +78,9 @@ map: python
 bench: build
 	cmake --build build -j $(JOBS) --target phase_times
 	bash bench/run.sh build
+
+bench-dask: build python
+	bash bench/dask.sh build
 
 install: build
 	cmake --install build --prefix $(PREFIX)
