@@ -1,7 +1,7 @@
 // The smoothing phases: triple selection at the thresholds and ties, and
 // both passes against a plain statement of their rule. (The k-d tree is
-// checked against the exhaustive lists in kd_tree_test.cpp, and the whole
-// program against the exhaustive core in e2e/scale_test.cpp.)
+// checked against the exhaustive lists in kd_tree_test.cpp, and whole runs
+// against the reference method in differential_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>

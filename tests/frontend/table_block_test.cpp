@@ -58,15 +58,4 @@ TEST(TableBlock, PiecesReadAsTheWhole) {
   }
 }
 
-TEST(TableBlock, ReportsAsTheProgram) {
-  RunSettings settings;
-  const std::string text = "1,2,3,4\n5,6,abc,8\n";
-  EXPECT_EQ(readTableBlock(text.data(), text.size(), settings, false, 40).message,
-            "Invalid Data! : Row 42, Column 3 : abc");
-  const TableBlock good = readTableBlock(text.data(), 8, settings, true, 0);
-  EXPECT_EQ(good.x, std::vector<double>{1.0});
-  EXPECT_EQ(good.weight, std::vector<double>{4.0});
-  EXPECT_FALSE(good.stopped);
-}
-
 }  // namespace
