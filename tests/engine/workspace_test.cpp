@@ -1,4 +1,4 @@
-// The public API: progress reports, cancellation, and tessel::smooth's
+// The public API: cancellation from the progress hook, and tessel::smooth's
 // treatment of missing rows and bad arguments.
 #include <gtest/gtest.h>
 
@@ -20,31 +20,6 @@ void allocateGrid(Workspace& ws, int32_t n, Method method) {
   ASSERT_EQ(ws.allocate(n, options), LimitCheck::kWithinLimits);
   for (int32_t i = 0; i < n; ++i) {
     ws.loadPoint(i, i % 100 + 0.001 * (i % 7), i / 100 + 0.001 * (i % 11), (i * 37) % 101, 1.0);
-  }
-}
-
-TEST(Workspace, ProgressCoversEveryPhaseInOrder) {
-  for (Method method : {Method::kFast, Method::kReference}) {
-    RaisingAllocation policy;
-    Workspace ws(policy, 2);
-    allocateGrid(ws, 3000, method);
-    std::vector<Phase> phases;
-    bool sharesGrow = true;
-    double last = 0.0;
-    ws.setProgress([&](Phase phase, double share) {
-      if (phases.empty() || phases.back() != phase) phases.push_back(phase), last = 0.0;
-      sharesGrow = sharesGrow && share >= last && share <= 1.0;
-      last = share;
-      return true;
-    });
-    ws.run();
-    const std::vector<Phase> want =
-        method == Method::kFast
-            ? std::vector<Phase>{Phase::kTree, Phase::kRenumbering, Phase::kSearchAndTriples,
-                                 Phase::kIterations, Phase::kFinishing}
-            : std::vector<Phase>{Phase::kSearch, Phase::kTriples, Phase::kIterations};
-    EXPECT_EQ(phases, want);
-    EXPECT_TRUE(sharesGrow);
   }
 }
 
