@@ -168,8 +168,6 @@ TEST(Permissions, LogAndLockRefusedToAnOrdinaryUser) {
   } cases[] = {
       {"read-only directory", asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0500), "", kNoLog,
        kAbsent, kAbsent},
-      {"read-only directory, -?", asNobody(fileRun({"-?"}, ""), 0500), "", kNoLog, kAbsent,
-       kAbsent},
       {"another user's log", othersLog, kValues, kNoLog, "an earlier run's table\n", kTriangle},
       {"search-only directory", asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0100), "",
        "ERROR : Couldn't lock the current directory\n", kAbsent, kAbsent}};

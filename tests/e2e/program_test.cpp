@@ -276,7 +276,6 @@ TEST(Program, ProducesExactBytes) {
       // run opens takes its number, so output to it is refused and input from
       // it fails, while the log and the work file hold what they should.
       {"StdoutClosed", closed(onTriangle({}), {1}), "", "", kBadOutput, triangle, 1, values},
-      {"BothClosed", closed(onTriangle({}), {0, 1}), "", "", kBadOutput, triangle, 1, values},
       {"StdinClosed", closed(stdinRun({}, fields), {0}), "", "",
        "ERROR : Couldn't read standard input\n", "", 1},
       {"AllThreeClosed", closed(stdinRun({}, fields), {0, 1, 2}), "", "", "", "", 1, ""}};

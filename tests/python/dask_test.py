@@ -85,11 +85,8 @@ CASES = {  # name: (file bytes, options); the command must do what the program d
     "header only": ("x,y,rate,weight\n", ["-r"]),
     "no data": ("", []),
     "no neighbours": (FEW, ["-n", "0"]),
-    "no triples": (FEW, ["-t", "0", "-i", "3"]),
     "too big": (FEW, ["-n", "101"]),
-    "negative": (FEW, ["-t", "-2"]),
     "mark and carriage returns": ("\ufeff" + FEW.replace("\n", "\r\n"), []),
-    "high bytes and NUL": (FEW + "1,2,12\u20ac,1\n", []),
     "NUL": (FEW + "1,2,3\x00,4\n" + FEW, []),
 }
 
