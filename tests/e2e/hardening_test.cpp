@@ -1,7 +1,7 @@
 // Hardening of the whole program: every allocation made to fail in turn,
 // runs that take turns in a shared directory, an ordinary user's runs where
-// the log or the lock cannot be had, and memory refused while reading. (The work file as
-// input and planted links are in the program's table.)
+// the log or the lock cannot be had, and memory refused while reading. (The
+// work file as input and planted links are in the program's table.)
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
