@@ -38,7 +38,7 @@ ParallelCompile("NPY_NUM_BUILD_JOBS", default=2).install()
 
 core = Pybind11Extension(
     "tessel._core",
-    ["python/core_module.cpp", "python/cluster_module.cpp"] + engine_sources()
+    ["python/core_module.cpp", "python/cluster_module.cpp", "python/command_module.cpp"] + engine_sources()
     + reader_sources(),
     include_dirs=["engine/include", "."],
     cxx_std=17,

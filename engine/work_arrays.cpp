@@ -39,6 +39,28 @@ int32_t neighborListLength(int32_t N, int32_t NN, Method method) {
 
 int32_t neighborCountFor(int32_t N, int32_t NN) { return N >= 1 && NN >= N ? N - 1 : NN; }
 
+namespace {
+
+// The lengths of a point's rows, in the order allocate obtains them: its
+// end values (2 x NTRIP), its triples and, for the reference method, its
+// neighbour list (-1: none).
+struct RowLengths {
+  int64_t endValues, triples, neighbors;
+};
+
+RowLengths rowLengthsOf(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
+  return {2 * int64_t{NTRIP}, NTRIP,
+          method == Method::kReference ? int64_t{neighborListLength(N, NN, method)} : -1};
+}
+
+}  // namespace
+
+int64_t WorkArrays::zeroSizeRowRequests(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
+  const RowLengths rows = rowLengthsOf(N, NN, NTRIP, method);
+  const int64_t empty = (rows.endValues == 0) + (rows.triples == 0) + (rows.neighbors == 0);
+  return N > 0 ? empty * N : 0;
+}
+
 void WorkArrays::allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
   release();
   this->method = method;
@@ -52,19 +74,18 @@ void WorkArrays::allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
   obtain(currentValues, policy, N);
   obtain(nextValues, policy, N);
   obtain(endValues, policy, N);
-  endRows.reset(obtainRows<double>(policy, N, 2 * int64_t{NTRIP}));
+  const RowLengths rows = rowLengthsOf(N, NN, NTRIP, method);
+  endRows.reset(obtainRows<double>(policy, N, rows.endValues));
   obtain(neighborScratch, policy, N);
   obtain(tripleSets, policy, N);
   obtain(neighborLists, policy, N);
-  tripleRows.reset(obtainRows<Triple>(policy, N, NTRIP));
-  if (method == Method::kReference) {
-    entryRows.reset(obtainRows<NeighborEntry>(policy, N, listLength));
-  }
+  tripleRows.reset(obtainRows<Triple>(policy, N, rows.triples));
+  if (rows.neighbors >= 0) entryRows.reset(obtainRows<NeighborEntry>(policy, N, rows.neighbors));
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
-      endValues[i] = rowAt(endRows.get(), 2 * int64_t{NTRIP}, i);
-      tripleSets[i] = {0, 0, rowAt(tripleRows.get(), NTRIP, i)};
-      neighborLists[i] = {i, rowAt(entryRows.get(), listLength, i)};
+      endValues[i] = rowAt(endRows.get(), rows.endValues, i);
+      tripleSets[i] = {0, 0, rowAt(tripleRows.get(), rows.triples, i)};
+      neighborLists[i] = {i, rowAt(entryRows.get(), rows.neighbors, i)};
     }
   });
 }

@@ -37,6 +37,10 @@ struct WorkArrays {
   // {point, null}.
   void allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method);
 
+  // The zero-size requests allocate makes for the per-point rows of N
+  // points: one per point for each row of length 0.
+  static int64_t zeroSizeRowRequests(int32_t N, int32_t NN, int32_t NTRIP, Method method);
+
   // Releases every array.
   void release();
 

@@ -1,4 +1,5 @@
 // The public Workspace and the column entry point, on the run's WorkArrays.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -61,6 +62,45 @@ void Workspace::forEachChunk(int32_t n, int32_t chunkSize,
 void Workspace::setProgress(ProgressHook hook) { progress_ = std::move(hook); }
 
 void Workspace::release() { arrays_->release(); }
+
+namespace {
+
+// Counts the zero-size requests; meets every other.
+class CountingAllocation : public AllocationPolicy {
+ public:
+  void* obtain(size_t size) override {
+    if (size == 0) {
+      ++zeroSize;
+      return nullptr;
+    }
+    return policy.obtain(size);
+  }
+  int64_t zeroSize = 0;
+
+ private:
+  RaisingAllocation policy;
+};
+
+}  // namespace
+
+int64_t zeroSizeRequests(int32_t N, const SmoothingOptions& options) {
+  if (checkLimits(options.NN, options.NTRIP, options.NITER) != LimitCheck::kWithinLimits) {
+    return 0;
+  }
+  // A run of stand points takes every step a run of N takes with the same
+  // neighbour count (at most N - 1) and so the same scratch requests.
+  const int32_t N0 = N < 0 ? 0 : N;
+  const int32_t stand = std::min(N0, std::max(options.NN, 0) + 2);
+  CountingAllocation policy;
+  Workspace ws(policy, 1);
+  ws.allocate(stand, options);
+  for (int32_t i = 0; i < stand; ++i) ws.loadPoint(i, i, (i * i) % 7, 1.0, 1.0);
+  ws.run();
+  const int32_t NN = neighborCountFor(N0, options.NN);
+  return policy.zeroSize -
+         WorkArrays::zeroSizeRowRequests(stand, NN, options.NTRIP, options.method) +
+         WorkArrays::zeroSizeRowRequests(N0, NN, options.NTRIP, options.method);
+}
 
 std::vector<double> smooth(const std::vector<double>& x, const std::vector<double>& y,
                            const std::vector<double>& rate, const std::vector<double>& weight,

@@ -1,5 +1,7 @@
 #include "frontend/command_line.h"
 
+#include "frontend/driver.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -135,4 +137,8 @@ void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& st
         break;
     }
   }
+}
+
+int usageStatus(const RunState& state) {
+  return state.helpRequested ? kExitSuccess : kExitUsageError;
 }

@@ -12,6 +12,10 @@
 
 void parseCommandLine(int argc, char** argv, RunSettings& settings, RunState& state);
 
+// The exit status of a run that stops at its command line (proceed false):
+// success when the usage text was asked for, a usage error otherwise.
+int usageStatus(const RunState& state);
+
 // Writes the usage text, with the program's name in it, to one stream.
 void writeUsage(std::FILE* stream, const char* programName);
 

@@ -13,6 +13,7 @@
 #include "frontend/command_line.h"
 #include "frontend/console_progress.h"
 #include "frontend/input_reader.h"
+#include "frontend/read_outcome.h"
 #include "frontend/run_lock.h"
 #include "frontend/run_state.h"
 #include "frontend/smooth_rates.h"
@@ -60,7 +61,7 @@ int run(int argc, char** argv, RunLock& lock, std::FILE*& log, bool& logMissing)
   if (!state.proceed) {
     writeUsage(stderr, state.programName.GetFileName());
     if (state.log != nullptr) writeUsage(state.log, state.programName.GetFileName());
-    return state.helpRequested ? kExitSuccess : kExitUsageError;
+    return usageStatus(state);
   }
 
   // An input that is the work file itself would be emptied by creating it.
@@ -77,43 +78,17 @@ int run(int argc, char** argv, RunLock& lock, std::FILE*& log, bool& logMissing)
   progress.clear();
   state.progress = nullptr;
 
-  if (state.readFailed) {
-    if (state.readOutOfMemory) {
-      std::fputs("ERROR : Out of memory\n", stderr);
-    } else if (settings.readFromFile) {
-      std::fprintf(stderr, "ERROR : Couldn't read file %s\n", settings.inputFileName.c_str());
-    } else {
-      std::fputs("ERROR : Couldn't read standard input\n", stderr);
-    }
-  }
-  if (state.workFileFailed) {
-    std::fprintf(stderr, "ERROR : Couldn't write work file %s\n", kWorkFileName);
-  }
-  if (state.readFailed || state.workFileFailed) return kExitFailure;
-  if (state.rowNumber == 0 && state.proceed) {
-    report(state.log, "No input data detected.\n");
-    return kExitFailure;
-  }
-  if (state.proceed) {
-    int outputError = 0;
-    bool written = smoothRates(state.pointCount, settings.NN, settings.NTRIP, settings.NITER,
-                               settings.ThetaStar, kWorkFileName, state.ignoredRows,
-                               settings.missingText.c_str(), settings.headerMark.GetCString(),
-                               state.log, outputError, progress);
-    if (outputError != 0) {
-      std::fprintf(stderr, "ERROR : Couldn't write standard output: %s\n",
-                   std::strerror(outputError));
-    }
-    return written ? kExitSuccess : kExitFailure;
-  }
-  if (!state.errorTitle.IsEmpty()) {
-    std::fprintf(stderr, "%s : %s", state.errorTitle.GetCString(), state.errorDetail.GetCString());
-    if (state.log != nullptr) {
-      std::fprintf(state.log, "%s : %s", state.errorTitle.GetCString(),
-                   state.errorDetail.GetCString());
-    }
-  }
-  return kExitFailure;
+  const ReadOutcome outcome = concludeReading(settings, summarizeReading(state));
+  std::fputs(outcome.errors.c_str(), stderr);
+  report(state.log, outcome.report.c_str());
+  if (!outcome.smooth) return outcome.status;
+  int outputError = 0;
+  bool written =
+      smoothRates(state.pointCount, settings.NN, settings.NTRIP, settings.NITER, settings.ThetaStar,
+                  kWorkFileName, state.ignoredRows, settings.missingText.c_str(),
+                  settings.headerMark.GetCString(), state.log, outputError, progress);
+  if (outputError != 0) std::fputs(outputErrorReport(outputError).c_str(), stderr);
+  return written ? kExitSuccess : kExitFailure;
 }
 
 // Writes the trace of an exception, one entry per line.

@@ -272,7 +272,7 @@ void readInputTable(const RunSettings& settings, RunState& state, std::FILE* wor
     std::FILE* input = std::fopen(settings.inputFileName.c_str(), "r");
     if (input == nullptr) {
       state.proceed = false;
-      std::fprintf(stderr, "ERROR : Couldn't open file %s\n", settings.inputFileName.c_str());
+      state.openFailed = true;
     } else {
       readFileRows(settings, state, input, workFile);
     }

@@ -3,7 +3,8 @@
 // work-file line, an IgnoredRow, or a deferred error report that stops the
 // run. A read that fails before the end of the input stops the run too
 // (RunState::readFailed, with readOutOfMemory when a line did not fit in
-// memory). A UTF-8 byte-order mark that opens either source is skipped, as
+// memory); a -f file that cannot be opened stops it with
+// RunState::openFailed. A UTF-8 byte-order mark that opens either source is skipped, as
 // spreadsheets write one. Closes the work file and the input before it
 // returns.
 #ifndef TESSEL_FRONTEND_INPUT_READER_H_

@@ -40,6 +40,7 @@ struct RunState {
   int32_t rowNumber = 0;
   int32_t pointCount = 0;
   bool invalidData = false;
+  bool openFailed = false;       // the -f file could not be opened
   bool workFileFailed = false;   // a work-file write or its close failed
   bool readFailed = false;       // reading the input failed before its end
   bool readOutOfMemory = false;  // ... because a line did not fit in memory

@@ -12,11 +12,22 @@
 
 #include "frontend/console_progress.h"
 #include "frontend/ignored_rows.h"
+#include "frontend/run_state.h"
 #include "tessel/tessel.h"
 
 // The report of control numbers outside their limits (empty within them),
 // as standard output shows it.
 std::string limitReport(tessel::LimitCheck check, int32_t NN, int32_t NTRIP, int32_t NITER);
+
+// The engine's options for the run's control numbers.
+tessel::SmoothingOptions smoothingOptionsOf(const RunSettings& settings);
+
+// What the program writes to standard output before the values of N
+// points, for callers that smooth the table otherwise than in one workspace
+// (the cluster command): the limit report, after which nothing follows
+// (proceed false), or the engine's zero-size reports and, with -r, the
+// header line.
+std::string resultPrelude(int32_t N, const RunSettings& settings, bool& proceed);
 
 // Checks the control limits, provisions the work arrays, loads, smooths and
 // writes the result table, then releases everything. Returns true when the

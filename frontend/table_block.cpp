@@ -1,16 +1,18 @@
 #include "frontend/table_block.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "frontend/input_reader.h"
 #include "frontend/loader.h"
+#include "frontend/work_file.h"
 
 namespace {
 
 // The bytes of a stream written to memory, released with the stream's
-// buffer when done.
+// buffer when done. A caller that closes the stream itself says so.
 struct MemoryStream {
   char* text = nullptr;
   size_t size = 0;
@@ -18,6 +20,12 @@ struct MemoryStream {
   ~MemoryStream() {
     if (stream != nullptr) std::fclose(stream);
     std::free(text);
+  }
+  // Closes the stream; false when its last bytes could not be kept.
+  bool close() {
+    const bool closed = std::fclose(stream) == 0;
+    stream = nullptr;
+    return closed;
   }
 };
 
@@ -39,39 +47,99 @@ bool convertRows(const char* text, size_t size, TableBlock& block) {
   return true;
 }
 
+// The block of a reading whose work lines are in `work` (closed).
+void settle(const RunState& state, const MemoryStream& work, int32_t rowsBefore,
+            TableBlock& block) {
+  block.summary = summarizeReading(state);
+  block.summary.rows = state.rowNumber - rowsBefore;
+  for (const IgnoredRow& row : state.ignoredRows) block.ignored.push_back(row.position);
+  if (!block.stopped() && !convertRows(work.text, work.size, block)) {
+    block.loadReport = std::string("Error reading file ") + kWorkFileName + ".\n";
+  }
+}
+
+TableBlock outOfMemory() {
+  TableBlock block;
+  block.summary.proceed = false;
+  block.summary.readFailed = block.summary.readOutOfMemory = true;
+  return block;
+}
+
 }  // namespace
 
 TableBlock readTableBlock(const char* bytes, size_t size, const RunSettings& settings,
                           bool startOfInput, int32_t rowsBefore) {
-  TableBlock block;
   RunState state;
   state.rowNumber = rowsBefore;
   MemoryStream work;
-  // A piece of no bytes holds no line (and a stream cannot be opened on it).
-  std::FILE* input = size == 0 ? nullptr : fmemopen(const_cast<char*>(bytes), size, "r");
-  if (work.stream == nullptr || (size != 0 && input == nullptr)) {
-    block.stopped = true;
-    block.message = "ERROR : Out of memory\n";
+  // A memory stream cannot be opened on no bytes; an empty file stands in
+  // (the opening of an empty input still counts its -r header row).
+  std::FILE* input =
+      size == 0 ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char*>(bytes), size, "r");
+  if (work.stream == nullptr || input == nullptr) {
     if (input != nullptr) std::fclose(input);
-    return block;
+    return outOfMemory();
   }
-  if (input != nullptr) {
-    readFileRows(settings, state, input, work.stream, startOfInput);
-    std::fclose(input);
+  readFileRows(settings, state, input, work.stream, startOfInput);
+  std::fclose(input);
+  if (!work.close()) state.workFileFailed = true;
+  TableBlock block;
+  settle(state, work, rowsBefore, block);
+  return block;
+}
+
+TableBlock readTableRange(const char* path, off_t offset, off_t length, const RunSettings& settings,
+                          int32_t rowsBefore) {
+  TableBlock failed;
+  failed.summary.proceed = false;
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) {
+    failed.summary.openFailed = true;
+    return failed;
   }
-  block.rows = state.rowNumber - rowsBefore;
-  if (std::fflush(work.stream) != 0) state.workFileFailed = true;
-  for (const IgnoredRow& row : state.ignoredRows) block.ignored.push_back(row.position);
-  if (state.readFailed || state.workFileFailed) {
-    block.stopped = true;
-    block.message = "ERROR : Out of memory\n";
-  } else if (!state.proceed) {
-    block.stopped = true;
-    block.message =
-        std::string(state.errorTitle.GetCString()) + " : " + state.errorDetail.GetCString();
-  } else if (!convertRows(work.text, work.size, block)) {
-    block.stopped = true;
-    block.message = "Error reading file tessel_temp.txt.\n";
+  std::string bytes;
+  bool read = true;
+  off_t at = offset;
+  if (offset > 0) {
+    // The range's first line begins after a line feed at offset - 1 or later.
+    read = fseeko(file, offset - 1, SEEK_SET) == 0;
+    int c;
+    while (read && (c = std::getc(file)) != EOF) {
+      ++at;
+      if (c == '\n') break;
+    }
+    at -= 1;
   }
+  if (read && at < offset + length) {
+    bytes.resize(static_cast<size_t>(offset + length - at));
+    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
+    // The last line runs on to its line feed.
+    int c;
+    if (bytes.size() == static_cast<size_t>(offset + length - at) &&
+        (bytes.empty() || bytes.back() != '\n')) {
+      while ((c = std::getc(file)) != EOF) {
+        bytes.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+      }
+    }
+  }
+  read = read && !std::ferror(file);
+  std::fclose(file);
+  if (!read) {
+    failed.summary.readFailed = true;
+    return failed;
+  }
+  return readTableBlock(bytes.data(), bytes.size(), settings, offset == 0, rowsBefore);
+}
+
+TableBlock readWholeInput(const RunSettings& settings) {
+  RunState state;
+  MemoryStream work;
+  if (work.stream == nullptr) return outOfMemory();
+  // The reader closes the work stream.
+  readInputTable(settings, state, work.stream);
+  work.stream = nullptr;
+  TableBlock block;
+  settle(state, work, 0, block);
   return block;
 }

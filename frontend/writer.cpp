@@ -11,6 +11,8 @@
 #include "frontend/value_format.h"
 #include "frontend/writer.h"
 
+const char kResultHeader[] = "Smoothed Rate\n";
+
 namespace {
 
 class TableOutput {
@@ -49,7 +51,7 @@ class TableOutput {
 int writeResults(int32_t N, const char* missingText, const IgnoredRowList& ignoredRows,
                  const char* headerMark, std::FILE* log, const double* values) {
   TableOutput out(log);
-  if (headerMark[0] != '\0') out.append("Smoothed Rate\n");
+  if (headerMark[0] != '\0') out.append(kResultHeader);
   // Ignored rows are written front to back; `next` is the first not written.
   size_t next = 0;
   auto writeIgnoredRow = [&] {

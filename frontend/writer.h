@@ -8,6 +8,9 @@
 
 #include "frontend/ignored_rows.h"
 
+// The header line of the result table, written with -r.
+extern const char kResultHeader[];
+
 // Writes the result table (optional header, one line per input data row)
 // from the N values to standard output and the same table to the log when
 // it is open. Returns 0 when standard output took the whole table, else the

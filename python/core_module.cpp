@@ -173,6 +173,7 @@ py::array_t<double> smoothColumns(const Column& x, const Column& y, const Column
 }  // namespace
 
 void defineClusterFunctions(py::module_& m);  // cluster_module.cpp
+void defineCommandFunctions(py::module_& m);  // command_module.cpp
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = R"(The compiled smoother behind tessel.smooth (float64 columns only).)";
@@ -188,4 +189,5 @@ Raises ValueError for columns that are not 1-D or differ in length, more than
 2**31 - 1 rows, an infinite value, or a count out of range; MemoryError when
 memory runs out.)");
   defineClusterFunctions(m);
+  defineCommandFunctions(m);
 }

@@ -220,7 +220,7 @@ def _smooth_tile(tile: dict, options: tuple, *halo: tuple) -> tuple:
                for k, c in enumerate(("index", "x", "y", "rate", "weight"))]
     order = np.argsort(columns[0], kind="stable")
     index, x, y, rate, weight = (c[order] for c in columns)
-    values = _core.smooth(x, y, rate, weight, *options) if len(index) else np.empty(0)
+    values = _core.smooth_points(x, y, rate, weight, *options) if len(index) else np.empty(0)
     mine = order < own
     return index[mine], values[mine]
 

@@ -1,8 +1,11 @@
 """tessel.dask against the program: smooth_frame and the command give the
-program's values and bytes on every layout and tile count, its messages on
-bad input; a real scheduler and workers; a cancelled run frees the cluster.
-Every server binds 127.0.0.1 and is stopped at the end."""
+program's values, bytes, messages and exit statuses on every layout, tile
+count and input the program takes; the command's own options are checked
+before any work; its local cluster listens on loopback only and leaves
+nothing running; a cluster that cannot go on ends the run with a message;
+TLS. Every server binds 127.0.0.1, is bounded in time and is stopped."""
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -14,24 +17,35 @@ import pytest
 
 dd = pytest.importorskip("dask.dataframe", reason="dask not installed (tools/install-deps)")
 distributed = pytest.importorskip("distributed", reason="distributed not installed")
+psutil = pytest.importorskip("psutil", reason="psutil not installed")
 import tessel  # noqa: E402
 import tessel.dask  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PROGRAM = os.path.abspath(os.environ.get("TESSEL_PROGRAM", os.path.join(ROOT, "build", "tessel")))
 LAYOUTS = ("uniform", "towns", "outlier", "skewed", "line", "lattice", "shared")
-TILES = (1, 2, 7, 16)
 ENV = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+HANG = 120  # seconds: only a bound that catches a hang
 
 
-def run(command, cwd, timeout=300):
-    done = subprocess.run(command, cwd=cwd, capture_output=True, stdin=subprocess.DEVNULL,
-                          timeout=timeout, env=ENV)
-    return done.returncode, done.stdout, done.stderr
+def run(command, cwd, stdin=subprocess.DEVNULL, close_stdout=False, timeout=HANG):
+    if close_stdout:
+        command = ["sh", "-c", 'exec "$@" >&-', "sh", *command]
+    done = subprocess.run(command, cwd=cwd, capture_output=not close_stdout, stdin=stdin,
+                          stderr=subprocess.PIPE, timeout=timeout, env=ENV) \
+        if close_stdout else subprocess.run(command, cwd=cwd, capture_output=True, stdin=stdin,
+                                            timeout=timeout, env=ENV)
+    return done.returncode, done.stdout or b"", done.stderr
 
 
 def command(*arguments):
     return [sys.executable, "-m", "tessel.dask", *arguments]
+
+
+def make_points(path, count, seed, layout):
+    with open(path, "wb") as out:
+        subprocess.run([os.path.join(os.path.dirname(PROGRAM), "make_points"), str(count),
+                        str(seed), layout], stdout=out, check=True)
 
 
 @pytest.fixture(scope="module")
@@ -43,103 +57,326 @@ def cluster():
 
 
 @pytest.fixture(scope="module")
+def long_table(tmp_path_factory):
+    """A table whose run with the heaviest options takes seconds."""
+    path = tmp_path_factory.mktemp("long") / "long.csv"
+    make_points(path, 50000, 9, "uniform")
+    return path
+
+
+def wait_for_smoothing(client):
+    """Until a tile is being smoothed."""
+    busy = lambda dask_scheduler: any(  # noqa: E731
+        "smooth_tile" in str(key) for key, task in dask_scheduler.tasks.items()
+        if task.state == "processing")
+    deadline = time.monotonic() + HANG
+    while not client.run_on_scheduler(busy) and time.monotonic() < deadline:
+        time.sleep(0.05)
+
+
+@pytest.fixture(scope="module")
 def tables(tmp_path_factory):
-    """Per layout: a table of 10,000 points and the program's run on it."""
+    """Per layout: a table of 4,000 points."""
     work = tmp_path_factory.mktemp("layouts")
     found = {}
     for seed, layout in enumerate(LAYOUTS):
-        path = work / f"{layout}.csv"
-        with open(path, "wb") as out:
-            subprocess.run([os.path.join(os.path.dirname(PROGRAM), "make_points"), "10000",
-                            str(seed), layout], stdout=out, check=True)
-        found[layout] = path, run([PROGRAM, "-r", "-f", str(path)], work)
+        found[layout] = work / f"{layout}.csv"
+        make_points(found[layout], 4000, seed, layout)
     return found
+
+
+# Few iterations and many tiles show a halo or a neighbour ball cut short;
+# the shared and lattice layouts' ties show a row order lost across tiles.
+OPTIONS = ([], ["-i", "1"], ["-i", "2", "-n", "4", "-t", "3"], ["-n", "25", "-i", "3"])
 
 
 @pytest.mark.parametrize("layout", LAYOUTS)
 def test_the_command_and_smooth_frame_give_the_programs_values(cluster, tables, layout):
     address, client = cluster
-    path, expected = tables[layout]
+    path = tables[layout]
     table = pd.read_csv(path)
-    whole = tessel.smooth(table.x, table.y, table.rate, table.weight)
     rng = np.random.default_rng(len(layout))
-    for tiles in TILES:
-        assert run(command("-r", "-f", str(path), "--tiles", str(tiles), "--scheduler", address,
-                           "--block-size", "64KiB"), path.parent) == expected, tiles
-        frame = dd.from_pandas(table.set_index(table.index * 3), npartitions=int(rng.integers(1, 9)))
-        series = tessel.dask.smooth_frame(frame, "rate", "weight", tiles=tiles)
-        assert series.divisions == frame.divisions
-        values = series.compute()
-        assert values.index.equals(frame.index.compute())
-        assert values.to_numpy().tobytes() == whole.tobytes(), tiles
+    for k, options in enumerate(OPTIONS):
+        tiles = (1, 16, 9, 5)[k]
+        expected = run([PROGRAM, "-r", *options, "-f", str(path)], path.parent)
+        got = run(command("-r", *options, "-f", str(path), "--tiles", str(tiles), "--scheduler",
+                          address, "--block-size", "20KiB"), path.parent)
+        assert got == expected, (options, tiles)
+    whole = tessel.smooth(table.x, table.y, table.rate, table.weight, iterations=2)
+    frame = dd.from_pandas(table.set_index(table.index * 3), npartitions=int(rng.integers(1, 9)))
+    series = tessel.dask.smooth_frame(frame, "rate", "weight", tiles=12, iterations=2)
+    assert series.divisions == frame.divisions
+    values = series.compute()
+    assert values.index.equals(frame.index.compute())
+    assert values.to_numpy().tobytes() == whole.tobytes()
+
+
+def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
+    table = pd.DataFrame({"x": [0.0, 1, 2, 3], "y": [0.0, 1, 0, 1], "rate": [1.0, np.inf, 2, 3],
+                          "weight": 1.0}, index=[10, 20, 30, 40])
+    with pytest.raises(ValueError, match="holds an infinite value at row 20$"):
+        tessel.dask.smooth_frame(dd.from_pandas(table, npartitions=2), "rate", "weight")
 
 
 FEW = "".join(f"{i % 7},{i // 7}.5,{i % 5},{1 + i % 3}\n" for i in range(60))
-CASES = {  # name: (file bytes, options); the command must do what the program does
-    "late invalid field": (FEW + "5,x,1,1\n" + FEW, []),
-    "late field count": (FEW * 3 + "5,1\n", []),
+# name: (file bytes, options, how the input reaches both); the command must do
+# what the program does, byte for byte, status and all.
+CASES = {
+    "late invalid field": (FEW + "5,x,1,1\n" + FEW, [], "file"),
+    "late field count": (FEW * 3 + "5,1\n", [], "file"),
     "labels": ("".join(f"r{i},{FEW.splitlines()[i]}\n" for i in range(60)) + "z,1,1,q,1\n",
-               ["-c"]),
+               ["-c"], "file"),
     "missing rows at the edges": ("NA,1,1,1\n" + FEW + "1,NA,2,2\n" + FEW + "1,1,1,NA\n",
-                                  ["-m", "NA", "-r"]),
-    "header only": ("x,y,rate,weight\n", ["-r"]),
-    "no data": ("", []),
-    "no neighbours": (FEW, ["-n", "0"]),
-    "too big": (FEW, ["-n", "101"]),
-    "mark and carriage returns": ("\ufeff" + FEW.replace("\n", "\r\n"), []),
-    "NUL": (FEW + "1,2,3\x00,4\n" + FEW, []),
+                                  ["-m", "NA", "-r"], "file"),
+    "every row missing": ("NA,1,1,1\n1,NA,1,1\n", ["-m", "NA"], "file"),
+    "header only": ("x,y,rate,weight\n", ["-r"], "file"),
+    "empty with a header row": ("", ["-r"], "file"),
+    "no data": ("", [], "file"),
+    "no neighbours": (FEW, ["-n", "0"], "file"),
+    "no triples": (FEW, ["-t", "0", "-r"], "file"),
+    "too big": (FEW, ["-n", "101"], "file"),
+    "negative": (FEW, ["-t", "-1"], "file"),
+    "negative iterations": (FEW, ["-i", "-5", "-r"], "file"),
+    "angle not a number": (FEW, ["-a", "nan"], "file"),
+    "infinite angle": (FEW, ["-a", "inf"], "file"),
+    "angle beyond double": (FEW, ["-a", "1e400"], "file"),
+    "mark and carriage returns": ("\ufeff" + FEW.replace("\n", "\r\n"), [], "file"),
+    "NUL": (FEW + "1,2,3\x00,4\n" + FEW, [], "file"),
+    "a directory": ("", ["-f", "."], "none"),
+    "an absent file": ("", ["-f", "absent.csv"], "none"),
+    "a value option without its value": ("", ["-f"], "none"),
+    "help": ("", ["-?"], "none"),
+    "standard input, one field per line": ("\n".join(FEW.replace("\n", ",").split(",")),
+                                           ["-r"], "stdin"),
+    "a pipe as the file": (FEW, ["-f", "/dev/stdin"], "pipe"),
+    "standard output closed": (FEW, [], "closed"),
 }
 
 
 @pytest.mark.parametrize("name", CASES)
 def test_the_command_says_what_the_program_says(cluster, tmp_path, name):
-    text, options = CASES[name]
+    text, options, how = CASES[name]
     (tmp_path / "t.csv").write_bytes(text.encode())
-    expected = run([PROGRAM, *options, "-f", "t.csv"], tmp_path)
-    got = run(command(*options, "-f", "t.csv", "--scheduler", cluster[0], "--block-size", "97"),
-              tmp_path)
+    words = options + (["-f", "t.csv"] if how in ("file", "closed") else [])
+    own = ["--scheduler", cluster[0], "--block-size", "97"]
+
+    def both(program):
+        if how in ("stdin", "pipe"):
+            with open(tmp_path / "t.csv", "rb") as source:
+                if how == "stdin":
+                    return run(program, tmp_path, stdin=source)
+                feeder = subprocess.Popen(["cat"], stdin=source, stdout=subprocess.PIPE)
+                try:
+                    return run(program, tmp_path, stdin=feeder.stdout)
+                finally:
+                    feeder.stdout.close()
+                    feeder.wait(timeout=HANG)
+        return run(program, tmp_path, close_stdout=how == "closed")
+
+    expected = both([PROGRAM, *words])
+    got = both(command(*words, *own))
     assert got == expected
-    assert run(command("-f", "absent.csv", "--scheduler", cluster[0]), tmp_path) == \
-        run([PROGRAM, "-f", "absent.csv"], tmp_path)
+    assert b"Traceback" not in got[2]
 
 
-def test_a_real_scheduler_and_workers(tables, tmp_path):
-    path, expected = tables["towns"]
-    started = []
+@pytest.mark.parametrize("options,says", [
+    (["--block-size", "-5"], b"--block-size must be at least 1 byte"),
+    (["--block-size", "0"], b"--block-size must be at least 1 byte"),
+    (["--memory-limit", "abc"], b"--memory-limit takes a size"),
+    (["--workers", "0"], b"--workers must be at least 1"),
+    (["--tiles", "two"], b"--tiles takes a whole number"),
+    (["--scheduler", "http://127.0.0.1:8786"], b"--scheduler takes tcp://HOST:PORT"),
+    (["--scheduler", "tcp://127.0.0.1:1", "--workers", "2"], b"--workers applies to the local"),
+    (["--dashboard", "x"], b"--dashboard takes a port"),
+    (["--timeout", "0"], b"--timeout takes a number of seconds"),
+    (["--local-directory", "/nonexistent"], b"--local-directory: '/nonexistent' is not"),
+    (["--tiles"], b"--tiles needs a value"),
+])
+def test_the_commands_own_options_are_checked_before_any_work(tmp_path, options, says):
+    (tmp_path / "t.csv").write_bytes(FEW.encode())
+    code, out, err = run(command("-f", "t.csv", *options), tmp_path, timeout=60)
+    assert (code, out) == (2, b"")
+    assert err.startswith(b"python3 -m tessel.dask: " + says) and err.count(b"\n") == 1
+
+
+def tree(pid):
     try:
-        started.append(subprocess.Popen(
-            ["dask-scheduler", "--host", "127.0.0.1", "--port", "0", "--no-dashboard",
-             "--scheduler-file", str(tmp_path / "s.json")], env=ENV, stderr=subprocess.DEVNULL))
-        for _ in range(2):
-            started.append(subprocess.Popen(
-                ["dask-worker", "--scheduler-file", str(tmp_path / "s.json"), "--host",
-                 "127.0.0.1", "--nthreads", "1", "--no-dashboard"], env=ENV,
-                stderr=subprocess.DEVNULL))
-        with distributed.Client(scheduler_file=str(tmp_path / "s.json"), timeout=60) as client:
-            client.wait_for_workers(2, timeout=60)
-            address = client.scheduler.address
-        assert run(command("-r", "-f", str(path), "--tiles", "3", "--scheduler", address),
-                   tmp_path) == expected
-    finally:
-        for process in started:
+        root = psutil.Process(pid)
+        return [root] + root.children(recursive=True)
+    except psutil.NoSuchProcess:
+        return []
+
+
+def listening(processes):
+    found = set()
+    for process in processes:
+        try:
+            for connection in process.connections(kind="inet"):
+                if connection.status == psutil.CONN_LISTEN:
+                    found.add(connection.laddr.ip)
+        except psutil.Error:
+            pass
+    return found
+
+
+@pytest.mark.parametrize("dashboard", [[], ["--dashboard", "0"]])
+def test_a_local_run_listens_on_loopback_only_and_leaves_nothing(tables, tmp_path, dashboard):
+    path = tables["uniform"]
+    expected = run([PROGRAM, "-r", "-n", "40", "-i", "40", "-f", str(path)], tmp_path)
+    running = subprocess.Popen(command("-r", "-n", "40", "-i", "40", "-f", str(path),
+                                       "--workers", "2", *dashboard),
+                               cwd=tmp_path, env=ENV, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    seen, addresses = {}, set()
+    deadline = time.monotonic() + HANG
+    while running.poll() is None and time.monotonic() < deadline:
+        processes = tree(running.pid)
+        seen.update((p.pid, p) for p in processes)
+        addresses |= listening(processes)
+        time.sleep(0.2)
+    out, err = running.communicate(timeout=HANG)
+    assert (running.returncode, out, err) == expected
+    # The scheduler, the nannies and the workers listened, all on loopback.
+    assert addresses and addresses <= {"127.0.0.1", "::1"}, addresses
+    assert not [p for p in seen.values() if p.is_running() and p.status() != "zombie"]
+    # The private scratch directory is gone with the run.
+    assert not [name for name in os.listdir(tmp_path) if name.startswith("tessel-dask-")]
+
+
+def test_a_worker_that_cannot_hold_its_work_ends_the_run(tables, tmp_path):
+    path = tables["uniform"]
+    code, out, err = run(command("-r", "-f", str(path), "--workers", "1", "--memory-limit", "1MiB",
+                                 "--timeout", "10"), tmp_path)
+    assert (code, out) == (1, b"")
+    assert err == (b"ERROR : the cluster's workers could not hold their work with 1.00 MiB each"
+                   b" (tiles of about 4,000 points): give a larger --memory-limit or more"
+                   b" --tiles\n")
+
+
+def start(arguments, tmp_path, name):
+    log = open(tmp_path / f"{name}.log", "wb")
+    return subprocess.Popen(arguments, env=ENV, stdout=log, stderr=subprocess.STDOUT,
+                            stdin=subprocess.DEVNULL)
+
+
+def stop(processes):
+    for process in processes:
+        if process.poll() is None:
             process.terminate()
-        for process in started:
+    for process in processes:
+        try:
+            process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            process.kill()
             process.wait(timeout=30)
 
 
-def test_an_interrupted_run_frees_the_cluster(cluster, tables, tmp_path):
+def scheduler_file_address(path):
+    deadline = time.monotonic() + HANG
+    while time.monotonic() < deadline:
+        try:
+            with distributed.Client(scheduler_file=str(path), timeout=10) as client:
+                return client
+        except (OSError, ValueError, TimeoutError):
+            time.sleep(0.2)
+    raise TimeoutError(path)
+
+
+@pytest.mark.parametrize("lose", ["worker", "scheduler"])
+def test_a_cluster_that_goes_away_ends_the_run(long_table, tmp_path, lose):
+    path = long_table
+    started = []
+    try:
+        started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
+                              "--no-dashboard", "--scheduler-file", str(tmp_path / "s.json")],
+                             tmp_path, "scheduler"))
+        started.append(start(["dask-worker", "--scheduler-file", str(tmp_path / "s.json"),
+                              "--host", "127.0.0.1", "--nthreads", "1", "--no-dashboard",
+                              "--no-nanny"], tmp_path, "worker"))
+        with distributed.Client(scheduler_file=str(tmp_path / "s.json"), timeout=HANG) as client:
+            client.wait_for_workers(1, timeout=HANG)
+            address = client.scheduler.address
+            running = subprocess.Popen(command("-r", "-f", str(path), "-n", "100", "-t", "80",
+                                               "-i", "100", "--scheduler", address, "--timeout",
+                                               "5"),
+                                       env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            wait_for_smoothing(client)
+        (started[1] if lose == "worker" else started[0]).kill()
+        out, err = running.communicate(timeout=HANG)
+        said = {"worker": b"ERROR : the cluster has had no worker for 5 s: start workers for it,"
+                          b" then run again\n",
+                "scheduler": b"ERROR : lost the cluster's scheduler: check that it runs, then"
+                             b" run again\n"}[lose]
+        assert (running.returncode, out, err) == (1, b"", said)
+    finally:
+        stop(started)
+
+
+def test_tls_scheduler_and_workers(tables, tmp_path):
+    if shutil.which("openssl") is None:
+        pytest.skip("openssl not installed")
+    path = tables["towns"]
+    expected = run([PROGRAM, "-r", "-f", str(path)], tmp_path)
+    # A certificate authority and one certificate for 127.0.0.1, for all.
+    ssl = ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2"]
+    subprocess.run(ssl + ["-keyout", "ca.key", "-out", "ca.pem", "-subj", "/CN=tessel test CA"],
+                   cwd=tmp_path, check=True, capture_output=True)
+    subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", "node.key",
+                    "-out", "node.csr", "-subj", "/CN=127.0.0.1"], cwd=tmp_path, check=True,
+                   capture_output=True)
+    (tmp_path / "ext.cnf").write_text("subjectAltName=IP:127.0.0.1\n")
+    subprocess.run(["openssl", "x509", "-req", "-in", "node.csr", "-CA", "ca.pem", "-CAkey",
+                    "ca.key", "-CAcreateserial", "-out", "node.pem", "-days", "2", "-extfile",
+                    "ext.cnf"], cwd=tmp_path, check=True, capture_output=True)
+    tls = ["--tls-ca-file", str(tmp_path / "ca.pem"), "--tls-cert", str(tmp_path / "node.pem"),
+           "--tls-key", str(tmp_path / "node.key")]
+    started = []
+    try:
+        started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
+                              "--protocol", "tls", "--no-dashboard", "--scheduler-file",
+                              str(tmp_path / "s.json"), *tls], tmp_path, "scheduler"))
+        for k in range(2):
+            started.append(start(["dask-worker", "--scheduler-file", str(tmp_path / "s.json"),
+                                  "--host", "127.0.0.1", "--nthreads", "1", "--no-dashboard",
+                                  *tls], tmp_path, f"worker{k}"))
+        security = distributed.security.Security(
+            tls_ca_file=str(tmp_path / "ca.pem"), tls_client_cert=str(tmp_path / "node.pem"),
+            tls_client_key=str(tmp_path / "node.key"), require_encryption=True)
+        deadline = time.monotonic() + HANG
+        while not (tmp_path / "s.json").exists() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        with distributed.Client(scheduler_file=str(tmp_path / "s.json"), security=security,
+                                timeout=HANG) as client:
+            client.wait_for_workers(2, timeout=HANG)
+            address = client.scheduler.address
+        assert address.startswith("tls://127.0.0.1:")
+        env = dict(ENV, DASK_DISTRIBUTED__COMM__REQUIRE_ENCRYPTION="True",
+                   DASK_DISTRIBUTED__COMM__TLS__CA_FILE=str(tmp_path / "ca.pem"),
+                   DASK_DISTRIBUTED__COMM__TLS__CLIENT__CERT=str(tmp_path / "node.pem"),
+                   DASK_DISTRIBUTED__COMM__TLS__CLIENT__KEY=str(tmp_path / "node.key"))
+        done = subprocess.run(command("-r", "-f", str(path), "--tiles", "3", "--scheduler",
+                                      address), cwd=tmp_path, env=env, capture_output=True,
+                              stdin=subprocess.DEVNULL, timeout=HANG)
+        assert (done.returncode, done.stdout, done.stderr) == expected
+        # Without the certificates the scheduler is not reached.
+        code, out, err = run(command("-r", "-f", str(path), "--scheduler", address,
+                                     "--timeout", "5"), tmp_path)
+        assert (code, out) == (1, b"") and err.startswith(b"ERROR : cannot reach the scheduler")
+    finally:
+        stop(started)
+
+
+def test_an_interrupted_run_frees_the_cluster(cluster, long_table, tmp_path):
     address, client = cluster
-    path, _ = tables["uniform"]
-    running = subprocess.Popen(command("-r", "-f", str(path), "-n", "100", "-t", "80", "-i", "100",
-                                       "--tiles", "4", "--scheduler", address),
+    running = subprocess.Popen(command("-r", "-f", str(long_table), "-n", "100", "-t", "80",
+                                       "-i", "100", "--tiles", "4", "--scheduler", address),
                                env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     tasks = lambda: client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
-    deadline = time.monotonic() + 60
-    while tasks() == 0 and time.monotonic() < deadline:
-        time.sleep(0.05)
+    deadline = time.monotonic() + HANG
+    wait_for_smoothing(client)
     running.send_signal(signal.SIGINT)
-    out, err = running.communicate(timeout=60)
+    out, err = running.communicate(timeout=HANG)
     assert (running.returncode, out, err) == (130, b"", b"python3 -m tessel.dask: interrupted\n")
-    while tasks() and time.monotonic() < deadline + 30:
+    while tasks() and time.monotonic() < deadline + HANG:
         time.sleep(0.1)
     assert tasks() == 0

@@ -159,6 +159,14 @@ class Workspace {
 // find the same nearest neighbours in its pieces.
 double distance(double x1, double y1, double x2, double y2);
 
+// The zero-size requests (see AllocationPolicy) that allocate and run of N
+// points with these options make of their policy, for callers that report
+// them the way the console program does without running the whole table
+// in one workspace. Found by the run's own steps on a stand-in of a few
+// points, whose only requests that grow with N are the per-point rows.
+// 0 when the options are outside their limits.
+int64_t zeroSizeRequests(int32_t N, const SmoothingOptions& options);
+
 // Smooths the rows of four columns of equal length and returns one value
 // per row, in row order. A row with a NaN among its four values takes no
 // part and comes back NaN. Throws std::invalid_argument for columns of
