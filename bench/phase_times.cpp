@@ -43,7 +43,10 @@ int main(int argc, char** argv) {
   };
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
   RunState state;
-  readInputTable(settings, state, createWorkFile());
+  WorkFile workFile;
+  std::FILE* written = workFile.create();
+  if (written == nullptr) return 1;
+  readInputTable(settings, state, written);
   lap("reading input");
   const int32_t N = state.pointCount;
   ConsoleAllocation policy;
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
   if (argc > 5 && std::string(argv[5]) == "reference") options.method = tessel::Method::kReference;
   if (ws.allocate(N, options) != tessel::LimitCheck::kWithinLimits) return 1;
   lap("allocation");
-  if (!loadPoints(N, kWorkFileName, ws)) return 1;
+  if (!loadPoints(N, workFile.descriptor(), kWorkFileName, ws)) return 1;
   lap("loading");
   ws.setProgress([&](tessel::Phase phase, double share) {
     if (share == 1.0) lap(tessel::phaseName(phase));

@@ -67,7 +67,8 @@ int run(int argc, char** argv, RunLock& lock, std::FILE*& log, bool& logMissing)
   // An input that is the work file itself would be emptied by creating it.
   bool inputIsWorkFile = settings.readFromFile ? isWorkFile(settings.inputFileName.c_str())
                                                : isWorkFile(fileno(stdin));
-  std::FILE* workFile = inputIsWorkFile ? nullptr : createWorkFile();
+  WorkFile keptWorkFile;  // read back by the loader
+  std::FILE* workFile = inputIsWorkFile ? nullptr : keptWorkFile.create();
   if (workFile == nullptr) {
     std::fprintf(stderr, "ERROR : Couldn't create work file %s\n", kWorkFileName);
     return kExitFailure;
@@ -85,7 +86,7 @@ int run(int argc, char** argv, RunLock& lock, std::FILE*& log, bool& logMissing)
   int outputError = 0;
   bool written =
       smoothRates(state.pointCount, settings.NN, settings.NTRIP, settings.NITER, settings.ThetaStar,
-                  kWorkFileName, state.ignoredRows, settings.missingText.c_str(),
+                  keptWorkFile, state.ignoredRows, settings.missingText.c_str(),
                   settings.headerMark.GetCString(), state.log, outputError, progress);
   if (outputError != 0) std::fputs(outputErrorReport(outputError).c_str(), stderr);
   return written ? kExitSuccess : kExitFailure;

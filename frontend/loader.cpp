@@ -1,8 +1,11 @@
 // Loading: the work file's lines become the points' coordinates, rates and
 // weights; both value arrays start as the rates. The lines the front end
 // writes are parsed on every worker; any other file is read line by line.
+// The work file is read by name, or through a descriptor the caller keeps.
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -120,10 +123,12 @@ bool parsePointLine(const char* text, size_t length, double values[4]) {
   return std::sscanf(text, "%lf,%lf,%lf,%lf", &values[0], &values[1], &values[2], &values[3]) == 4;
 }
 
-bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
-                ConsoleProgress* progress) {
-  if (progress != nullptr) progress->update("loading", -1.0);
-  std::FILE* file = std::fopen(workFileName, "r");
+namespace {
+
+// Reads the points from `file` (null when it could not be opened), which it
+// closes.
+bool loadFrom(std::FILE* file, int32_t N, const char* workFileName, tessel::Workspace& ws,
+              ConsoleProgress* progress) {
   if (file == nullptr) {
     if (progress != nullptr) progress->clear();
     std::printf("Error opening file %s.\n", workFileName);
@@ -149,4 +154,23 @@ bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
   }
   std::fclose(file);
   return true;
+}
+
+}  // namespace
+
+bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
+                ConsoleProgress* progress) {
+  if (progress != nullptr) progress->update("loading", -1.0);
+  return loadFrom(std::fopen(workFileName, "r"), N, workFileName, ws, progress);
+}
+
+bool loadPoints(int32_t N, int workFile, const char* workFileName, tessel::Workspace& ws,
+                ConsoleProgress* progress) {
+  if (progress != nullptr) progress->update("loading", -1.0);
+  // A stream of its own over the same file, read from the start.
+  const int reading = fcntl(workFile, F_DUPFD_CLOEXEC, 3);
+  std::FILE* file =
+      reading >= 0 && lseek(reading, 0, SEEK_SET) == 0 ? fdopen(reading, "r") : nullptr;
+  if (file == nullptr && reading >= 0) close(reading);
+  return loadFrom(file, N, workFileName, ws, progress);
 }

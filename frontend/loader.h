@@ -15,6 +15,10 @@
 // opened or a line is missing or does not hold four numbers.
 bool loadPoints(int32_t N, const char* workFileName, tessel::Workspace& ws,
                 ConsoleProgress* progress = nullptr);
+// The same from the start of the open file `workFile`, which stays open
+// (its offset is moved); workFileName only names it in the reports.
+bool loadPoints(int32_t N, int workFile, const char* workFileName, tessel::Workspace& ws,
+                ConsoleProgress* progress = nullptr);
 
 // One work-file line "x,y,rate,weight" (NUL-terminated at text[length]) as
 // the loader reads it, with or without its line feed; false when it does not

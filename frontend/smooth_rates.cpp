@@ -6,6 +6,7 @@
 
 #include "frontend/console_allocation.h"
 #include "frontend/loader.h"
+#include "frontend/work_file.h"
 #include "frontend/writer.h"
 #include "tessel/tessel.h"
 
@@ -52,7 +53,7 @@ std::string resultPrelude(int32_t N, const RunSettings& settings, bool& proceed)
 }
 
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
-                 const char* workFileName, const IgnoredRowList& ignoredRows,
+                 const WorkFile& workFile, const IgnoredRowList& ignoredRows,
                  const char* missingText, const char* headerMark, std::FILE* log, int& outputError,
                  ConsoleProgress& progress) {
   outputError = 0;
@@ -80,7 +81,7 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
     std::fflush(stdout);
     return false;
   }
-  if (!loadPoints(N, workFileName, ws, &progress)) return false;
+  if (!loadPoints(N, workFile.descriptor(), kWorkFileName, ws, &progress)) return false;
   ws.setProgress([&progress](tessel::Phase phase, double share) {
     progress.update(tessel::phaseName(phase), share);
     return true;

@@ -1,6 +1,7 @@
 // The console program's run of the smoothing engine: the limit check and
 // its report, the work arrays obtained through the console's allocation
-// policy, the points loaded from the work file (loader.h), the core's
+// policy, the points loaded from the work file (loader.h) through the
+// descriptor the front end wrote it with (work_file.h), the core's
 // smoothing, and the result table (writer.h). The ignored-row list stays
 // the caller's; the writer only reads it.
 #ifndef TESSEL_FRONTEND_SMOOTH_RATES_H_
@@ -14,6 +15,8 @@
 #include "frontend/ignored_rows.h"
 #include "frontend/run_state.h"
 #include "tessel/tessel.h"
+
+class WorkFile;
 
 // The report of control numbers outside their limits (empty within them),
 // as standard output shows it.
@@ -38,7 +41,7 @@ std::string resultPrelude(int32_t N, const RunSettings& settings, bool& proceed)
 // The progress line shows loading and the engine's phases, and is cleared
 // before every report and before the table.
 bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
-                 const char* workFileName, const IgnoredRowList& ignoredRows,
+                 const WorkFile& workFile, const IgnoredRowList& ignoredRows,
                  const char* missingText, const char* headerMark, std::FILE* log, int& outputError,
                  ConsoleProgress& progress);
 

@@ -19,6 +19,16 @@ bool isWorkFile(const struct stat& input) {
   return stat(kWorkFileName, &work) == 0 && sameFile(input, work);
 }
 
+// Empties the open file and makes its reads and writes wait again; false,
+// with nothing changed, when it is no regular file.
+bool emptyRegularFile(int descriptor) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  const int flags = fcntl(descriptor, F_GETFL);
+  return flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+         ftruncate(descriptor, 0) == 0;
+}
+
 }  // namespace
 
 std::FILE* createOutputFile(const char* name) {
@@ -29,7 +39,31 @@ std::FILE* createOutputFile(const char* name) {
   return file;
 }
 
-std::FILE* createWorkFile() { return createOutputFile(kWorkFileName); }
+WorkFile::~WorkFile() {
+  if (fd >= 0) close(fd);
+}
+
+std::FILE* WorkFile::create() {
+  // O_NONBLOCK: a FIFO in the file's place must not hold the run (and every
+  // later run, waiting for its lock) at the open; O_NOCTTY: a terminal
+  // there must not become the run's.
+  const int opened =
+      open(kWorkFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+  if (opened < 0) return nullptr;
+  std::FILE* file = nullptr;
+  if (emptyRegularFile(opened)) {
+    const int writing = fcntl(opened, F_DUPFD_CLOEXEC, 3);
+    file = writing >= 0 ? fdopen(writing, "w") : nullptr;
+    if (file == nullptr && writing >= 0) close(writing);
+  }
+  if (file == nullptr) {
+    close(opened);
+    return nullptr;
+  }
+  if (fd >= 0) close(fd);
+  fd = opened;
+  return file;
+}
 
 bool isWorkFile(int descriptor) {
   struct stat input;

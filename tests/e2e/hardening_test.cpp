@@ -1,20 +1,26 @@
 // Hardening of the whole program: every allocation made to fail in turn,
 // runs that take turns in a shared directory, an ordinary user's runs where
-// the log or the lock cannot be had, and memory refused while reading. (The
-// work file as input and planted links are in the program's table.)
+// the log or the lock cannot be had, memory refused while reading, no
+// regular file in the work file's place, and the work file's name taken
+// over between its writing and its reading back. (The work file as input
+// and planted links are in the program's table.)
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/run_binary.h"
 
@@ -201,6 +207,144 @@ TEST(ReadingMemory, ALineBeyondTheMemoryLeftIsOutOfMemory) {
     EXPECT_TRUE(r.out == "" && r.log == "" && r.work == "" && r.status == 1);
     EXPECT_EQ(r.err, "ERROR : Out of memory\n");
   }
+}
+
+const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
+const char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
+
+// What is planted as the work file stays as it was: the same file, of the
+// same kind and size.
+bool samePlantedFile(const struct stat& before, const std::string& path) {
+  struct stat now;
+  return lstat(path.c_str(), &now) == 0 && now.st_ino == before.st_ino &&
+         now.st_mode == before.st_mode && now.st_rdev == before.st_rdev &&
+         now.st_size == before.st_size;
+}
+
+// No regular file in the work file's place (a FIFO, whose open for writing
+// would wait for a reader; a null device, where one can be made): the run
+// refuses it as it is, without waiting, and so does the next run in the
+// same directory, which would otherwise wait for the first one's lock.
+TEST(WorkFile, NoRegularFileIsRefused) {
+  const struct {
+    const char* name;
+    mode_t mode;
+    dev_t device;
+  } planted[] = {{"FIFO", S_IFIFO | 0666, 0}, {"null device", S_IFCHR | 0666, makedev(1, 3)}};
+  for (const auto& node : planted) {
+    SCOPED_TRACE(node.name);
+    TempDir dir;
+    const std::string work = dir.path() + "/tessel_temp.txt";
+    struct stat before;
+    if (mknod(work.c_str(), node.mode, node.device) != 0) {
+      std::printf("[ skipped  ] no %s can be made here\n", node.name);
+      continue;
+    }
+    ASSERT_EQ(lstat(work.c_str(), &before), 0);
+    RunSetup setup = fileRun({"-f", "in.csv"}, kTriangle);
+    setup.dir = dir.path();
+    setup.timeLimitSeconds = 30;
+    for (const char* run : {"first run", "second run"}) {
+      SCOPED_TRACE(run);
+      const RunResult r = runTessel(setup);
+      EXPECT_EQ(r.out, "") << "standard output";
+      EXPECT_EQ(r.err, "ERROR : Couldn't create work file tessel_temp.txt\n") << "standard error";
+      EXPECT_EQ(r.log, "") << "TSLog.txt";
+      EXPECT_EQ(r.status, 1) << "exit status (" << 128 + SIGALRM << ": it waited)";
+    }
+    EXPECT_TRUE(samePlantedFile(before, work));
+  }
+}
+
+// The path of an executable program found on PATH; empty when there is none.
+std::string programOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path != nullptr ? path : "";
+  for (size_t start = 0, end; start <= dirs.size(); start = end + 1) {
+    end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+// The processes whose working directory is `dir`.
+std::vector<pid_t> processesIn(const std::string& dir) {
+  std::vector<pid_t> found;
+  std::error_code error;
+  const std::filesystem::path wanted = std::filesystem::canonical(dir, error);
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code gone;  // the process may end meanwhile
+    if (std::filesystem::read_symlink(entry.path() / "cwd", gone) == wanted && !gone) {
+      found.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+  }
+  return found;
+}
+
+void signalProcessesIn(const std::string& dir, int signal) {
+  for (pid_t pid : processesIn(dir)) kill(pid, signal);
+}
+
+// The work file's name taken over by a symbolic link to another file of
+// three points after the run has written the work file and before it reads
+// it back: the run smooths the rows it wrote. strace stops the run (SIGSTOP)
+// as it closes the stream its rows went through; only once the stop is in
+// strace's trace is the link put in place, and only then is the run let go
+// on, so the link is always there before the reading back.
+TEST(WorkFile, ANameTakenOverBeforeTheReadingBackIsNotRead) {
+  const std::string strace = programOnPath("strace");
+  if (strace.empty() || std::system((strace + " -qqq -o /dev/null true").c_str()) != 0) {
+    GTEST_SKIP() << "strace is missing or cannot trace here (tools/install-deps installs it)";
+  }
+  TempDir dir, traceDir;
+  const std::string work = dir.path() + "/tessel_temp.txt";
+  const std::string trace = traceDir.path() + "/trace";
+  const char kOther[] = "0,0,9,1\n1,0,8,2\n0,1,7,3\n";
+  RunSetup setup =
+      fileRun({"-qqq", "-o", trace, "-P", work, "-e", "trace=close", "-e",
+               "inject=close:signal=SIGSTOP:when=1", "--", TESSEL_BINARY, "-f", "in.csv"},
+              kTriangle)
+          .file("other.csv", kOther);
+  setup.dir = dir.path();
+  setup.argv0 = "strace";
+  // LeakSanitizer cannot run under a tracer.
+  const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+  setup.env.push_back(std::string("ASAN_OPTIONS=") +
+                      (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
+                      "detect_leaks=0");
+  std::future<RunResult> running =
+      std::async(std::launch::async, [&] { return runTessel(setup, strace); });
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
+  const std::chrono::milliseconds poll(20);
+  auto stopInTrace = [&] {
+    return readFileBytes(trace).find("--- stopped by SIGSTOP ---") != std::string::npos;
+  };
+  bool stopped = false;
+  while (!(stopped = stopInTrace()) && Clock::now() < deadline &&
+         running.wait_for(poll) != std::future_status::ready) {
+  }
+  if (stopped) {
+    EXPECT_EQ(std::rename(work.c_str(), (dir.path() + "/written.txt").c_str()), 0);
+    EXPECT_EQ(symlink("other.csv", work.c_str()), 0);
+  }
+  // Let it go on (strace, working in the same directory, takes SIGCONT as a
+  // no-op); a run still there 30 s after the deadline is ended.
+  while (running.wait_for(poll) != std::future_status::ready) {
+    signalProcessesIn(dir.path(),
+                      Clock::now() < deadline + std::chrono::seconds(30) ? SIGCONT : SIGKILL);
+  }
+  const RunResult r = running.get();
+  ASSERT_TRUE(stopped) << "the run was not stopped after writing the work file:\n"
+                       << readFileBytes(trace) << r.err;
+  EXPECT_EQ(r.out, kTriangleValues) << "standard output";
+  EXPECT_EQ(r.err, "") << "standard error";
+  EXPECT_EQ(r.status, 0) << "exit status";
+  EXPECT_EQ(readFileBytes(dir.path() + "/written.txt"), kTriangle) << "the work file";
+  EXPECT_EQ(readFileBytes(dir.path() + "/other.csv"), kOther);
 }
 
 }  // namespace

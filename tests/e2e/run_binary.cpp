@@ -32,8 +32,9 @@ void check(bool done, const char* what) {
 }  // namespace
 
 std::string readFileBytes(const std::string& path) {
+  if (!std::filesystem::is_regular_file(path)) return kAbsent;
   std::ifstream in(path, std::ios::binary);
-  if (!std::filesystem::is_regular_file(path) || !in) return kAbsent;
+  if (!in) return kAbsent;
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -118,6 +119,7 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
       setLimit(RLIMIT_FSIZE, setup.fileSizeLimit);
     }
     if (setup.addressSpaceLimit > 0) setLimit(RLIMIT_AS, setup.addressSpaceLimit);
+    if (setup.timeLimitSeconds > 0) alarm(static_cast<unsigned>(setup.timeLimitSeconds));
     const gid_t group = static_cast<gid_t>(setup.gid);
     if (setup.uid >= 0 && (setgroups(1, &group) != 0 || setgid(group) != 0 ||
                            setuid(static_cast<uid_t>(setup.uid)) != 0)) {

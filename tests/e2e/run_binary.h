@@ -40,6 +40,8 @@ struct RunSetup {
                      // once its files are made
   int stdinHoldMilliseconds = -1;  // when set, standard input is a pipe that gets the
                                    // stdinFile's bytes, then stays open this long
+  int timeLimitSeconds = 0;        // when set, the run is ended by SIGALRM after this long: a
+                                   // hang shows as the status 128 + SIGALRM
   // The setup with one more file, one more link, or standard input from path.
   RunSetup& file(const std::string& name, const std::string& bytes) {
     return files[name] = bytes, *this;
@@ -79,7 +81,8 @@ class TempDir {
   std::string dir;
 };
 
-// Reads a whole regular file; kAbsent when there is none.
+// Reads a whole regular file; kAbsent when there is none (a FIFO is not
+// opened).
 std::string readFileBytes(const std::string& path);
 
 #endif  // TESSEL_TESTS_E2E_RUN_BINARY_H_
