@@ -6,11 +6,14 @@
 # run (bench/phase_times), the heavy options (-n 100 -t 80 -i 100) on
 # 100,000 uniform points, and the fast method against the reference method
 # (every phase in its plain form) on 8,000 points. A run that fails or outlasts the
-# time limit shows as such instead of numbers.
+# time limit shows as such instead of numbers. Last, how soon Ctrl-C ends a
+# long call of the Python and R packages (bench/interrupt_latency.py).
 # Usage: bench/run.sh [build-dir]   (default: build)
 # BENCH_SIZES overrides the list of sizes (empty skips that table),
 # BENCH_LAYOUT_SIZE the layouts' size (default 1000000; empty skips that
-# table), BENCH_TIMEOUT the limit of one run in seconds (default 600).
+# table), BENCH_TIMEOUT the limit of one run in seconds (default 600),
+# BENCH_INTERRUPT_RUNS the Ctrl-C runs per package (default 5; 0 skips them),
+# PYTHON the interpreter (default Debian's /usr/bin/python3, which sees numpy).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -18,6 +21,8 @@ read -r -a sizes <<< "${BENCH_SIZES-1000 10000 100000 1000000}"
 layoutSize=${BENCH_LAYOUT_SIZE-1000000}
 limit=${BENCH_TIMEOUT-600}
 layouts=(uniform towns outlier skewed line lattice shared)
+interruptRuns=${BENCH_INTERRUPT_RUNS-5}
+python=${PYTHON:-$([ -x /usr/bin/python3 ] && echo /usr/bin/python3 || echo python3)}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 case $build in
@@ -81,3 +86,8 @@ for search in fast reference; do
           sed -n 's/^whole run *//p')
   echo "Method $search, N = 8000: $whole"
 done
+
+if [ "$interruptRuns" -gt 0 ]; then
+  echo
+  "$python" bench/interrupt_latency.py "$build" "$interruptRuns"
+fi

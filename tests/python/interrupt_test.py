@@ -1,18 +1,26 @@
 """Memory and Ctrl-C in a child interpreter: an address-space limit gives MemoryError; SIGINT
-stops a 3,000,000-point call within 0.5 s, its memory released, the interpreter going on."""
+stops a 3,000,000-point call before its end with KeyboardInterrupt, its memory released, the
+interpreter going on. How soon is measured by the benchmark (bench/interrupt_latency.py), not
+here, where a loaded machine delays it: only a hang fails by time."""
 import os
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
 
 # Under a limit of 64 MiB more than is mapped, a call that needs more prints
-# MemoryError. Then "ready", and on KeyboardInterrupt when it was caught, how
-# much the resident memory grew, and whether a following call works.
+# MemoryError. Then "ready" (inside the try, so that a signal that lands
+# before the long call starts still ends in its handler), and how the long
+# call ended: on KeyboardInterrupt, how much the resident memory grew,
+# whether a following call works, and whether the run had reached its end
+# (the last phase's report of its end), which a signal handled only after
+# the call would show. The reports go to a dict's __setitem__, which runs no
+# Python code: a Python callback would run the signal handler itself.
 CHILD = """if 1:
-    import resource, time, numpy as np, tessel
+    import resource, numpy as np, tessel
     statm = lambda field: int(open('/proc/self/statm').read().split()[field]) * 4096
     columns = list(np.random.default_rng(1).random((4, 3_000_000)) * 1000 + 1)
     tessel.smooth(*(c[:9] for c in columns), triples=0)  # loads what every call needs
@@ -22,11 +30,16 @@ CHILD = """if 1:
     except MemoryError: print("MemoryError", flush=True)
     resource.setrlimit(resource.RLIMIT_AS, limits)
     before = statm(1)
-    print("ready", flush=True)
-    try: tessel.smooth(*columns)
+    shares = {}
+    try:
+        print("ready", flush=True)
+        tessel.smooth(*columns, progress=shares.__setitem__)
+        print("finished")
     except KeyboardInterrupt:
-        print(time.monotonic(), statm(1) - before,
-              int(np.isfinite(tessel.smooth(*(c[:100] for c in columns))).all()))
+        grown = statm(1) - before
+        goes_on = np.isfinite(tessel.smooth(*(c[:100] for c in columns))).all()
+        print("KeyboardInterrupt", grown, goes_on,
+              "completed" if shares.get("caller's order") == 1.0 else "stopped")
 """
 
 
@@ -36,16 +49,20 @@ CHILD = """if 1:
 def test_memory_error_and_sigint_in_a_long_call(delay):
     child = subprocess.Popen([sys.executable, "-c", CHILD], stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
+    # Only a hang fails by time: two minutes for the whole child, one after the signal.
+    watchdog = threading.Timer(120, child.kill)
+    watchdog.start()
     try:
         assert child.stdout.readline() == "MemoryError\n"
         assert child.stdout.readline() == "ready\n"
         time.sleep(delay)
-        sent = time.monotonic()
         child.send_signal(signal.SIGINT)
         out, err = child.communicate(timeout=60)
     finally:
+        watchdog.cancel()
         child.kill()
-    assert out, err
-    caught, grown, goes_on = map(float, out.split())
+    assert (child.returncode, err) == (0, "")
+    assert out.startswith("KeyboardInterrupt "), out
+    grown = int(out.split()[1])
     # The run's arrays (hundreds of MiB) were released.
-    assert caught - sent < 0.5 and grown < 64 << 20 and goes_on == 1
+    assert out == f"KeyboardInterrupt {grown} True stopped\n" and grown < 64 << 20
