@@ -26,6 +26,8 @@ PROGRAM = os.path.abspath(os.environ.get("TESSEL_PROGRAM", os.path.join(ROOT, "b
 LAYOUTS = ("uniform", "towns", "outlier", "skewed", "line", "lattice", "shared")
 ENV = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
 HANG = 120  # seconds: only a bound that catches a hang
+# Dask's HTTP servers listen on every interface unless given an address.
+LOOPBACK_HTTP = ["--no-dashboard", "--dashboard-address", "127.0.0.1:0"]
 
 
 def run(command, cwd, stdin=subprocess.DEVNULL, close_stdout=False, timeout=HANG):
@@ -51,7 +53,10 @@ def make_points(path, count, seed, layout):
 @pytest.fixture(scope="module")
 def cluster():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, host="127.0.0.1",
-                                  dashboard_address=None, silence_logs=50) as local, \
+                                  dashboard_address="127.0.0.1:0",
+                                  scheduler_kwargs={"dashboard": False},
+                                  worker_dashboard_address="127.0.0.1:0",
+                                  silence_logs=50) as local, \
             distributed.Client(local) as client:
         yield local.scheduler_address, client
 
@@ -288,10 +293,10 @@ def test_a_cluster_that_goes_away_ends_the_run(long_table, tmp_path, lose):
     started = []
     try:
         started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
-                              "--no-dashboard", "--scheduler-file", str(tmp_path / "s.json")],
+                              *LOOPBACK_HTTP, "--scheduler-file", str(tmp_path / "s.json")],
                              tmp_path, "scheduler"))
         started.append(start(["dask-worker", "--scheduler-file", str(tmp_path / "s.json"),
-                              "--host", "127.0.0.1", "--nthreads", "1", "--no-dashboard",
+                              "--host", "127.0.0.1", "--nthreads", "1", *LOOPBACK_HTTP,
                               "--no-nanny"], tmp_path, "worker"))
         with distributed.Client(scheduler_file=str(tmp_path / "s.json"), timeout=HANG) as client:
             client.wait_for_workers(1, timeout=HANG)
@@ -333,11 +338,11 @@ def test_tls_scheduler_and_workers(tables, tmp_path):
     started = []
     try:
         started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
-                              "--protocol", "tls", "--no-dashboard", "--scheduler-file",
+                              "--protocol", "tls", *LOOPBACK_HTTP, "--scheduler-file",
                               str(tmp_path / "s.json"), *tls], tmp_path, "scheduler"))
         for k in range(2):
             started.append(start(["dask-worker", "--scheduler-file", str(tmp_path / "s.json"),
-                                  "--host", "127.0.0.1", "--nthreads", "1", "--no-dashboard",
+                                  "--host", "127.0.0.1", "--nthreads", "1", *LOOPBACK_HTTP,
                                   *tls], tmp_path, f"worker{k}"))
         security = distributed.security.Security(
             tls_ca_file=str(tmp_path / "ca.pem"), tls_client_cert=str(tmp_path / "node.pem"),
