@@ -384,7 +384,7 @@ def _run(argv: list, line: dict, checked: dict, client: Any, streams: _Streams,
     if checked["progress"]:
         from distributed import progress as bar
 
-        with contextlib.redirect_stdout(sys.stderr):
+        with open(streams.fds[1], "w", closefd=False) as err, contextlib.redirect_stdout(err):
             bar(lines)
     # Nothing is written before the first piece is ready, so that a run the
     # cluster cannot finish writes no table at all, as a rule.
