@@ -293,4 +293,148 @@ void KdTree::nearest(int32_t at, int32_t count, NeighborEntry* list) const {
   Query(*this, at, count, list).run();
 }
 
+// Queries from any point q of the plane. The search walks down from the
+// root with a corner: a point whose distance from q along each axis is at
+// most that of every point of the node, as the splits the walk crossed
+// bound them. The measure of a distance grows with |dx| and with |dy| (each
+// of its roundings is monotone), so the corner's measure is at most that of
+// every point of the node: a node whose corner is measured beyond the
+// query's limit holds no point within it. Plain double squared distances
+// beyond the reach of the limit are surely beyond it too (reachOf), which
+// spares most measures.
+template <class Visitor>
+void KdTree::descend(Visitor& visitor, int32_t node, int32_t begin, int32_t end, double cornerX,
+                     double cornerY) const {
+  if (visitor.beyond(cornerX, cornerY)) return;
+  if (end - begin <= kLeafSize) {
+    visitor.leaf(begin, end);
+    return;
+  }
+  const Node& n = nodes_[static_cast<size_t>(node)];
+  const int32_t middle = begin + (end - begin) / 2;
+  // The points of the far half lie beyond the split from q along its axis;
+  // on a split equal to q's coordinate that bounds nothing.
+  double farX = cornerX, farY = cornerY;
+  (n.axis == 1 ? farY : farX) = n.split;
+  if ((n.axis == 1 ? visitor.y : visitor.x) > n.split) {
+    descend(visitor, 2 * node + 2, middle, end, cornerX, cornerY);
+    descend(visitor, 2 * node + 1, begin, middle, farX, farY);
+  } else {
+    descend(visitor, 2 * node + 1, begin, middle, cornerX, cornerY);
+    descend(visitor, 2 * node + 2, middle, end, farX, farY);
+  }
+}
+
+namespace {
+
+// What both queries from a point share: the point, and the test of a
+// position against a limit on the measured distance.
+struct From {
+  From(double x, double y) : x(x), y(y) {}
+
+  double approximate(double px, double py) const {
+    const double dx = px - x;
+    const double dy = py - y;
+    return dx * dx + dy * dy;
+  }
+  double measure(double px, double py) const { return pointDistance({x, y}, {px, py}); }
+
+  // Sets the limit: measures above it are not wanted.
+  void limitTo(double distance) {
+    limit = distance;
+    reach = reachOf(distance * distance);
+  }
+  // True when every point at least as far from q along each axis as (px,
+  // py) is surely measured beyond the limit (always, for a limit that is
+  // not a number).
+  bool beyond(double px, double py) const {
+    return approximate(px, py) > reach || !(measure(px, py) <= limit);
+  }
+
+  const double x, y;
+  double limit = 0.0;
+  double reach = 0.0;
+};
+
+}  // namespace
+
+class KdTree::NearestFrom : public From {
+ public:
+  NearestFrom(const KdTree& tree, double x, double y, int32_t excluded, int32_t count, double bound,
+              double* out)
+      : From(x, y), tree(tree), excluded(excluded), count(count), out(out) {
+    limitTo(bound);
+  }
+
+  // The list is kept as a max-heap until the end.
+  int32_t run() {
+    if (count > 0 && tree.size_ > 0) tree.descend(*this, 0, 0, tree.size_, x, y);
+    std::sort_heap(out, out + filled);
+    return filled;
+  }
+
+  void leaf(int32_t begin, int32_t end) {
+    for (int32_t k = begin; k < end; ++k) {
+      const Point& p = tree.points_[static_cast<size_t>(k)];
+      if (approximate(p.at.x, p.at.y) > reach || p.index == excluded) continue;
+      const double d = measure(p.at.x, p.at.y);
+      // A distance equal to a full list's largest changes no distance.
+      if (!(d <= limit) || (filled == count && d == limit)) continue;
+      if (filled == count) {
+        std::pop_heap(out, out + filled);
+        out[filled - 1] = d;
+      } else {
+        out[filled++] = d;
+      }
+      std::push_heap(out, out + filled);
+      if (filled == count) limitTo(out[0]);
+    }
+  }
+
+ private:
+  const KdTree& tree;
+  const int32_t excluded;
+  const int32_t count;
+  double* const out;
+  int32_t filled = 0;
+};
+
+class KdTree::WithinFrom : public From {
+ public:
+  WithinFrom(const KdTree& tree, double x, double y, double radius, std::vector<int32_t>& found)
+      : From(x, y), tree(tree), found(found) {
+    limitTo(radius);
+  }
+
+  void run() {
+    if (tree.size_ > 0) tree.descend(*this, 0, 0, tree.size_, x, y);
+  }
+
+  void leaf(int32_t begin, int32_t end) {
+    for (int32_t k = begin; k < end; ++k) {
+      const Point& p = tree.points_[static_cast<size_t>(k)];
+      if (approximate(p.at.x, p.at.y) > reach) continue;
+      if (measure(p.at.x, p.at.y) <= limit) found.push_back(p.index);
+    }
+  }
+
+ private:
+  const KdTree& tree;
+  std::vector<int32_t>& found;
+};
+
+int32_t KdTree::nearestDistances(double x, double y, int32_t excluded, int32_t count, double bound,
+                                 double* out) const {
+  return NearestFrom(*this, x, y, excluded, count, bound, out).run();
+}
+
+void KdTree::within(double x, double y, double radius, std::vector<int32_t>& found) const {
+  WithinFrom(*this, x, y, radius, found).run();
+}
+
+size_t KdTree::memoryBytes() const {
+  return sizeof(*this) + static_cast<size_t>(size_) * (sizeof(Point) + sizeof(int32_t)) +
+         nodes_.capacity() * sizeof(Node);
+}
+
 }  // namespace tessel

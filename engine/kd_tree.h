@@ -1,9 +1,12 @@
 // A k-d tree over the points, for the neighbour search. Median splits keep
 // its depth near log2 N on any layout (clusters, outliers, lines, lattices,
 // coincident points), and a query returns exactly the first entries of the
-// exhaustive order of neighbor_order.h, distances bit for bit. The tree owns
-// copies of what it needs from the caller's coordinates; queries keep no
-// state in it, so any number of threads may query at once.
+// exhaustive order of neighbor_order.h, distances bit for bit. It also
+// answers queries from any point of the plane (the k nearest distances, the
+// points within a radius), measured as the search measures, for the
+// public PointIndex. The tree owns copies of what it needs from the
+// caller's coordinates; queries keep no state in it, so any number of
+// threads may query at once.
 #ifndef TESSEL_ENGINE_KD_TREE_H_
 #define TESSEL_ENGINE_KD_TREE_H_
 
@@ -42,6 +45,22 @@ class KdTree {
   // query touches only points near the owner's.
   void nearest(int32_t at, int32_t count, NeighborEntry* list) const;
 
+  // Queries from a point (x, y) of finite coordinates, one of the tree's or
+  // not, with distances measured by pointDistance({x, y}, point).
+  //
+  // The up to `count` smallest distances (count >= 0) to the tree's points
+  // other than point `excluded` (a point index, or -1 for none) that are at
+  // most `bound`, ascending in out[0..); returns how many there are.
+  int32_t nearestDistances(double x, double y, int32_t excluded, int32_t count, double bound,
+                           double* out) const;
+  // Appends to `found` the index of every point at a distance of at most
+  // `radius`, in an order set by the tree and (x, y) alone.
+  void within(double x, double y, double radius, std::vector<int32_t>& found) const;
+
+  int32_t size() const { return size_; }
+  // The bytes the tree holds.
+  size_t memoryBytes() const;
+
  private:
   // A node covers the leaf-order positions [begin, end); a node of more
   // than kLeafSize points splits them at the middle, begin + (end - begin)
@@ -57,6 +76,15 @@ class KdTree {
     int32_t index;
   };
   class Query;
+  class NearestFrom;
+  class WithinFrom;
+
+  // Hands `visitor` the leaves of the subtree of `node` (leaf positions
+  // [begin, end)) that may hold a point it wants, the half on its query
+  // point's side of each split first.
+  template <class Visitor>
+  void descend(Visitor& visitor, int32_t node, int32_t begin, int32_t end, double cornerX,
+               double cornerY) const;
 
   // Builds the subtree of `node`; below `parallelLevels` levels its two
   // halves are built on their own threads.

@@ -9,6 +9,7 @@ set(TESSEL_ENGINE_SOURCES
   engine/neighbor_sweep.cpp
   engine/numerics.cpp
   engine/passes.cpp
+  engine/point_index.cpp
   engine/progress.cpp
   engine/smoothing.cpp
   engine/triple_selection.cpp

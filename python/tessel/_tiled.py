@@ -26,7 +26,7 @@ POINTS_PER_TILE = 1_000_000  # the tile size chosen when the caller does not
 
 # A ball of measured radius r around a point reaches at most this far in
 # each coordinate: the measure rounds, and squares below the smallest
-# double vanish (the same margins as the tile index's own pruning).
+# double vanish.
 def _reach(r: np.ndarray) -> np.ndarray:
     return r * (1 + 1e-9) + 1e-150
 
@@ -95,24 +95,22 @@ def _split_part(part: tuple, offset: int, cells: np.ndarray) -> list[tuple]:
 
 
 def _make_tile(cell: np.ndarray, *pieces: tuple) -> dict:
-    """A tile's points in the order of its k-d tree."""
-    columns = [np.concatenate([p[c] for p in pieces]) for c in range(5)]
-    order, axis, split = _core.tree_order(columns[1], columns[2])
-    index, x, y, rate, weight = (c[order] for c in columns)
-    return dict(index=index, x=x, y=y, rate=rate, weight=weight, axis=axis, split=split,
-                cell=cell)
+    """A tile's points, as the pieces come, and its spatial index; positions
+    are positions in the tile's arrays."""
+    index, x, y, rate, weight = (np.concatenate([p[c] for p in pieces]) for c in range(5))
+    return dict(index=index, x=x, y=y, rate=rate, weight=weight, cell=cell,
+                index_tree=_core.PointIndex(x, y))
 
 
 def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, own: bool, k: int,
              bound: np.ndarray) -> np.ndarray:
     n = len(qx)
     self = np.arange(n, dtype=np.int64) if own else np.full(n, -1, dtype=np.int64)
-    return _core.nearest_distances(tile["x"], tile["y"], tile["axis"], tile["split"], qx, qy,
-                                   self, k, bound)
+    return tile["index_tree"].nearest(qx, qy, self, k, bound)
 
 
 def _ball(tile: dict, qx: np.ndarray, qy: np.ndarray, r: np.ndarray) -> tuple:
-    return _core.ball_points(tile["x"], tile["y"], tile["axis"], tile["split"], qx, qy, r)
+    return tile["index_tree"].ball(qx, qy, r)
 
 
 def _own_distances(tile: dict, cells: np.ndarray, t: int, k: int) -> dict:

@@ -13,6 +13,8 @@
 //   - a Workspace, for callers that fill the points themselves (the console
 //     program loads them straight from its work file): allocate, loadPoint
 //     for every point, run, then values().
+// Beside them, distance() and PointIndex measure and search as the
+// neighbour search does, for callers that split a table into pieces.
 // The caller owns the Workspace and everything it holds; the core keeps no
 // state of its own, does no file or console I/O, and may be run from any
 // thread (one run per Workspace at a time).
@@ -166,6 +168,53 @@ double distance(double x1, double y1, double x2, double y2);
 // points, whose only requests that grow with N are the per-point rows.
 // 0 when the options are outside their limits.
 int64_t zeroSizeRequests(int32_t N, const SmoothingOptions& options);
+
+class KdTree;  // the neighbour search's k-d tree (internal)
+
+// The neighbour search's own k-d tree over a fixed set of points, for
+// callers that split a table and must find in its pieces exactly the
+// neighbours the whole table's search finds: every distance is measured as
+// distance() measures it, from the query point to the index's point. Each
+// batch of queries runs on the index's workers; any number of threads may
+// query one index at once. Throws std::invalid_argument for arguments
+// outside what is said here, std::bad_alloc when memory runs out (from
+// whichever worker ran out).
+class PointIndex {
+ public:
+  // Indexes the points (x[i], y[i]), 0 <= i < n <= 2^31 - 1, of finite
+  // coordinates; workers: the threads of its building and its queries, 0
+  // or less for the hardware's.
+  PointIndex(int64_t n, const double* x, const double* y, int32_t workers = 0);
+  ~PointIndex();
+  PointIndex(const PointIndex&) = delete;
+  PointIndex& operator=(const PointIndex&) = delete;
+
+  int64_t size() const;
+  int32_t workers() const { return workers_; }
+  // The points' coordinates as given: x[0..n), y[0..n).
+  void coordinates(double* x, double* y) const;
+  // The bytes the index holds.
+  size_t memoryBytes() const;
+
+  // For each query q < m (coordinates finite), the k smallest distances
+  // from (qx[q], qy[q]) to the points other than point self[q] (-1 for
+  // none) that are at most bound[q]: out[q * k .. q * k + k), ascending,
+  // padded with +infinity where fewer points qualify. k >= 0.
+  void nearestDistances(int64_t m, const double* qx, const double* qy, const int64_t* self,
+                        int32_t k, const double* bound, double* out) const;
+
+  // For each query q < m (coordinates finite), the points at a distance of
+  // at most radius[q] from (qx[q], qy[q]): points[offsets[q] ..
+  // offsets[q + 1]), in an order set by the points indexed and the query
+  // alone (not by the workers). offsets holds m + 1 entries; points is
+  // replaced.
+  void within(int64_t m, const double* qx, const double* qy, const double* radius, int64_t* offsets,
+              std::vector<int64_t>& points) const;
+
+ private:
+  int32_t workers_;
+  std::unique_ptr<const KdTree> tree_;
+};
 
 // Smooths the rows of four columns of equal length and returns one value
 // per row, in row order. A row with a NaN among its four values takes no
