@@ -11,11 +11,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "engine/failing_allocation.h"
 #include "tessel/tessel.h"
 
 namespace {
@@ -186,42 +184,6 @@ TEST(PointIndex, AnswersAsBruteForceDoes) {
     index.coordinates(x.data(), y.data());
     EXPECT_TRUE(sameBytes(x.data(), layout.x.data(), n) && sameBytes(y.data(), layout.y.data(), n));
   }
-}
-
-TEST(PointIndex, RefusesWhatItCannotAnswer) {
-  const double x[] = {0, 1, 2}, y[] = {0, 0, std::nan("")};
-  const double qx[] = {0, kInf}, qy[] = {0, 0}, limit[] = {1, 1};
-  const int64_t self[] = {-1, 0}, outside[] = {3, -1}, below[] = {-2, -1};
-  double out[8];
-  int64_t offsets[3];
-  std::vector<int64_t> points;
-  EXPECT_THROW(tessel::PointIndex(3, x, y), std::invalid_argument);  // a NaN coordinate
-  EXPECT_THROW(tessel::PointIndex(-1, x, y), std::invalid_argument);
-  const tessel::PointIndex index(2, x, y);
-  EXPECT_THROW(index.nearestDistances(2, qx, qy, self, 1, limit, out), std::invalid_argument);
-  EXPECT_THROW(index.within(2, qx, qy, limit, offsets, points), std::invalid_argument);
-  EXPECT_THROW(index.nearestDistances(1, qx, qy, outside, 1, limit, out), std::invalid_argument);
-  EXPECT_THROW(index.nearestDistances(1, qx, qy, below, 1, limit, out), std::invalid_argument);
-  EXPECT_THROW(index.nearestDistances(1, qx, qy, self, -1, limit, out), std::invalid_argument);
-}
-
-// The calling thread takes chunks too; the others' lists run out of memory
-// on their first chunk.
-TEST(PointIndex, MemoryRunningOutOnAWorkerReachesTheCaller) {
-  const int64_t n = 1000, m = 64 * 512;
-  const Layout layout = make("uniform", n);
-  const std::vector<double> qx(m, 0.0), qy(m, 0.0), radius(m, kInf);
-  std::vector<int64_t> offsets(m + 1), points;
-  const tessel::PointIndex index(n, layout.x.data(), layout.y.data(), 4);
-  bool thrown = false;
-  failAllocationsFrom(1 << 16);
-  try {
-    index.within(m, qx.data(), qy.data(), radius.data(), offsets.data(), points);
-  } catch (const std::bad_alloc&) {
-    thrown = true;
-  }
-  failAllocationsFrom(kNoLimit);
-  EXPECT_TRUE(thrown);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// The public API: cancellation from the progress hook, the count of
-// zero-size requests against a real run's, and tessel::smooth's refusal of
-// bad arguments. (Its missing rows are the installed library's
+// The public API: cancellation from the progress hook, and tessel::smooth's
+// refusal of bad arguments. (Its missing rows are the installed library's
 // test, on the bundled example's missing rows.)
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,45 +48,6 @@ TEST(Workspace, AHookThatSaysStopEndsTheRunAndReleasesEverything) {
     allocateGrid(ws, 10, method);
     ws.run();
     EXPECT_EQ(ws.pointCount(), 10);
-  }
-}
-
-// Counts the zero-size requests of a real run; meets every other.
-class Counting : public AllocationPolicy {
- public:
-  void* obtain(size_t size) override {
-    if (size == 0) {
-      ++zeroSize;
-      return nullptr;
-    }
-    return policy.obtain(size);
-  }
-  int64_t zeroSize = 0;
-  RaisingAllocation policy;
-};
-
-TEST(ZeroSizeRequests, AsManyAsARunOfTheWholeTableMakes) {
-  std::mt19937 random(5);
-  for (int trial = 0; trial < 300; ++trial) {
-    const int32_t N = trial < 10 ? trial : int32_t(random() % 400);
-    SmoothingOptions options;
-    options.NN = int32_t(random() % 14);
-    options.NTRIP = random() % 3 == 0 ? 0 : int32_t(random() % 9);
-    options.NITER = int32_t(random() % 5) - 1;
-    options.method = trial % 4 == 0 ? Method::kReference : Method::kFast;
-    Counting policy;
-    Workspace ws(policy, 1 + trial % 3);
-    ASSERT_EQ(ws.allocate(N, options), LimitCheck::kWithinLimits);
-    for (int32_t i = 0; i < N; ++i) {
-      // Clusters, coincident points and lines, so that some points have no
-      // triples and some are ends.
-      const int32_t cell = int32_t(random() % 6);
-      ws.loadPoint(i, cell * 10 + double(random() % 5), cell % 2 ? 0.0 : double(random() % 9),
-                   double(random() % 50), 1.0 + random() % 4);
-    }
-    ws.run();
-    EXPECT_EQ(zeroSizeRequests(N, options), policy.zeroSize)
-        << "N " << N << " NN " << options.NN << " NTRIP " << options.NTRIP;
   }
 }
 

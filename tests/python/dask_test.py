@@ -4,6 +4,7 @@ count and input the program takes; the command's own options are checked
 before any work; its local cluster listens on loopback only and leaves
 nothing running; a cluster that cannot go on ends the run with a message;
 TLS. Every server binds 127.0.0.1, is bounded in time and is stopped."""
+import json
 import os
 import shutil
 import signal
@@ -33,11 +34,9 @@ LOOPBACK_HTTP = ["--no-dashboard", "--dashboard-address", "127.0.0.1:0"]
 def run(command, cwd, stdin=subprocess.DEVNULL, close_stdout=False, timeout=HANG):
     if close_stdout:
         command = ["sh", "-c", 'exec "$@" >&-', "sh", *command]
-    done = subprocess.run(command, cwd=cwd, capture_output=not close_stdout, stdin=stdin,
-                          stderr=subprocess.PIPE, timeout=timeout, env=ENV) \
-        if close_stdout else subprocess.run(command, cwd=cwd, capture_output=True, stdin=stdin,
-                                            timeout=timeout, env=ENV)
-    return done.returncode, done.stdout or b"", done.stderr
+    done = subprocess.run(command, cwd=cwd, capture_output=True, stdin=stdin, timeout=timeout,
+                          env=ENV)
+    return done.returncode, done.stdout, done.stderr
 
 
 def command(*arguments):
@@ -276,37 +275,37 @@ def stop(processes):
             process.wait(timeout=30)
 
 
-def scheduler_file_address(path):
+def start_cluster(tmp_path, started, workers, options, worker_options=()):
+    """A dask-scheduler and dask-worker processes on 127.0.0.1; its address."""
+    info = tmp_path / "s.json"
+    started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
+                          *LOOPBACK_HTTP, "--scheduler-file", str(info), *options],
+                         tmp_path, "scheduler"))
+    for k in range(workers):
+        started.append(start(["dask-worker", "--scheduler-file", str(info), "--host", "127.0.0.1",
+                              "--nthreads", "1", *LOOPBACK_HTTP, *options[2:], *worker_options],
+                             tmp_path, k))
     deadline = time.monotonic() + HANG
     while time.monotonic() < deadline:
-        try:
-            with distributed.Client(scheduler_file=str(path), timeout=10) as client:
-                return client
-        except (OSError, ValueError, TimeoutError):
-            time.sleep(0.2)
-    raise TimeoutError(path)
+        if info.exists() and info.stat().st_size:
+            return json.loads(info.read_text())["address"]
+        time.sleep(0.2)
+    raise TimeoutError("no scheduler")
 
 
 @pytest.mark.parametrize("lose", ["worker", "scheduler"])
 def test_a_cluster_that_goes_away_ends_the_run(long_table, tmp_path, lose):
-    path = long_table
     started = []
     try:
-        started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
-                              *LOOPBACK_HTTP, "--scheduler-file", str(tmp_path / "s.json")],
-                             tmp_path, "scheduler"))
-        started.append(start(["dask-worker", "--scheduler-file", str(tmp_path / "s.json"),
-                              "--host", "127.0.0.1", "--nthreads", "1", *LOOPBACK_HTTP,
-                              "--no-nanny"], tmp_path, "worker"))
-        with distributed.Client(scheduler_file=str(tmp_path / "s.json"), timeout=HANG) as client:
+        address = start_cluster(tmp_path, started, 1, ["--protocol", "tcp"], ["--no-nanny"])
+        with distributed.Client(address, timeout=HANG) as client:
             client.wait_for_workers(1, timeout=HANG)
-            address = client.scheduler.address
-            running = subprocess.Popen(command("-r", "-f", str(path), "-n", "100", "-t", "80",
-                                               "-i", "100", "--scheduler", address, "--timeout",
-                                               "5"),
+            running = subprocess.Popen(command("-r", "-f", str(long_table), "-n", "100", "-t", "80",
+                                               "-i", "100", "--scheduler", address,
+                                               "--timeout", "5"),
                                        env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
             wait_for_smoothing(client)
-        (started[1] if lose == "worker" else started[0]).kill()
+        started[1 if lose == "worker" else 0].kill()
         out, err = running.communicate(timeout=HANG)
         said = {"worker": b"ERROR : the cluster has had no worker for 5 s: start workers for it,"
                           b" then run again\n",
@@ -321,48 +320,26 @@ def test_tls_scheduler_and_workers(tables, tmp_path):
     if shutil.which("openssl") is None:
         pytest.skip("openssl not installed")
     path = tables["towns"]
-    expected = run([PROGRAM, "-r", "-f", str(path)], tmp_path)
-    # A certificate authority and one certificate for 127.0.0.1, for all.
-    ssl = ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2"]
-    subprocess.run(ssl + ["-keyout", "ca.key", "-out", "ca.pem", "-subj", "/CN=tessel test CA"],
+    # One certificate for 127.0.0.1, its own authority, for every party.
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-keyout", "key.pem", "-out", "cert.pem", "-subj", "/CN=127.0.0.1",
+                    "-addext", "subjectAltName=IP:127.0.0.1"],
                    cwd=tmp_path, check=True, capture_output=True)
-    subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", "node.key",
-                    "-out", "node.csr", "-subj", "/CN=127.0.0.1"], cwd=tmp_path, check=True,
-                   capture_output=True)
-    (tmp_path / "ext.cnf").write_text("subjectAltName=IP:127.0.0.1\n")
-    subprocess.run(["openssl", "x509", "-req", "-in", "node.csr", "-CA", "ca.pem", "-CAkey",
-                    "ca.key", "-CAcreateserial", "-out", "node.pem", "-days", "2", "-extfile",
-                    "ext.cnf"], cwd=tmp_path, check=True, capture_output=True)
-    tls = ["--tls-ca-file", str(tmp_path / "ca.pem"), "--tls-cert", str(tmp_path / "node.pem"),
-           "--tls-key", str(tmp_path / "node.key")]
+    cert, key = str(tmp_path / "cert.pem"), str(tmp_path / "key.pem")
     started = []
     try:
-        started.append(start(["dask-scheduler", "--host", "127.0.0.1", "--port", "0",
-                              "--protocol", "tls", *LOOPBACK_HTTP, "--scheduler-file",
-                              str(tmp_path / "s.json"), *tls], tmp_path, "scheduler"))
-        for k in range(2):
-            started.append(start(["dask-worker", "--scheduler-file", str(tmp_path / "s.json"),
-                                  "--host", "127.0.0.1", "--nthreads", "1", *LOOPBACK_HTTP,
-                                  *tls], tmp_path, f"worker{k}"))
-        security = distributed.security.Security(
-            tls_ca_file=str(tmp_path / "ca.pem"), tls_client_cert=str(tmp_path / "node.pem"),
-            tls_client_key=str(tmp_path / "node.key"), require_encryption=True)
-        deadline = time.monotonic() + HANG
-        while not (tmp_path / "s.json").exists() and time.monotonic() < deadline:
-            time.sleep(0.2)
-        with distributed.Client(scheduler_file=str(tmp_path / "s.json"), security=security,
-                                timeout=HANG) as client:
-            client.wait_for_workers(2, timeout=HANG)
-            address = client.scheduler.address
+        address = start_cluster(tmp_path, started, 2, ["--protocol", "tls", "--tls-ca-file", cert,
+                                                      "--tls-cert", cert, "--tls-key", key])
         assert address.startswith("tls://127.0.0.1:")
         env = dict(ENV, DASK_DISTRIBUTED__COMM__REQUIRE_ENCRYPTION="True",
-                   DASK_DISTRIBUTED__COMM__TLS__CA_FILE=str(tmp_path / "ca.pem"),
-                   DASK_DISTRIBUTED__COMM__TLS__CLIENT__CERT=str(tmp_path / "node.pem"),
-                   DASK_DISTRIBUTED__COMM__TLS__CLIENT__KEY=str(tmp_path / "node.key"))
+                   DASK_DISTRIBUTED__COMM__TLS__CA_FILE=cert,
+                   DASK_DISTRIBUTED__COMM__TLS__CLIENT__CERT=cert,
+                   DASK_DISTRIBUTED__COMM__TLS__CLIENT__KEY=key)
         done = subprocess.run(command("-r", "-f", str(path), "--tiles", "3", "--scheduler",
                                       address), cwd=tmp_path, env=env, capture_output=True,
                               stdin=subprocess.DEVNULL, timeout=HANG)
-        assert (done.returncode, done.stdout, done.stderr) == expected
+        assert (done.returncode, done.stdout, done.stderr) == \
+            run([PROGRAM, "-r", "-f", str(path)], tmp_path)
         # Without the certificates the scheduler is not reached.
         code, out, err = run(command("-r", "-f", str(path), "--scheduler", address,
                                      "--timeout", "5"), tmp_path)
