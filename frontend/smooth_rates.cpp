@@ -32,12 +32,13 @@ std::string limitReport(tessel::LimitCheck check, int32_t NN, int32_t NTRIP, int
   return text;
 }
 
-tessel::SmoothingOptions smoothingOptionsOf(const RunSettings& settings) {
+tessel::SmoothingOptions smoothingOptionsOf(int32_t NN, int32_t NTRIP, int32_t NITER,
+                                            double ThetaStar) {
   tessel::SmoothingOptions options;
-  options.NN = settings.NN;
-  options.NTRIP = settings.NTRIP;
-  options.NITER = settings.NITER;
-  options.ThetaStar = settings.ThetaStar;
+  options.NN = NN;
+  options.NTRIP = NTRIP;
+  options.NITER = NITER;
+  options.ThetaStar = ThetaStar;
   return options;
 }
 
@@ -46,7 +47,8 @@ std::string resultPrelude(int32_t N, const RunSettings& settings, bool& proceed)
   proceed = check == tessel::LimitCheck::kWithinLimits;
   if (!proceed) return limitReport(check, settings.NN, settings.NTRIP, settings.NITER);
   std::string text;
-  const int64_t reports = tessel::zeroSizeRequests(N, smoothingOptionsOf(settings));
+  const int64_t reports = tessel::zeroSizeRequests(
+      N, smoothingOptionsOf(settings.NN, settings.NTRIP, settings.NITER, settings.ThetaStar));
   for (int64_t k = 0; k < reports; ++k) text += kZeroSizeReport;
   if (!settings.headerMark.IsEmpty()) text += kResultHeader;
   return text;
@@ -59,12 +61,7 @@ bool smoothRates(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double The
   outputError = 0;
   ConsoleAllocation policy(&progress);
   tessel::Workspace ws(policy);
-  RunSettings settings;
-  settings.NN = NN;
-  settings.NTRIP = NTRIP;
-  settings.NITER = NITER;
-  settings.ThetaStar = ThetaStar;
-  const tessel::SmoothingOptions options = smoothingOptionsOf(settings);
+  const tessel::SmoothingOptions options = smoothingOptionsOf(NN, NTRIP, NITER, ThetaStar);
   // Only the engine's own steps end in the out-of-memory report; the
   // loader and the writer are the program's, whose failures its entry
   // reports.

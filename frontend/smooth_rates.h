@@ -23,7 +23,8 @@ class WorkFile;
 std::string limitReport(tessel::LimitCheck check, int32_t NN, int32_t NTRIP, int32_t NITER);
 
 // The engine's options for the run's control numbers.
-tessel::SmoothingOptions smoothingOptionsOf(const RunSettings& settings);
+tessel::SmoothingOptions smoothingOptionsOf(int32_t NN, int32_t NTRIP, int32_t NITER,
+                                            double ThetaStar);
 
 // What the program writes to standard output before the values of N
 // points, for callers that smooth the table otherwise than in one workspace

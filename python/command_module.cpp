@@ -235,12 +235,8 @@ py::array_t<double> smoothPoints(const Doubles& x, const Doubles& y, const Doubl
     py::gil_scoped_release release;
     tessel::RaisingAllocation policy;
     tessel::Workspace ws(policy);
-    RunSettings settings;
-    settings.NN = NN;
-    settings.NTRIP = NTRIP;
-    settings.NITER = NITER;
-    settings.ThetaStar = ThetaStar;
-    if (ws.allocate(N, smoothingOptionsOf(settings)) != tessel::LimitCheck::kWithinLimits) {
+    if (ws.allocate(N, smoothingOptionsOf(NN, NTRIP, NITER, ThetaStar)) !=
+        tessel::LimitCheck::kWithinLimits) {
       py::gil_scoped_acquire hold;
       throw py::value_error("control numbers outside the program's limits");
     }

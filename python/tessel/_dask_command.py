@@ -391,12 +391,7 @@ def _run(argv: list, line: dict, checked: dict, client: Any, streams: _Streams,
     for k, piece in enumerate(lines):
         text = dask.compute(piece)[0]
         streams.out(prelude + text if k == 0 else text)
-    return _output_status(streams, _core.EXIT_SUCCESS)
-
-
-def _output_status(streams: _Streams, status: int) -> int:
-    """The run's status once standard output has taken all it was given."""
-    if not streams.output_error:
-        return status
-    streams.err(_core.output_error(streams.output_error))
-    return _core.EXIT_FAILURE
+    if streams.output_error:
+        streams.err(_core.output_error(streams.output_error))
+        return _core.EXIT_FAILURE
+    return _core.EXIT_SUCCESS
