@@ -31,7 +31,7 @@ std::string runProgramCase(const uint8_t* data, size_t size) {
   return complaint.empty() ? "" : complaint + "\nstandard error:\n" + result.err;
 }
 
-// Each target's case files, regressions first, in name order.
+// Each target's case files.
 TEST(FuzzRegressions, EveryCaseOfEveryTarget) {
   TempDir dir;
   const std::pair<const char*, std::function<std::string(const uint8_t*, size_t)>> targets[] = {
@@ -41,23 +41,20 @@ TEST(FuzzRegressions, EveryCaseOfEveryTarget) {
       {"program", runProgramCase},
   };
   for (const auto& target : targets) {
-    size_t count = 0;
+    std::vector<fs::path> files;
     for (const char* kind : {"regressions", "corpus"}) {
-      const fs::path folder = fs::path(TESSEL_SOURCE_DIR) / "fuzz" / kind / target.first;
-      if (!fs::is_directory(folder)) continue;
-      std::vector<fs::path> files;
-      for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.is_regular_file()) files.push_back(entry.path());
-      }
-      std::sort(files.begin(), files.end());
-      for (const fs::path& file : files) {
-        const std::string bytes = readFileBytes(file.string());
-        EXPECT_EQ(target.second(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "")
-            << file;
-        ++count;
-      }
+      std::error_code none;  // a target need not have cases of both kinds
+      for (const auto& entry :
+           fs::directory_iterator(fs::path(TESSEL_SOURCE_DIR) / "fuzz" / kind / target.first, none))
+        files.push_back(entry.path());
     }
-    EXPECT_GT(count, 0u) << target.first;
+    std::sort(files.begin(), files.end());
+    EXPECT_FALSE(files.empty()) << target.first;
+    for (const fs::path& file : files) {
+      const std::string bytes = readFileBytes(file.string());
+      EXPECT_EQ(target.second(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "")
+          << file;
+    }
   }
 }
 

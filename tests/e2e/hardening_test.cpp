@@ -20,6 +20,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "e2e/run_binary.h"
@@ -92,26 +93,18 @@ TEST(AllocationFailure, EveryAllocationFailsCleanly) {
   }
 }
 
-const int kNobody = 65534;
-
-// Whether another user can run the program: every directory above it
-// searchable by others (a checkout under a private directory is not).
-bool othersCanRunTheProgram() {
-  std::string path = TESSEL_BINARY;
-  for (size_t cut; (cut = path.rfind('/')) != std::string::npos && cut > 0;) {
-    path.resize(cut);
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) return false;
-  }
-  return true;
-}
-
 // A setup of the ordinary user nobody in a run directory of `mode` that
 // nobody owns.
 RunSetup asNobody(RunSetup setup, int mode) {
-  setup.uid = setup.gid = kNobody;
+  setup.uid = setup.gid = 65534;
   setup.dirMode = mode;
   return setup;
+}
+
+// Whether nobody can run the program here: the tests run as root, and no
+// directory above the program bars others (as a private home does).
+bool nobodyCanRun() {
+  return geteuid() == 0 && runTessel(asNobody(stdinRun({"-?"}, ""), 0700)).status == 0;
 }
 
 // Runs in a directory that nobody can write and search but not read (a drop
@@ -119,16 +112,12 @@ RunSetup asNobody(RunSetup setup, int mode) {
 // held open for seconds, and a run from a file started meanwhile, by nobody
 // or by root, each give what they give alone.
 TEST(SharedDirectory, RunsTakeTurnsInADirectoryTheyCannotRead) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run as nobody";
-  if (!othersCanRunTheProgram()) GTEST_SKIP() << "the program lies where nobody cannot reach it";
-  RunSetup held = asNobody(fileRun({}, ""), 0300);
+  if (!nobodyCanRun()) GTEST_SKIP() << "needs root, and the program where nobody can run it";
   std::string fields = pointTable("uniform", 300);  // as standard input takes them
   std::replace(fields.begin(), fields.end(), ',', '\n');
-  held.files = {{"a.txt", fields}};
-  held.stdinFile = "a.txt";
+  RunSetup held = asNobody(stdinRun({}, fields), 0300);
   held.stdinHoldMilliseconds = 3000;
-  RunSetup file = asNobody(fileRun({"-f", "b.csv"}, ""), 0300);
-  file.files = {{"b.csv", pointTable("lattice", 300)}};
+  const RunSetup file = asNobody(fileRun({"-f", "in.csv"}, pointTable("lattice", 300)), 0300);
   const RunResult solo[2] = {
       runTessel(with(held, [](RunSetup& s) { s.stdinHoldMilliseconds = 0; })), runTessel(file)};
   ASSERT_TRUE(solo[0].status == 0 && solo[1].status == 0) << solo[0].err << solo[1].err;
@@ -160,23 +149,18 @@ TEST(SharedDirectory, RunsTakeTurnsInADirectoryTheyCannotRead) {
 // stay), and where no lock can be taken at all (a directory it can only
 // search): refused before anything is made.
 TEST(Permissions, LogAndLockRefusedToAnOrdinaryUser) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run as nobody";
-  if (!othersCanRunTheProgram()) GTEST_SKIP() << "the program lies where nobody cannot reach it";
-  const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
-  const char kValues[] = "0.500000\n0.250000\n0.125000\n";
-  const char kNoLog[] = "ERROR : Couldn't create log file TSLog.txt\n";
-  RunSetup othersLog = asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0700);
-  othersLog.files["TSLog.txt"] = "an earlier run's table\n";
+  if (!nobodyCanRun()) GTEST_SKIP() << "needs root, and the program where nobody can run it";
+  const char kNoLog[] = "ERROR : Couldn't create log file TSLog.txt\n", kOld[] = "an old table\n";
+  const auto in = [](int mode) { return asNobody(fileRun({"-f", "in.csv"}, kTriangle), mode); };
   const struct {
     const char* name;
     RunSetup setup;
     std::string out, err, log, work;
-  } cases[] = {
-      {"read-only directory", asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0500), "", kNoLog,
-       kAbsent, kAbsent},
-      {"another user's log", othersLog, kValues, kNoLog, "an earlier run's table\n", kTriangle},
-      {"search-only directory", asNobody(fileRun({"-f", "in.csv"}, kTriangle), 0100), "",
-       "ERROR : Couldn't lock the current directory\n", kAbsent, kAbsent}};
+  } cases[] = {{"read-only directory", in(0500), "", kNoLog, kAbsent, kAbsent},
+               {"another user's log", in(0700).file("TSLog.txt", kOld), kTriangleValues, kNoLog,
+                kOld, kTriangle},
+               {"search-only directory", in(0100), "",
+                "ERROR : Couldn't lock the current directory\n", kAbsent, kAbsent}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const RunResult r = runTessel(c.setup);
@@ -209,18 +193,6 @@ TEST(ReadingMemory, ALineBeyondTheMemoryLeftIsOutOfMemory) {
   }
 }
 
-const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
-const char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
-
-// What is planted as the work file stays as it was: the same file, of the
-// same kind and size.
-bool samePlantedFile(const struct stat& before, const std::string& path) {
-  struct stat now;
-  return lstat(path.c_str(), &now) == 0 && now.st_ino == before.st_ino &&
-         now.st_mode == before.st_mode && now.st_rdev == before.st_rdev &&
-         now.st_size == before.st_size;
-}
-
 // No regular file in the work file's place (a FIFO, whose open for writing
 // would wait for a reader; a null device, where one can be made): the run
 // refuses it as it is, without waiting, and so does the next run in the
@@ -247,45 +219,28 @@ TEST(WorkFile, NoRegularFileIsRefused) {
     for (const char* run : {"first run", "second run"}) {
       SCOPED_TRACE(run);
       const RunResult r = runTessel(setup);
-      EXPECT_EQ(r.out, "") << "standard output";
-      EXPECT_EQ(r.err, "ERROR : Couldn't create work file tessel_temp.txt\n") << "standard error";
-      EXPECT_EQ(r.log, "") << "TSLog.txt";
-      EXPECT_EQ(r.status, 1) << "exit status (" << 128 + SIGALRM << ": it waited)";
+      // Output, error, log, status (128 + SIGALRM: it waited).
+      EXPECT_EQ(std::make_tuple(r.out, r.err, r.log, r.status),
+                std::make_tuple("", "ERROR : Couldn't create work file tessel_temp.txt\n", "", 1));
     }
-    EXPECT_TRUE(samePlantedFile(before, work));
+    // What was planted stays as it was: the same file, of the same kind.
+    struct stat now;
+    EXPECT_TRUE(lstat(work.c_str(), &now) == 0 && now.st_ino == before.st_ino &&
+                now.st_mode == before.st_mode && now.st_rdev == before.st_rdev);
   }
 }
 
-// The path of an executable program found on PATH; empty when there is none.
-std::string programOnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "";
-  for (size_t start = 0, end; start <= dirs.size(); start = end + 1) {
-    end = std::min(dirs.find(':', start), dirs.size());
-    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return "";
-}
-
-// The processes whose working directory is `dir`.
-std::vector<pid_t> processesIn(const std::string& dir) {
-  std::vector<pid_t> found;
-  std::error_code error;
+// Sends `signal` to the processes whose working directory is `dir`.
+void signalProcessesIn(const std::string& dir, int signal) {
+  std::error_code error;  // a process may end meanwhile
   const std::filesystem::path wanted = std::filesystem::canonical(dir, error);
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code gone;  // the process may end meanwhile
-    if (std::filesystem::read_symlink(entry.path() / "cwd", gone) == wanted && !gone) {
-      found.push_back(static_cast<pid_t>(std::stoi(name)));
+    const std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") == std::string::npos &&
+        std::filesystem::read_symlink(entry.path() / "cwd", error) == wanted && !error) {
+      kill(std::stoi(pid), signal);
     }
   }
-  return found;
-}
-
-void signalProcessesIn(const std::string& dir, int signal) {
-  for (pid_t pid : processesIn(dir)) kill(pid, signal);
 }
 
 // The work file's name taken over by a symbolic link to another file of
@@ -295,8 +250,7 @@ void signalProcessesIn(const std::string& dir, int signal) {
 // strace's trace is the link put in place, and only then is the run let go
 // on, so the link is always there before the reading back.
 TEST(WorkFile, ANameTakenOverBeforeTheReadingBackIsNotRead) {
-  const std::string strace = programOnPath("strace");
-  if (strace.empty() || std::system((strace + " -qqq -o /dev/null true").c_str()) != 0) {
+  if (std::system("strace -qqq -o /dev/null true 2>/dev/null") != 0) {
     GTEST_SKIP() << "strace is missing or cannot trace here (tools/install-deps installs it)";
   }
   TempDir dir, traceDir;
@@ -309,23 +263,20 @@ TEST(WorkFile, ANameTakenOverBeforeTheReadingBackIsNotRead) {
               kTriangle)
           .file("other.csv", kOther);
   setup.dir = dir.path();
-  setup.argv0 = "strace";
   // LeakSanitizer cannot run under a tracer.
   const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
   setup.env.push_back(std::string("ASAN_OPTIONS=") +
                       (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
                       "detect_leaks=0");
   std::future<RunResult> running =
-      std::async(std::launch::async, [&] { return runTessel(setup, strace); });
+      std::async(std::launch::async, [&] { return runTessel(setup, "strace"); });
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
   const std::chrono::milliseconds poll(20);
-  auto stopInTrace = [&] {
-    return readFileBytes(trace).find("--- stopped by SIGSTOP ---") != std::string::npos;
-  };
   bool stopped = false;
-  while (!(stopped = stopInTrace()) && Clock::now() < deadline &&
+  while (!stopped && Clock::now() < deadline &&
          running.wait_for(poll) != std::future_status::ready) {
+    stopped = readFileBytes(trace).find("--- stopped by SIGSTOP ---") != std::string::npos;
   }
   if (stopped) {
     EXPECT_EQ(std::rename(work.c_str(), (dir.path() + "/written.txt").c_str()), 0);
@@ -340,9 +291,7 @@ TEST(WorkFile, ANameTakenOverBeforeTheReadingBackIsNotRead) {
   const RunResult r = running.get();
   ASSERT_TRUE(stopped) << "the run was not stopped after writing the work file:\n"
                        << readFileBytes(trace) << r.err;
-  EXPECT_EQ(r.out, kTriangleValues) << "standard output";
-  EXPECT_EQ(r.err, "") << "standard error";
-  EXPECT_EQ(r.status, 0) << "exit status";
+  EXPECT_EQ(std::make_tuple(r.out, r.err, r.status), std::make_tuple(kTriangleValues, "", 0));
   EXPECT_EQ(readFileBytes(dir.path() + "/written.txt"), kTriangle) << "the work file";
   EXPECT_EQ(readFileBytes(dir.path() + "/other.csv"), kOther);
 }

@@ -11,31 +11,21 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "e2e/run_binary.h"
 #include "frontend/command_line.h"
 
 namespace {
 
-// Three points of a right triangle: no pair is near a straight line, so no
-// point gets a triple and every value stays its rate.
-const char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
-const char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
-
 // The allocator's report of a zero-size work area.
 std::string zeroReports(int count) {
   std::string all;
-  for (int k = 0; k < count; ++k) {
-    all +=
-        "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n         PRESS ANY "
-        "KEY TO CONTINUE";
+  while (count-- > 0) {
+    all += "\n\nERROR:   Allocating 0 Bytes.\n         Memory Allocation Error\n";
+    all += "         PRESS ANY KEY TO CONTINUE";
   }
   return all;
-}
-
-std::string tooBig(const std::string& nn, const std::string& ntrip, const std::string& niter) {
-  return "One or more control parameters are too big:\nNN = " + nn + ": NTRIP = " + ntrip +
-         "; NITER = " + niter + "\nThe maximum values are:\nNN = 100; NTRIP = 80; NITER = 100\n";
 }
 
 struct Case {
@@ -63,19 +53,6 @@ std::string usage(const std::string& name) {
   EXPECT_EQ(text.find("\nUsage : " + name + " [-r] [-c] [-n max-neighbors] [-t max-triples]\n"),
             0u);
   return text;
-}
-
-// A row whose field is no number: bytes from 0x80 up are text, never
-// trimmed from a field, and a byte-order mark is skipped only where it
-// opens the input.
-Case invalidField(const char* name, const std::string& row, const std::string& field, int column) {
-  return Case{name,
-              fileRun({"-f", "in.csv"}, "0,0,1,1\n" + row),
-              "",
-              "",
-              "Invalid Data! : Row 2, Column " + std::to_string(column) + " : " + field,
-              "0,0,1,1\n",
-              1};
 }
 
 // Five points on a line with rates 1, 5, 2, 8, 3.
@@ -120,12 +97,6 @@ Case refusedOutput(const char* name, size_t markBytes, const char* stdoutPath, l
               full ? table : table.substr(0, 1000)};
 }
 
-// The setup with standard descriptors closed before the start.
-RunSetup closed(RunSetup s, std::vector<int> fds) {
-  s.closedFds = std::move(fds);
-  return s;
-}
-
 // A run on the triangle in in.csv.
 RunSetup onTriangle(std::vector<std::string> args) {
   args.insert(args.end(), {"-f", "in.csv"});
@@ -151,7 +122,9 @@ TEST(Program, ProducesExactBytes) {
       {"SlashTrailingTextLastValueSaturation",
        fileRun({"/T", "90", " -i", "7", "-N20", "99999999999", "-i", "150", "-f", "in.csv"},
                kTriangle),
-       tooBig("2147483647", "90", "150"), "", "", triangle, 1},
+       "One or more control parameters are too big:\nNN = 2147483647: NTRIP = 90; NITER = 150\n"
+       "The maximum values are:\nNN = 100; NTRIP = 80; NITER = 100\n",
+       "", "", triangle, 1},
       {"NegativeControls", onTriangle({"-n", "-99999999999", "-t", "-1"}),
        "One or more control parameters are negative:\nNN = -2147483648; NTRIP = -1\n"
        "The minimum values are:\nNN = 0; NTRIP = 0\n",
@@ -183,10 +156,12 @@ TEST(Program, ProducesExactBytes) {
       // of the work file for the line-by-line reading.
       {"TinyRate", fileRun({"-f", "in.csv"}, tinyRate), "", "0.000000\n0.250000\n0.125000\n", "",
        tinyRate, 0},
-      // Bytes from 0x80 up are text: not skipped before an option word (the
-      // word "\xa0-n" with its value is skipped: no NN of 200), and they may
-      // be the marker.
-      invalidField("EAcute", "1,0,5\xe9,1\n", "5\xe9", 3),
+      // Bytes from 0x80 up are text: never trimmed from a field, not skipped
+      // before an option word (the word "\xa0-n" with its value is skipped:
+      // no NN of 200), and they may be the marker. A byte-order mark is
+      // skipped only where it opens the input.
+      {"EAcute", fileRun({"-f", "in.csv"}, "0,0,1,1\n1,0,5\xe9,1\n"), "", "",
+       "Invalid Data! : Row 2, Column 3 : 5\xe9", "0,0,1,1\n", 1},
       {"EmDashAsMarker",
        fileRun({"-m", "\xe2\x80\x94", "-f", "in.csv"}, " \xe2\x80\x94\t,1,1,1\n" + triangle), "",
        "\xe2\x80\x94\n" + values, "", triangle, 0},
@@ -195,7 +170,8 @@ TEST(Program, ProducesExactBytes) {
        "Smoothed Rate\n" + values, "", triangle, 0},
       {"MarkOpeningStdin", stdinRun({}, mark + fields), "", values, "", triangle, 0},
       {"MarkAlone", fileRun({"-f", "in.csv"}, kMark), "", "", "No input data detected.\n", "", 1},
-      invalidField("MarkInALaterRow", mark + "1,0,5,1\n", mark + "1", 1),
+      {"MarkInALaterRow", fileRun({"-f", "in.csv"}, "0,0,1,1\n" + mark + "1,0,5,1\n"), "", "",
+       "Invalid Data! : Row 2, Column 1 : " + mark + "1", "0,0,1,1\n", 1},
       // The reader's reports (their texts are the reader model's).
       {"FieldCount", fileRun({"-f", "in.csv"}, "0,0,0.5,1\n1,2,3\n"), "", "",
        "Invalid number of fields! : Expecting 4, got 3 : Row 2 : 1,2,3\n\n", "0,0,0.5,1\n", 1},
@@ -275,19 +251,17 @@ TEST(Program, ProducesExactBytes) {
       // A standard descriptor closed at the start stays unusable: no file the
       // run opens takes its number, so output to it is refused and input from
       // it fails, while the log and the work file hold what they should.
-      {"StdoutClosed", closed(onTriangle({}), {1}), "", "", kBadOutput, triangle, 1, values},
-      {"StdinClosed", closed(stdinRun({}, fields), {0}), "", "",
+      {"StdoutClosed", onTriangle({}).closing({1}), "", "", kBadOutput, triangle, 1, values},
+      {"StdinClosed", stdinRun({}, fields).closing({0}), "", "",
        "ERROR : Couldn't read standard input\n", "", 1},
-      {"AllThreeClosed", closed(stdinRun({}, fields), {0, 1, 2}), "", "", "", "", 1, ""}};
+      {"AllThreeClosed", stdinRun({}, fields).closing({0, 1, 2}), "", "", "", "", 1, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RunResult r = runTessel(c.setup);
-    EXPECT_EQ(r.out, c.reports + c.table) << "standard output";
-    EXPECT_EQ(r.err, c.err) << "standard error";
-    EXPECT_EQ(r.log, c.log.value_or((c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table))
-        << "TSLog.txt";
-    EXPECT_EQ(r.work, c.work) << "tessel_temp.txt";
-    EXPECT_EQ(r.status, c.status) << "exit status";
+    const RunResult r = runTessel(c.setup);
+    const std::string log = (c.err.rfind("ERROR : ", 0) == 0 ? "" : c.err) + c.table;
+    // Standard output, standard error, TSLog.txt, tessel_temp.txt, exit status.
+    EXPECT_EQ(std::make_tuple(r.out, r.err, r.log, r.work, r.status),
+              std::make_tuple(c.reports + c.table, c.err, c.log.value_or(log), c.work, c.status));
   }
 }
 

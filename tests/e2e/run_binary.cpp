@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -34,10 +34,7 @@ void check(bool done, const char* what) {
 std::string readFileBytes(const std::string& path) {
   if (!std::filesystem::is_regular_file(path)) return kAbsent;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return kAbsent;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : kAbsent;
 }
 
 TempDir::TempDir() {
@@ -125,7 +122,7 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
                            setuid(static_cast<uid_t>(setup.uid)) != 0)) {
       _exit(127);
     }
-    execv(programPath.c_str(), argv.data());
+    execvp(programPath.c_str(), argv.data());
     _exit(127);
   }
   close(pipeEnds[1]);

@@ -7,10 +7,16 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Marks a file that the run did not create.
 extern const char kAbsent[];
+
+// Three points of a right triangle: no pair is near a straight line, so no
+// point gets a triple and every value stays its rate.
+inline constexpr char kTriangle[] = "0,0,0.5,1\n1,0,0.25,2\n0,1,0.125,3\n";
+inline constexpr char kTriangleValues[] = "0.500000\n0.250000\n0.125000\n";
 
 struct RunResult {
   std::string out;  // "" when standard output went to stdoutPath
@@ -42,12 +48,14 @@ struct RunSetup {
                                    // stdinFile's bytes, then stays open this long
   int timeLimitSeconds = 0;        // when set, the run is ended by SIGALRM after this long: a
                                    // hang shows as the status 128 + SIGALRM
-  // The setup with one more file, one more link, or standard input from path.
+  // The setup with one more file, one more link, standard input from path,
+  // or standard descriptors closed.
   RunSetup& file(const std::string& name, const std::string& bytes) {
     return files[name] = bytes, *this;
   }
   RunSetup& link(const std::string& name, const std::string& to) { return links[name] = to, *this; }
   RunSetup& input(const std::string& path) { return stdinFile = path, *this; }
+  RunSetup& closing(std::vector<int> fds) { return closedFds = std::move(fds), *this; }
 };
 
 // Setups with the table in the file in.csv, or on standard input.
@@ -66,6 +74,7 @@ RunSetup with(RunSetup setup, Change change) {
 // them after its header row: plain decimals, integer weights.
 std::string pointTable(const std::string& layout, int n);
 
+// A program name without a slash is looked for on PATH.
 RunResult runTessel(const RunSetup& setup, const std::string& programPath = TESSEL_BINARY);
 
 // A temporary directory, removed with everything in it when destroyed.

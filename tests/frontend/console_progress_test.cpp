@@ -14,14 +14,18 @@
 
 namespace {
 
-// The bytes a progress line on descriptor `to` (whose other end is `from`)
-// sends through `show`.
-template <class Show>
-std::string shown(int from, int to, std::chrono::milliseconds quietStart, Show show) {
+// The bytes that a progress line on descriptor `to` (whose other end is
+// `from`) sends for two phases, a skipped redraw, clears and an open phase.
+std::string shown(int from, int to, std::chrono::milliseconds quietStart) {
   EXPECT_EQ(fcntl(from, F_SETFL, O_NONBLOCK), 0);
   {
     ConsoleProgress progress(to, quietStart);
-    show(progress);
+    progress.update("search and triples", 0.5);
+    progress.update("search and triples", 0.6);  // within the redraw interval: skipped
+    progress.update("iterations", 1.0);          // a new phase: drawn over the old
+    progress.clear();
+    progress.clear();  // nothing shown: nothing written
+    progress.update("reading", -1.0);
   }  // the destructor clears
   std::string bytes;
   char buffer[512];
@@ -32,17 +36,9 @@ std::string shown(int from, int to, std::chrono::milliseconds quietStart, Show s
 }
 
 TEST(ConsoleProgress, DrawsInPlaceOnATerminalOnly) {
-  const auto twoPhases = [](ConsoleProgress& progress) {
-    progress.update("search and triples", 0.5);
-    progress.update("search and triples", 0.6);  // within the redraw interval: skipped
-    progress.update("iterations", 1.0);          // a new phase: drawn over the old
-    progress.clear();
-    progress.clear();  // nothing shown: nothing written
-    progress.update("reading", -1.0);
-  };
   int pipeEnds[2];
   ASSERT_EQ(pipe(pipeEnds), 0);
-  EXPECT_EQ(shown(pipeEnds[0], pipeEnds[1], std::chrono::milliseconds(0), twoPhases), "");
+  EXPECT_EQ(shown(pipeEnds[0], pipeEnds[1], std::chrono::milliseconds(0)), "");
   for (const auto quiet : {std::chrono::milliseconds(0), std::chrono::milliseconds(3600000)}) {
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty here";
@@ -51,13 +47,12 @@ TEST(ConsoleProgress, DrawsInPlaceOnATerminalOnly) {
     ASSERT_EQ(tcgetattr(slave, &mode), 0);
     cfmakeraw(&mode);
     ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
-    EXPECT_EQ(shown(master, slave, quiet, twoPhases), quiet.count() > 0
-                                                          ? ""
-                                                          : "\rtessel: search and triples  50%"
-                                                            "\rtessel: iterations 100%        "
-                                                            "\r                       \r"
-                                                            "\rtessel: reading"
-                                                            "\r               \r");
+    EXPECT_EQ(shown(master, slave, quiet), quiet.count() > 0 ? ""
+                                                             : "\rtessel: search and triples  50%"
+                                                               "\rtessel: iterations 100%        "
+                                                               "\r                       \r"
+                                                               "\rtessel: reading"
+                                                               "\r               \r");
   }
 }
 

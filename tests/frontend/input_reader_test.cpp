@@ -17,12 +17,8 @@ namespace {
 std::vector<std::string> allTexts(const std::string& alphabet, size_t length,
                                   std::vector<std::string> extra) {
   std::vector<std::string> texts = {""};
-  for (size_t from = 0; texts.back().size() < length;) {
-    const size_t to = texts.size();
-    for (size_t k = from; k < to; ++k) {
-      for (char c : alphabet) texts.push_back(texts[k] + c);
-    }
-    from = to;
+  for (size_t k = 0; texts[k].size() < length; ++k) {
+    for (char c : alphabet) texts.push_back(texts[k] + c);
   }
   texts.insert(texts.end(), extra.begin(), extra.end());
   return texts;
