@@ -11,6 +11,7 @@ set(TESSEL_ENGINE_SOURCES
   engine/passes.cpp
   engine/progress.cpp
   engine/smoothing.cpp
+  engine/soft_extended.cpp
   engine/triple_selection.cpp
   engine/work_arrays.cpp
   engine/workspace.cpp
