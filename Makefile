@@ -5,6 +5,10 @@
 #   make bench     time whole runs at growing sizes
 #   make bench-dask  time python3 -m tessel.dask against the program (10M and 20M points)
 #   make fuzz      build the libFuzzer targets with clang and run each a while
+#   make ld64-check  build with long double as double (-mlong-double-64) into build-ld64/,
+#                  run its engine and end-to-end tests, and compare its output with build/'s
+#   make clang-check  build the program and the engine's tests with clang into build-clang/
+#                  (the extended type in software) and run the engine's tests
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python package into build/python/tessel/ (pip: see README)
 #   make r         assemble the R package and build its source package in build/r/
@@ -26,7 +30,7 @@ WERROR ?= OFF
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
 .PHONY: all build test sanitize run bench bench-dask install clean python map format format-check \
-  r r-test r-check
+  r r-test r-check ld64-check clang-check
 
 all: build
 
@@ -46,6 +50,32 @@ sanitize:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=$(WERROR) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
+
+# make ld64-check: long double as double, as on ARM64 macOS and with MSVC,
+# so that the engine does its extended arithmetic in software
+# (engine/extended.h). Its engine and end-to-end tests pass, and
+# tests/platform/same_output.sh finds the normal build's bytes: the values
+# of the differential test's SAME_RUNS random runs and the tables of every
+# bench layout at SAME_POINTS points.
+SAME_RUNS ?= 2000
+SAME_POINTS ?= 200000
+ld64-check:
+	$(CONFIGURE) -DTESSEL_TESTS=ON >/dev/null
+	cmake --build build -j $(JOBS) --target engine_tests tessel make_points
+	cmake -S . -B build-ld64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR) \
+	  -DTESSEL_TESTS=ON -DCMAKE_CXX_FLAGS=-mlong-double-64 >/dev/null
+	cmake --build build-ld64 -j $(JOBS) --target engine_tests e2e_tests
+	cd build-ld64 && ctest -R '^(engine|e2e)$$' --output-on-failure
+	bash tests/platform/same_output.sh build build-ld64 $(SAME_RUNS) $(SAME_POINTS)
+
+# make clang-check: the program and the engine's tests built with clang,
+# Apple's compiler, with the extended type in software as on ARM64 macOS
+# (make fuzz builds the engine with clang and long double).
+clang-check:
+	CXX=clang++ cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTESSEL_WERROR=$(WERROR) -DTESSEL_TESTS=ON -DTESSEL_SOFT_EXTENDED=ON >/dev/null
+	cmake --build build-clang -j $(JOBS) --target tessel engine_tests
+	cd build-clang && ctest -R '^engine$$' --output-on-failure
 
 run:
 	@$(CONFIGURE) >/dev/null
@@ -86,7 +116,7 @@ install: build
 	cmake --install build --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-ld64 build-clang
 
 # make fuzz: builds the libFuzzer targets with clang (needs clang and
 # libclang-rt-14-dev) into $(FUZZ_BUILD)/ and runs each for FUZZ_SECONDS

@@ -74,7 +74,7 @@ void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLev
   }
   // Split across the wider side; points that share the coordinate are
   // split by index, so coincident points still halve.
-  n.axis = static_cast<long double>(maxX) - minX >= static_cast<long double>(maxY) - minY ? 0 : 1;
+  n.axis = Extended(maxX) - minX >= Extended(maxY) - minY ? 0 : 1;
   const int32_t middle = begin + (end - begin) / 2;
   const bool onY = n.axis == 1;
   std::nth_element(points + begin, points + middle, points + end,

@@ -12,11 +12,11 @@ double distance(double x1, double y1, double x2, double y2) {
 }
 
 double cosineOfAngle(double near1, double near2, double opposite) {
-  const long double a = near1;
-  const long double b = near2;
-  const long double o = opposite;
-  const long double numerator = a * a + b * b - o * o;
-  const long double denominator = 2.0L * a * b;
+  const Extended a = near1;
+  const Extended b = near2;
+  const Extended o = opposite;
+  const Extended numerator = a * a + b * b - o * o;
+  const Extended denominator = Extended(2.0) * a * b;
   return static_cast<double>(numerator / denominator);
 }
 
@@ -26,9 +26,9 @@ double angleOfCosine(double c) {
   return std::acos(c);
 }
 
-long double degreeValue(double theta) {
-  const long double reciprocal = 1.0L / static_cast<long double>(PI);
-  return static_cast<long double>(theta) * 180.0L * reciprocal;
+Extended degreeValue(double theta) {
+  const Extended reciprocal = Extended(1.0) / Extended(PI);
+  return Extended(theta) * Extended(180.0) * reciprocal;
 }
 
 }  // namespace tessel

@@ -1,12 +1,14 @@
 // The few formulas the smoothing phases share, written once so that every
 // phase rounds the same way: intermediate results of one formula are held in
-// long double and rounded to double where a value is stored or handed to a
-// library function. Owned by the smoothing phases (neighbours, triples).
+// Extended (extended.h) and rounded to double where a value is stored or
+// handed to a library function. Owned by the smoothing phases (neighbours,
+// triples).
 #ifndef TESSEL_ENGINE_NUMERICS_H_
 #define TESSEL_ENGINE_NUMERICS_H_
 
 #include <cmath>
 
+#include "engine/extended.h"
 #include "engine/records.h"
 
 namespace tessel {
@@ -15,11 +17,11 @@ namespace tessel {
 constexpr double PI = 3.1415927;
 
 // Euclidean distance of two points: the squared x and y differences summed
-// in long double, the sum rounded to double, then its square root. Inline:
-// the search and the selection measure tens of pairs per point.
+// in extended precision, the sum rounded to double, then its square root.
+// Inline: the search and the selection measure tens of pairs per point.
 inline double pointDistance(const PointCoord& p, const PointCoord& q) {
-  const long double dx = static_cast<long double>(p.x) - q.x;
-  const long double dy = static_cast<long double>(p.y) - q.y;
+  const Extended dx = Extended(p.x) - q.x;
+  const Extended dy = Extended(p.y) - q.y;
   const double squared = static_cast<double>(dx * dx + dy * dy);
   return std::sqrt(squared);
 }
@@ -33,19 +35,20 @@ double cosineOfAngle(double near1, double near2, double opposite);
 // otherwise acos(c).
 double angleOfCosine(double c);
 
-// The angle theta in degrees, theta × 180 × (1/PI), kept in long double so
-// that the threshold tests compare it without rounding. PI gives exactly 180.
-long double degreeValue(double theta);
+// The angle theta in degrees, theta × 180 × (1/PI), kept in extended
+// precision so that the threshold tests compare it without rounding. PI
+// gives exactly 180.
+Extended degreeValue(double theta);
 
-// a + b summed in long double and rounded to double. When the plain double
-// sum is exact (its rounding error, found by the two-sum steps, is zero)
-// both give that same value, and the long double sum is skipped.
+// a + b summed in extended precision and rounded to double. When the plain
+// double sum is exact (its rounding error, found by the two-sum steps, is
+// zero) both give that same value, and the extended sum is skipped.
 inline double sumRoundedToDouble(double a, double b) {
   const double sum = a + b;
   const double bPart = sum - a;
   const double error = (a - (sum - bPart)) + (b - bPart);
   if (error == 0.0 && std::isfinite(sum)) return sum;
-  return static_cast<double>(static_cast<long double>(a) + b);
+  return static_cast<double>(Extended(a) + b);
 }
 
 }  // namespace tessel

@@ -75,8 +75,8 @@ Screens workerScreens(const ScreenBlocks& blocks, int32_t NTRIP, int32_t worker,
   return s;
 }
 
-double addWeight(double total, long double amount) {
-  return static_cast<double>(static_cast<long double>(total) + amount);
+double addWeight(double total, Extended amount) {
+  return static_cast<double>(Extended(total) + amount);
 }
 
 double addWeight(double total, double amount) { return sumRoundedToDouble(total, amount); }
@@ -98,7 +98,7 @@ inline void placePair(Screens& s, int32_t j, double va, double wa, double vb, do
     s.highTotal = s.exactSums ? s.highTotal + highWeight : addWeight(s.highTotal, highWeight);
     s.lowTotal = s.exactSums ? s.lowTotal + lowWeight : addWeight(s.lowTotal, lowWeight);
   } else {
-    const long double half = (static_cast<long double>(wa) + wb) * 0.5L;
+    const Extended half = (Extended(wa) + wb) * Extended(0.5);
     const double weight = static_cast<double>(half);
     s.high[j] = {va, weight};
     s.low[j] = {va, weight};
@@ -123,21 +123,20 @@ void sortByValue(ScreenEntry* list, int32_t c, bool plain) {
 }
 
 // The weighted median of the sorted list[0..n), n >= 1, given the running
-// sums of its weights and half their total (double or long double).
+// sums of its weights and half their total (double or Extended).
 template <typename Half>
 double medianAt(const ScreenEntry* list, const double* cumulative, int32_t n, Half half) {
   int32_t k = 0;
   while (k < n && !(cumulative[k] >= half)) ++k;
   if (k < n && !(cumulative[k] > half) && k != n - 1) {
-    return static_cast<double>((static_cast<long double>(list[k].value) + list[k + 1].value) *
-                               0.5L);
+    return static_cast<double>((Extended(list[k].value) + list[k + 1].value) * Extended(0.5));
   }
   return list[k < n ? k : n - 1].value;
 }
 
 // The running sums of the weights are kept as they are formed, so the total
 // is the last of them and each one at its position is the cumulative weight
-// bit for bit. Half the total is a long double; unless the total is so
+// bit for bit. Half the total is an Extended; unless the total is so
 // small that halving it in double could round, half of it in double is the
 // same number, and the fast form compares in the cheaper type.
 double medianOfSorted(const ScreenEntry* list, int32_t n, bool plain) {
@@ -148,7 +147,7 @@ double medianOfSorted(const ScreenEntry* list, int32_t n, bool plain) {
     cumulative[k] = sum;
   }
   if (plain || std::fabs(sum) < 0x1p-1020) {
-    return medianAt(list, cumulative, n, static_cast<long double>(sum) * 0.5L);
+    return medianAt(list, cumulative, n, Extended(sum) * Extended(0.5));
   }
   return medianAt(list, cumulative, n, sum * 0.5);
 }
@@ -183,8 +182,8 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
 // below the low screen takes it whatever the high screen. Neither screen is
 // computed where its value cannot matter.
 double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
-  const long double total = static_cast<long double>(s.highTotal) + s.lowTotal;
-  const long double own = static_cast<long double>(c) * w;
+  const Extended total = Extended(s.highTotal) + s.lowTotal;
+  const Extended own = Extended(c) * w;
   if (s.plain) {
     // Both screens, always, then the rule.
     double lowScreen = 0.0, highScreen = 0.0;
@@ -261,7 +260,7 @@ inline void extrapolateEndValuesAt(int32_t i, const WorkArrays& ws) {
   for (int32_t j = 0; j < c; ++j) {
     const double middle = currentValues[triples[j].first];
     const double farValue = currentValues[triples[j].second];
-    const long double difference = static_cast<long double>(middle) - farValue;
+    const Extended difference = Extended(middle) - farValue;
     ws.endValues[i][j] = static_cast<double>(difference * endFactors[j] + middle);
   }
 }

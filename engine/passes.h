@@ -22,8 +22,8 @@ struct ScreenEntry {
 // never reads past the list: if no position reaches half the total the last
 // value is the result, and at exactly half on the last entry its own value.
 // Leaves result untouched when count or capacity is below 1. The half is
-// formed in long double; the fast form compares in double where that gives
-// the same half, the plain form (plain) never does.
+// formed in extended precision; the fast form compares in double where that
+// gives the same half, the plain form (plain) never does.
 void weightedMedian(const ScreenEntry* list, int32_t capacity, int32_t count, double* result,
                     bool plain = false);
 

@@ -12,6 +12,7 @@ set(TESSEL_ENGINE_SOURCES
   engine/point_index.cpp
   engine/progress.cpp
   engine/smoothing.cpp
+  engine/soft_extended.cpp
   engine/triple_selection.cpp
   engine/work_arrays.cpp
   engine/workspace.cpp

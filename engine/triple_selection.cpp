@@ -112,13 +112,13 @@ struct NeighborOffsets {
 };
 
 // The candidate made of the neighbours at positions a and b of `list`:
-// lineOffset is sine × dₐ, formed in long double and rounded once.
+// lineOffset is sine × dₐ, formed in extended precision and rounded once.
 Candidate makeCandidate(const NeighborEntry* list, int32_t a, int32_t b, double sine,
                         double endFactor, int64_t generated) {
   Candidate candidate;
   candidate.triple = {list[a].index, list[b].index};
   candidate.endFactor = endFactor;
-  candidate.lineOffset = static_cast<double>(static_cast<long double>(sine) * list[a].distance);
+  candidate.lineOffset = static_cast<double>(Extended(sine) * list[a].distance);
   candidate.generated = static_cast<int32_t>(generated);
   return candidate;
 }
@@ -252,8 +252,8 @@ class TripleSelector {
   TripleSelector(const PointCoord* pointCoords, int32_t NTRIP, int32_t last, double ThetaStar,
                  bool plain, Candidate* interiorRoom, Candidate* endRoom)
       : pointCoords(pointCoords), NTRIP(NTRIP), last(last), ThetaStar(ThetaStar), plain(plain),
-        endThreshold((180.0L + static_cast<long double>(ThetaStar)) * 0.5L),
-        screen(ThetaStar, plain), interiorRoom(interiorRoom), endRoom(endRoom) {}
+        endThreshold((Extended(180.0) + ThetaStar) * Extended(0.5)), screen(ThetaStar, plain),
+        interiorRoom(interiorRoom), endRoom(endRoom) {}
 
   // Point p's triples from its list (the nearest first, numbered as
   // pointCoords is): the interior ones, or failing those, the end ones with
@@ -280,7 +280,7 @@ class TripleSelector {
         if (!usableDistance(dab)) continue;
         if (verdict != AngleScreen::kAccepted) {
           const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
-          if (!(degreeValue(theta) > static_cast<long double>(ThetaStar))) continue;
+          if (!(degreeValue(theta) > Extended(ThetaStar))) continue;
         }
         // The exact lineOffset waits until the pairs are known (below).
         Candidate& pending = candidates[count];
@@ -307,13 +307,14 @@ class TripleSelector {
         // The angle at the middle point, between p and the far point.
         const double theta = angleOfCosine(cosineOfAngle(da, dab, db));
         if (!(degreeValue(theta) > endThreshold)) continue;
-        const long double ld = da;
-        const double turn = static_cast<double>(static_cast<long double>(PI) - theta);
-        const double doubled = static_cast<double>(2.0L * theta - static_cast<long double>(PI));
-        const double underRoot = static_cast<double>((1.0L - std::cos(doubled)) * (2.0L * ld * ld));
-        const Candidate candidate = makeCandidate(
-            list, a, b, std::sin(turn),
-            static_cast<double>(static_cast<long double>(std::sqrt(underRoot)) / dab), count);
+        const Extended ld = da;
+        const double turn = static_cast<double>(Extended(PI) - theta);
+        const double doubled = static_cast<double>(Extended(2.0) * theta - PI);
+        const double underRoot =
+            static_cast<double>((Extended(1.0) - std::cos(doubled)) * (Extended(2.0) * ld * ld));
+        const Candidate candidate =
+            makeCandidate(list, a, b, std::sin(turn),
+                          static_cast<double>(Extended(std::sqrt(underRoot)) / dab), count);
         if (!std::isfinite(candidate.lineOffset) || !std::isfinite(candidate.endFactor)) {
           continue;
         }
@@ -328,7 +329,7 @@ class TripleSelector {
   const int32_t last;
   const double ThetaStar;
   const bool plain;
-  const long double endThreshold;
+  const Extended endThreshold;
   const AngleScreen screen;
   Candidate* const interiorRoom;
   Candidate* const endRoom;

@@ -6,10 +6,16 @@
 // the partial sort, point skipping, exact sums, the within-the-screens
 // shortcut, several workers) is checked against what it stands in for:
 // the values must agree bit for bit.
+// TESSEL_DIFFERENTIAL_ROUNDS sets the number of runs (160 by default) and
+// TESSEL_DIFFERENTIAL_VALUES names a file that gets every run's values, so
+// that two builds of the engine can be compared byte for byte
+// (tests/platform/same_output.sh).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -25,13 +31,22 @@ struct Points {
   std::vector<double> x, y, rate, weight;
 };
 
+// A uniform draw from [0, 1): the value std::uniform_real_distribution
+// <double>(0, 1) draws with GCC's library, written out because that code
+// forms its constants with the C library's long double functions, which a
+// build for another long double (-mlong-double-64) cannot call.
+double unitDraw(std::mt19937_64& random) {
+  const double draw = static_cast<double>(random()) * 0x1p-64;
+  return draw < 1.0 ? draw : std::nextafter(1.0, 0.0);
+}
+
 // Layouts that make the devices' hard cases common: ties of distance and
 // of value (lattices, repeated points, few distinct rates), exact angles
 // (lattices at thresholds near 90 and 135 degrees), points off a line by
 // less than the exact angle's rounding, long runs of collinear points, and
 // crowded clusters beside empty space.
 Points makePoints(std::mt19937_64& random, int n) {
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto unit = unitDraw;
   const int layout = static_cast<int>(random() % 6);
   const int side = 1 + static_cast<int>(std::sqrt(n));
   // Integer weights let the fast method use exact sums and its shortcut
@@ -72,12 +87,22 @@ std::vector<double> run(const Points& p, SmoothingOptions options, Method method
   return std::vector<double>(ws.values(), ws.values() + n);
 }
 
+// The environment variable `name` as a count, or `otherwise` when unset.
+int countFromEnvironment(const char* name, int otherwise) {
+  const char* text = std::getenv(name);
+  return text == nullptr ? otherwise : std::atoi(text);
+}
+
 TEST(Differential, FastMethodEqualsThePlainReference) {
+  const int rounds = countFromEnvironment("TESSEL_DIFFERENTIAL_ROUNDS", 160);
+  const char* valuesPath = std::getenv("TESSEL_DIFFERENTIAL_VALUES");
+  std::FILE* values = valuesPath == nullptr ? nullptr : std::fopen(valuesPath, "w");
+  ASSERT_TRUE(valuesPath == nullptr || values != nullptr) << "cannot create " << valuesPath;
   std::mt19937_64 random(20261207);
   // Thresholds just below angles a lattice makes exactly, the default, and
   // values where the angle screen turns off.
   const double thresholds[] = {134.99, 89.99, 135.0, 120.0, 179.5, 0.5, 153.43};
-  for (int round = 0; round < 160; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     // Every 40th run has thousands of points: a deeper tree, many workers' chunks.
     const int n = 3 + static_cast<int>(random() % (round % 40 == 39 ? 4000 : 300));
     const Points p = makePoints(random, n);
@@ -93,6 +118,14 @@ TEST(Differential, FastMethodEqualsThePlainReference) {
     EXPECT_EQ(i, n) << "round " << round << ": n=" << n << " NN=" << nn << " NTRIP=" << ntrip
                     << " NITER=" << niter << " ThetaStar=" << thetaStar << " workers=" << workers
                     << ": point " << i << " is " << got[i] << ", the reference " << want[i];
+    if (values != nullptr) {
+      std::fprintf(values, "round %d\n", round);
+      for (const double v : got) std::fprintf(values, "%a\n", v);
+    }
+  }
+  if (values != nullptr) {
+    EXPECT_FALSE(std::ferror(values)) << "cannot write " << valuesPath;
+    EXPECT_EQ(std::fclose(values), 0) << "cannot write " << valuesPath;
   }
 }
 
