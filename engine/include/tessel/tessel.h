@@ -156,9 +156,10 @@ class Workspace {
 };
 
 // The distance of two points exactly as the neighbour search measures it
-// (the squared differences summed in long double, the sum rounded to
-// double, then its square root), for callers that split a table and must
-// find the same nearest neighbours in its pieces.
+// (the squared differences summed in x87 extended precision on every
+// platform, the sum rounded to double, then its square root), for callers
+// that split a table and must find the same nearest neighbours in its
+// pieces.
 double distance(double x1, double y1, double x2, double y2);
 
 // The zero-size requests (see AllocationPolicy) that allocate and run of N
