@@ -60,7 +60,6 @@ class Watch:
         self._stopped = threading.Event()
         self._lock = threading.Lock()
         self._thread = threading.Thread(target=self._watch, name="tessel-watch", daemon=True)
-        self._main = threading.main_thread().ident
 
     def start(self) -> None:
         self._thread.start()
@@ -79,7 +78,8 @@ class Watch:
         if not workers:
             if self.local:
                 return self.memory_message() if self.memory else \
-                    f"the cluster's workers have not run for {self.timeout:g} s"
+                    (f"the cluster's workers have not run for {self.timeout:g} s: give "
+                     f"--local-directory DIR to keep their log, workers.log, and see why")
             return (f"the cluster has had no worker for {self.timeout:g} s: start workers "
                     f"for it, then run again")
         if all(w.get("status") == "paused" for w in workers.values()):
