@@ -15,7 +15,9 @@
 #   make r-test    install it into build/r/lib and run its tests (make test does when R is there)
 #   make r-check   R CMD check the source package; fails on an ERROR or a WARNING
 #   make map       draw the bundled example's map into doc/example-map.png and its
-#                  districts (examples/districts.py) into build/districts.png
+#                  districts (examples/districts.py) into build/districts.png, and
+#                  write them to build/districts.gpkg
+#   make readme-test  run README's runnable blocks as pasted (make test does)
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way
 # WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
@@ -30,7 +32,7 @@ WERROR ?= OFF
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
 .PHONY: all build test sanitize run bench bench-dask install clean python map format format-check \
-  r r-test r-check ld64-check clang-check
+  r r-test r-check readme-test ld64-check clang-check
 
 all: build
 
@@ -45,6 +47,7 @@ test:
 	cd build && ctest --output-on-failure -j $(JOBS)
 	@if command -v R >/dev/null; then $(MAKE) --no-print-directory r-test; \
 	else echo "R not found: the R package's tests are skipped (tools/install-deps installs R)"; fi
+	$(MAKE) --no-print-directory readme-test
 
 sanitize:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_WERROR=$(WERROR) >/dev/null
@@ -97,13 +100,19 @@ r-test: r
 	MAKEFLAGS=-j$(JOBS) R CMD INSTALL -l $(R_LIB) build/r/tessel_*.tar.gz
 	NOT_CRAN=true R_LIBS=$(R_LIB) Rscript r/run_tests.R build/r/tessel/tests/testthat
 
+# README's runnable blocks, pasted in a scratch directory (tests/readme/);
+# its R blocks use the library make r-test installed, when there is one.
+readme-test:
+	$(PYTHON) tests/readme/readme_blocks.py build $(if $(wildcard $(R_LIB)/tessel),$(R_LIB))
+
 r-check: r
 	cd build/r && MAKEFLAGS=-j$(JOBS) R CMD check --no-manual tessel_*.tar.gz
 	@! grep -E '^Status:.*(WARNING|ERROR)' build/r/tessel.Rcheck/00check.log
 
 map: python
 	PYTHONPATH=build/python $(PYTHON) examples/map.py
-	PYTHONPATH=build/python $(PYTHON) examples/districts.py --output build/districts.png
+	PYTHONPATH=build/python $(PYTHON) examples/districts.py --output build/districts.png \
+	  --geopackage build/districts.gpkg
 
 bench: build
 	cmake --build build -j $(JOBS) --target phase_times

@@ -52,6 +52,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--input", default=os.path.join(ROOT, "examples", "rates.csv"))
     parser.add_argument("--output", default="districts.png")
+    parser.add_argument("--geopackage", metavar="PATH",
+                        help="also write the districts to PATH as a GeoPackage in longitude "
+                             "and latitude (EPSG:4326), their kilometres taken as a UTM zone's")
     args = parser.parse_args()
 
     table = pd.read_csv(args.input)  # "NA" fields become NaN
@@ -59,6 +62,11 @@ def main():
     districts = gpd.GeoDataFrame(
         table[[rate, weight]],
         geometry=district_cells(table[x_name].to_numpy(), table[y_name].to_numpy()))
+    if args.geopackage:
+        # Kilometres east and north in UTM zone 33N, then longitude and latitude.
+        lonlat = districts.copy()
+        lonlat.geometry = lonlat.geometry.scale(1000, 1000, origin=(0, 0))
+        lonlat.set_crs(32633).to_crs(4326).to_file(args.geopackage, driver="GPKG")
     districts["smoothed"] = tessel.smooth_frame(districts, rate, weight)
 
     observed = districts[rate].dropna()
