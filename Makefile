@@ -11,9 +11,11 @@
 #                  (the extended type in software) and run the engine's tests
 #   make install   install the program and its man page (PREFIX=/usr/local)
 #   make python    build the Python package into build/python/tessel/ (pip: see README)
-#   make r         assemble the R package and build its source package in build/r/
-#   make r-test    install it into build/r/lib and run its tests (make test does when R is there)
-#   make r-check   R CMD check the source package; fails on an ERROR or a WARNING
+#   make r         build the R package's source package, R CMD build r, into build/r/
+#   make r-test    install it into build/r/lib and run its tests, then install r/ from a
+#                  fresh copy of the repository (make test does both when R is there)
+#   make r-check   R CMD check --as-cran the source package, offline; fails on an ERROR
+#                  or a WARNING
 #   make map       draw the bundled example's map into doc/example-map.png and its
 #                  districts (examples/districts.py) into build/districts.png, and
 #                  write them to build/districts.gpkg
@@ -89,24 +91,50 @@ python:
 	$(CONFIGURE) >/dev/null
 	cmake --build build -j $(JOBS) --target tessel_python
 
-# The R package: r/assemble.sh puts r/ and the core's sources together in
-# build/r/tessel/ and builds build/r/tessel_VERSION.tar.gz from it.
+# The R package. r/src/engine and r/inst/extdata/rates.csv are links to
+# the core's engine/ and the bundled example; R CMD build follows links, so
+# its source package carries the core and installs on its own, and
+# R CMD INSTALL r builds the repository's own core. r/DESCRIPTION's Version
+# must be VERSION's.
+VERSION_NUMBER := $(shell cat VERSION)
+R_TARBALL = build/r/tessel_$(VERSION_NUMBER).tar.gz
 R_LIB = $(abspath build/r/lib)
 r:
-	bash r/assemble.sh build/r
+	@command -v R >/dev/null || { echo "R not found (tools/install-deps installs it)" >&2; exit 1; }
+	@grep -qx 'Version: $(VERSION_NUMBER)' r/DESCRIPTION || \
+	  { echo "r/DESCRIPTION: Version is not $(VERSION_NUMBER), the one in VERSION" >&2; exit 1; }
+	rm -rf build/r/tessel build/r/tessel_*.tar.gz
+	mkdir -p build/r
+	cd build/r && R CMD build --no-manual ../../r
 
+# The tests of the source package, then tests/r/fresh_clone.sh, which needs
+# the program to compare with.
 r-test: r
 	mkdir -p $(R_LIB)
-	MAKEFLAGS=-j$(JOBS) R CMD INSTALL -l $(R_LIB) build/r/tessel_*.tar.gz
-	NOT_CRAN=true R_LIBS=$(R_LIB) Rscript r/run_tests.R build/r/tessel/tests/testthat
+	MAKEFLAGS=-j$(JOBS) R CMD INSTALL -l $(R_LIB) $(R_TARBALL)
+	NOT_CRAN=true R_LIBS=$(R_LIB) Rscript r/run_tests.R r/tests/testthat
+	$(CONFIGURE) >/dev/null
+	cmake --build build -j $(JOBS) --target tessel
+	bash tests/r/fresh_clone.sh build/tessel
 
 # README's runnable blocks, pasted in a scratch directory (tests/readme/);
 # its R blocks use the library make r-test installed, when there is one.
 readme-test:
 	$(PYTHON) tests/readme/readme_blocks.py build $(if $(wildcard $(R_LIB)/tessel),$(R_LIB))
 
+# --as-cran without the network: the incoming checks stay local
+# (_R_CHECK_CRAN_INCOMING_REMOTE_), the file times are not checked against
+# a time server (_R_CHECK_SYSTEM_CLOCK_), and the repository that the
+# dependency check reads (R_PROFILE sets it) is an empty one in build/r/.
+# No PDF manual: that needs LaTeX.
+R_OFFLINE = $(abspath build/r/offline)
 r-check: r
-	cd build/r && MAKEFLAGS=-j$(JOBS) R CMD check --no-manual tessel_*.tar.gz
+	mkdir -p $(R_OFFLINE)/src/contrib
+	: >$(R_OFFLINE)/src/contrib/PACKAGES
+	echo 'options(repos = c(CRAN = "file://$(R_OFFLINE)"))' >$(R_OFFLINE)/Rprofile
+	cd build/r && R_PROFILE=$(R_OFFLINE)/Rprofile _R_CHECK_CRAN_INCOMING_REMOTE_=false \
+	  _R_CHECK_SYSTEM_CLOCK_=false MAKEFLAGS=-j$(JOBS) \
+	  R CMD check --as-cran --no-manual tessel_$(VERSION_NUMBER).tar.gz
 	@! grep -E '^Status:.*(WARNING|ERROR)' build/r/tessel.Rcheck/00check.log
 
 map: python

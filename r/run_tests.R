@@ -1,6 +1,6 @@
-# Runs the R package's tests (tests/testthat of the assembled package,
-# against the installed package) and ends with a line of counts and a
-# status that says whether any test failed:
+# Runs the R package's tests (r/tests/testthat, against the installed
+# package) and ends with a line of counts and a status that says whether
+# any test failed:
 #   Rscript r/run_tests.R TESTS_DIR
 directory <- commandArgs(trailingOnly = TRUE)[[1]]
 results <- as.data.frame(testthat::test_dir(directory, package = "tessel",
