@@ -1,6 +1,6 @@
 # The smoothing core's sources, relative to the top of the repository: the
 # one list that the CMake build, the Python package's build and the R
-# package's assembly all read.
+# package's configure all read.
 set(TESSEL_ENGINE_SOURCES
   engine/allocation.cpp
   engine/exhaustive_search.cpp
