@@ -93,13 +93,16 @@ class BuildPy(build_py):
 
 
 class Sdist(sdist):
-    """Leaves setuptools' own record of the files (the egg-info directory)
-    out of the source distribution: a build writes a new one."""
+    """Leaves what builds write out of the source distribution: setuptools'
+    record of the files (the egg-info directory) and the _version.py an
+    editable install leaves in the sources; a build writes them anew."""
 
     def make_release_tree(self, base_dir, files):
-        files = [f for f in files
-                 if not any(part.endswith(".egg-info") for part in f.replace(os.sep, "/").split("/"))]
-        super().make_release_tree(base_dir, files)
+        def written(name):
+            parts = name.replace(os.sep, "/").split("/")
+            return parts[-1] == "_version.py" or any(p.endswith(".egg-info") for p in parts)
+
+        super().make_release_tree(base_dir, [f for f in files if not written(f)])
 
 
 os.makedirs(os.path.join(ROOT, "build", "setuptools"), exist_ok=True)
