@@ -89,7 +89,8 @@ class BuildPy(build_py):
         for place in places:
             os.makedirs(place, exist_ok=True)
             with open(os.path.join(place, "_version.py"), "w", encoding="utf-8") as file:
-                file.write(f"# Written by setup.py from the file VERSION.\n__version__ = {VERSION!r}\n")
+                file.write("# Written by setup.py from the file VERSION.\n"
+                           f"__version__ = {VERSION!r}\n")
 
 
 class Sdist(sdist):
