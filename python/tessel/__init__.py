@@ -13,6 +13,6 @@ GeoDataFrame into a Series on the frame's index.
 """
 from ._frames import smooth_frame
 from ._smooth import smooth
+from ._version import __version__  # written from the file VERSION by the build
 
 __all__ = ["smooth", "smooth_frame"]
-__version__ = "1.0.0"

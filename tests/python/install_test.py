@@ -1,40 +1,78 @@
-"""The wheel that python -m build makes from a clean copy of the sources, installed by pip
-offline into a fresh venv, gives the tested package's values bit for bit, outside the sources."""
+"""The source distribution that python -m build makes from the repository's tracked files
+(as they are in the working tree, so uncommitted work counts) holds the core's sources and
+headers and nothing built; pip installs it offline into a fresh venv, where, outside the
+sources, the package gives the program's values and the version of the file VERSION."""
+import json
 import os
 import shutil
 import subprocess
 import sys
-import zipfile
+import tarfile
 
-from conftest import EXAMPLE, ROOT
+import numpy as np
 
-# Where tessel comes from, and its values' bytes in hex.
-PROBE = f"""import numpy as np, tessel
-table = np.genfromtxt({EXAMPLE!r}, delimiter=",", skip_header=1)
-print(tessel.__file__, tessel.smooth(*table.T, neighbors=12).tobytes().hex())"""
+from conftest import EXAMPLE, ROOT, printed
+
+# Where tessel comes from, its version twice, and its values' bytes in hex.
+PROBE = """import importlib.metadata, json, sys, numpy as np, tessel
+table = np.genfromtxt(sys.argv[1], delimiter=",", skip_header=1)
+print(json.dumps([tessel.__file__, tessel.__version__, importlib.metadata.version("tessel"),
+                  tessel.smooth(*table.T, neighbors=12).tobytes().hex()]))"""
 WORK_FILES = shutil.ignore_patterns("build", "build-*", "dist", "*.egg-info", "__pycache__",
-                                    ".git", "TSLog.txt", "tessel_temp.txt")
+                                    ".git", "TSLog.txt", "tessel_temp.txt", "_version.py", "*.so")
+BUILT = (".o", ".so", ".a", ".pyc", ".pyd", ".whl")
+# Without PYTHONPATH, which names the build tree's package, only the
+# installed package can be imported.
+ENV = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
 
 
-def run(*command, cwd, env=None):
-    done = subprocess.run(command, cwd=cwd, env=env, capture_output=True, text=True,
-                          stdin=subprocess.DEVNULL, timeout=900)
+def run(*command, cwd):
+    done = subprocess.run(command, cwd=cwd, env=ENV, capture_output=True, text=True,
+                          stdin=subprocess.DEVNULL, timeout=600)
     assert done.returncode == 0, f"{command}:\n{done.stdout}\n{done.stderr}"
     return done.stdout
 
 
-def test_wheel_installed_into_a_fresh_venv(tmp_path):
-    copy, venv = tmp_path / "sources", tmp_path / "venv"
-    shutil.copytree(ROOT, copy, ignore=WORK_FILES)
-    run(sys.executable, "-m", "build", "--no-isolation", "--wheel", "--outdir", tmp_path, copy,
-        cwd=copy)
-    (wheel,) = tmp_path.glob("tessel-*.whl")
-    assert {"tessel/py.typed", "tessel/_core.pyi"} <= set(zipfile.ZipFile(wheel).namelist())
+def copy_sources(to):
+    """The tracked files (a filtered copy of everything when git cannot list them)."""
+    listed = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, capture_output=True,
+                            stdin=subprocess.DEVNULL, timeout=60)
+    if listed.returncode != 0:
+        shutil.copytree(ROOT, to, ignore=WORK_FILES)
+        return
+    for name in listed.stdout.decode().split("\0"):
+        if name and os.path.isfile(os.path.join(ROOT, name)):  # not deleted meanwhile
+            os.makedirs(os.path.join(to, os.path.dirname(name)), exist_ok=True)
+            shutil.copy2(os.path.join(ROOT, name), os.path.join(to, name))
+
+
+def test_sdist_installed_into_a_fresh_venv(tmp_path, run_program):
+    want = run_program(EXAMPLE, neighbors=12)  # first: skips when the program is not built
+    with open(os.path.join(ROOT, "VERSION")) as file:
+        version = file.read().strip()
+    sources, dist, venv, elsewhere = (tmp_path / d for d in ("sources", "dist", "venv", "else"))
+    copy_sources(sources)
+    run(sys.executable, "-m", "build", "--no-isolation", "--outdir", dist, sources, cwd=sources)
+    sdist = dist / f"tessel-{version}.tar.gz"  # and a wheel built from it
+    assert len(list(dist.glob(f"tessel-{version}-*.whl"))) == 1, os.listdir(dist)
+
+    with tarfile.open(sdist) as archive:
+        held = {name.split("/", 1)[1] for name in archive.getnames() if "/" in name}
+    core = {os.path.relpath(os.path.join(d, f), sources)
+            for top in ("engine", "foundation") for d, _, files in os.walk(sources / top)
+            for f in files if f.endswith((".cpp", ".h"))}
+    assert "engine/include/tessel/tessel.h" in core and core <= held, sorted(core - held)
+    assert {"engine/sources.cmake", "VERSION", "LICENSE", "README.md"} <= held
+    stray = [n for n in held if n.startswith("build/") or ".egg-info" in n
+             or n.endswith(BUILT) or n.endswith("_version.py")]
+    assert not stray, stray
+
     run(sys.executable, "-m", "venv", "--system-site-packages", venv, cwd=tmp_path)
-    run(venv / "bin" / "pip", "install", "--no-index", wheel, cwd=tmp_path)
-    # Without PYTHONPATH, which names the build tree's package, only the
-    # installed package can be imported.
-    env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
-    where, values = run(venv / "bin" / "python", "-c", PROBE, cwd=tmp_path, env=env).split()
+    run(venv / "bin" / "pip", "install", "--no-index", "--no-build-isolation", sdist,
+        cwd=tmp_path)
+    elsewhere.mkdir()
+    where, module_version, dist_version, values = json.loads(
+        run(venv / "bin" / "python", "-c", PROBE, EXAMPLE, cwd=elsewhere))
     assert where.startswith(str(venv)), where
-    assert values == run(sys.executable, "-c", PROBE, cwd=tmp_path).split()[1]
+    assert module_version == dist_version == version
+    assert printed(np.frombuffer(bytes.fromhex(values))) == want
