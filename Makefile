@@ -10,6 +10,9 @@
 #   make clang-check  build the program and the engine's tests with clang into build-clang/
 #                  (the extended type in software) and run the engine's tests
 #   make install   install the program and its man page (PREFIX=/usr/local)
+#   make deb       build the Debian package build/tessel_VERSION_ARCH.deb (cpack, in build/deb/)
+#   make deb-check  make deb, then lintian it and install and try it in a fresh
+#                  Debian 12 root made with mmdebstrap (as root; tests/packaging/deb_check.sh)
 #   make python    build the Python package into build/python/tessel/ (pip: see README)
 #   make r         build the R package's source package, R CMD build r, into build/r/
 #   make r-test    install it into build/r/lib and run its tests, then install r/ from a
@@ -34,7 +37,7 @@ WERROR ?= OFF
 CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_WERROR=$(WERROR)
 
 .PHONY: all build test sanitize run bench bench-dask install clean python map format format-check \
-  r r-test r-check readme-test ld64-check clang-check
+  r r-test r-check readme-test ld64-check clang-check deb deb-check
 
 all: build
 
@@ -151,6 +154,35 @@ bench-dask: build python
 
 install: build
 	cmake --install build --prefix $(PREFIX)
+
+# make deb: the program, its man page and the C++ library as one Debian
+# package (packaging/deb.cmake), built in build/deb/ for the prefix /usr with
+# Debian's compiler and linker flags (dpkg-buildflags, all hardening on);
+# the changelog is dated at the last commit (SOURCE_DATE_EPOCH).
+VERSION := $(shell cat VERSION)
+DEB_ARCH = $(shell dpkg --print-architecture)
+DEB = build/tessel_$(VERSION)_$(DEB_ARCH).deb
+DEB_FLAGS = $(shell DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1))
+deb:
+	@command -v dpkg-shlibdeps >/dev/null || \
+	  { echo "make deb: dpkg-shlibdeps not found (tools/install-deps installs dpkg-dev)" >&2; exit 1; }
+	SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct 2>/dev/null || date +%s) \
+	  cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DTESSEL_TESTS=OFF -DTESSEL_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_FLAGS="$(call DEB_FLAGS,CPPFLAGS) $(call DEB_FLAGS,CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$(call DEB_FLAGS,LDFLAGS)" >/dev/null
+	cmake --build build/deb -j $(JOBS)
+	rm -f build/deb/*.deb $(DEB)
+	cd build/deb && cpack -G DEB
+	cp build/deb/tessel_$(VERSION)_$(DEB_ARCH).deb $(DEB)
+
+# make deb-check: lintian finds no error in the package; then, in a fresh
+# Debian 12 root, apt-get installs it, the program prints README's worked
+# example, man shows its page and an outside CMake project links the
+# library (tests/packaging/deb_check.sh; as root, DEB_CHECK_SECONDS bound it).
+DEB_CHECK_SECONDS ?= 1800
+deb-check: deb
+	DEB_CHECK_SECONDS=$(DEB_CHECK_SECONDS) bash tests/packaging/deb_check.sh $(DEB) .
 
 clean:
 	rm -rf build build-asan build-fuzz build-ld64 build-clang
