@@ -38,6 +38,36 @@ const char* phaseName(Phase phase) {
   return "";
 }
 
+double runShare(Phase phase, double share) {
+  // Where each phase's stretch starts and ends on the bar.
+  double start = 0.0, end = 1.0;
+  switch (phase) {
+    case Phase::kTree:
+      start = 0.0, end = 0.08;
+      break;
+    case Phase::kRenumbering:
+      start = 0.08, end = 0.1;
+      break;
+    case Phase::kSearch:
+      start = 0.0, end = 0.45;
+      break;
+    case Phase::kTriples:
+      start = 0.45, end = 0.7;
+      break;
+    case Phase::kSearchAndTriples:
+      start = 0.1, end = 0.7;
+      break;
+    case Phase::kIterations:
+      start = 0.7, end = 0.98;
+      break;
+    case Phase::kFinishing:
+      start = 0.98, end = 1.0;
+      break;
+  }
+  const double part = share < 0.0 ? 0.0 : share > 1.0 ? 1.0 : share;
+  return start + (end - start) * part;
+}
+
 const char* Cancelled::what() const noexcept { return "smoothing cancelled"; }
 
 }  // namespace tessel

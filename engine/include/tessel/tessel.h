@@ -90,6 +90,13 @@ enum class Phase {
 // The phase's name in lower case, e.g. "search and triples".
 const char* phaseName(Phase phase);
 
+// The share of the whole run done when `phase` is `share` done, for one
+// progress bar over a run: each phase fills a fixed stretch of it, in the
+// order the phases come (about their parts of a fast run's time at a
+// million points), so the value only grows through a run. A reference run
+// reports no finishing phase; its bar ends at the run's end.
+double runShare(Phase phase, double share);
+
 // Called on the thread that runs the core with the phase and the share of
 // it done, from 0 to 1: at the start and the end of every phase and, in
 // between, whenever about 20 ms of work have passed since the last call.
