@@ -9,13 +9,18 @@
 namespace tessel {
 
 void commitNextValues(int32_t N, int32_t /*NN*/, int32_t /*NTRIP*/, int32_t /*NITER*/,
-                      WorkArrays& ws, uint8_t* changed) {
+                      WorkArrays& ws, uint8_t* changed, int32_t iteration) {
   double* currentValues = ws.currentValues.get();
   const double* nextValues = ws.nextValues.get();
+  int32_t* lastChange = ws.diagnostics == nullptr ? nullptr : ws.diagnostics->last_change.data();
   ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
       changed[i] = std::memcmp(&currentValues[i], &nextValues[i], sizeof(double)) != 0;
       currentValues[i] = nextValues[i];
+    }
+    if (lastChange == nullptr) return;
+    for (int32_t i = begin; i < end; ++i) {
+      if (changed[i] != 0) lastChange[ws.diagnosticsEntry(i)] = iteration;
     }
   });
 }
@@ -32,10 +37,13 @@ void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArra
   const bool exactSums = !plain && NITER > 0 && integerWeights(ws.weights.get(), N);
   for (int32_t k = 0; k < NITER; ++k) {
     ws.progress.setSpan(static_cast<double>(k) / NITER, static_cast<double>(k + 1) / NITER);
+    // Diagnostics keep the screens of the last iteration, which then
+    // smooths every point: a point skipped would keep an older record.
+    const bool keepScreens = ws.diagnostics != nullptr && k == NITER - 1;
     // The passes all read the current values; the commit waits for them.
-    const uint8_t* skip = k == 0 || plain ? nullptr : changed.data();
-    smoothAllPoints(N, NN, NTRIP, NITER, ws, skip, exactSums);
-    commitNextValues(N, NN, NTRIP, NITER, ws, changed.data());
+    const uint8_t* skip = k == 0 || plain || keepScreens ? nullptr : changed.data();
+    smoothAllPoints(N, NN, NTRIP, NITER, ws, skip, exactSums, keepScreens);
+    commitNextValues(N, NN, NTRIP, NITER, ws, changed.data(), k + 1);
   }
 }
 

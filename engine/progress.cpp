@@ -20,6 +20,8 @@ void ProgressReporter::tell(double share, Clock::time_point now) {
 
 const char* phaseName(Phase phase) {
   switch (phase) {
+    case Phase::kLoading:
+      return "loading";
     case Phase::kTree:
       return "k-d tree";
     case Phase::kRenumbering:

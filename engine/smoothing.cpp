@@ -62,6 +62,18 @@ class Reorderer {
   const std::unique_ptr<double[]> scratch;
 };
 
+// Tells the phases the caller's number of every point while it lasts.
+class CallerOrder {
+ public:
+  CallerOrder(WorkArrays& ws, const int32_t* order) : ws(ws) { ws.callerIndex = order; }
+  ~CallerOrder() { ws.callerIndex = nullptr; }
+  CallerOrder(const CallerOrder&) = delete;
+  CallerOrder& operator=(const CallerOrder&) = delete;
+
+ private:
+  WorkArrays& ws;
+};
+
 }  // namespace
 
 void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
@@ -97,13 +109,16 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
     reorder.gather(values->get());
   }
   progress.end();
+  // The tree outlives every phase that records diagnostics.
+  const CallerOrder callerOrder(ws, tree.order());
   progress.begin(Phase::kSearchAndTriples);
   findNeighborsAndSelectTriples(N, NN, NTRIP, NITER, ThetaStar, tree, ws);
   progress.end();
   progress.begin(Phase::kIterations);
   runIterations(N, NN, NTRIP, NITER, ws);
   progress.end();
-  // Only the result goes back: no caller reads the other arrays afterwards.
+  // Only the result goes back (the diagnostics are kept in the caller's
+  // order): no caller reads the other arrays afterwards.
   progress.begin(Phase::kFinishing);
   reorder.scatter(ws.currentValues.get());
   progress.end();

@@ -86,6 +86,17 @@ struct WorkArrays {
   Block<TripleSet> tripleSets;           // N sets of NTRIP triples
   Block<NeighborList> neighborLists;     // N lists of listLength entries (reference)
 
+  // The caller's diagnostics while a run that was asked for them lasts
+  // (null otherwise): N entries each, in the caller's order of the points.
+  // Point i's entry is diagnosticsEntry(i): the run's order may differ from
+  // the caller's (callerIndex: point i is the caller's point
+  // callerIndex[i]; null when they are the same).
+  Diagnostics* diagnostics = nullptr;
+  const int32_t* callerIndex = nullptr;
+  size_t diagnosticsEntry(int32_t i) const {
+    return static_cast<size_t>(callerIndex == nullptr ? i : callerIndex[i]);
+  }
+
  private:
   // The per-point rows come from one block per kind, carved into rows.
   Block<double> endRows;
