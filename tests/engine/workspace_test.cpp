@@ -136,6 +136,9 @@ TEST(ColumnEntry, RefusesWithTheColumnRowOrOption) {
       EXPECT_EQ(e.maximum(), c.maximum) << c.says;
     }
   }
+  // The limits themselves are allowed, and any finite theta.
+  const std::vector<double> three = {0, 1, 2};
+  EXPECT_EQ(smooth(three, three, three, three, {kMaxNN, kMaxNTRIP, kMaxNITER, -1e300}).size(), 3u);
 }
 
 // The hook is consulted while the rows are scanned and while they are
