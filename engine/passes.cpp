@@ -153,6 +153,19 @@ double medianOfSorted(const ScreenEntry* list, int32_t n, bool plain) {
   return medianAt(list, cumulative, n, sum * 0.5);
 }
 
+// medianOfSorted's fast form on a list whose sums of weights are exact
+// (integerWeights): the running sums need no care for their rounding, and
+// half the total (at least 1/2) is exact in double.
+double medianOfExactSums(const ScreenEntry* list, int32_t n) {
+  double cumulative[kLongestList];
+  double sum = 0.0;
+  for (int32_t k = 0; k < n; ++k) {
+    sum += list[k].weight;
+    cumulative[k] = sum;
+  }
+  return medianAt(list, cumulative, n, sum * 0.5);
+}
+
 // True when v lies within both screens, found without sorting either list;
 // only for lists whose sums of weights are exact (integerWeights). The
 // running totals are then the sums of the lists, the cumulative weights of
@@ -177,6 +190,41 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
   return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
 }
 
+// Lists this short or shorter may be sorted by rank (rankSort).
+constexpr int32_t kRankSortLimit = 16;
+
+// list[0..c) (c <= kRankSortLimit) into sorted[0..c), by ascending value,
+// equal values in their order, as sortByValue sorts, without a branch on
+// the values: each entry goes straight to its place, the count of the
+// entries before it in that order. False when a value is NaN (which
+// compares with none).
+bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
+  bool comparable = true;
+  for (int32_t j = 0; j < c; ++j) comparable &= list[j].value == list[j].value;
+  if (!comparable) return false;
+  for (int32_t j = 0; j < c; ++j) {
+    const double v = list[j].value;
+    int32_t place = 0;
+    for (int32_t k = 0; k < j; ++k) place += list[k].value <= v;
+    for (int32_t k = j + 1; k < c; ++k) place += list[k].value < v;
+    sorted[place] = list[j];
+  }
+  return true;
+}
+
+// The weighted median of the screen list[0..c) (1 <= c <= NTRIP) into
+// *result, as weightedMedian finds it on the list sorted by sortByValue;
+// in the fast form, sorted by rank into a copy where rankSort can.
+void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double* result) {
+  ScreenEntry sorted[kRankSortLimit];
+  if (s.plain || c > kRankSortLimit || !rankSort(list, c, sorted)) {
+    sortByValue(list, c, s.plain);
+    weightedMedian(list, NTRIP, c, result, s.plain);
+    return;
+  }
+  *result = s.exactSums ? medianOfExactSums(sorted, c) : medianOfSorted(sorted, c, false);
+}
+
 // A point's two screens and whether its own weight held it.
 struct PointScreens {
   double low;
@@ -194,10 +242,8 @@ double valueBetweenScreens(Screens& s, int32_t c, int32_t NTRIP, double v, doubl
   const Extended total = Extended(s.highTotal) + s.lowTotal;
   const Extended own = Extended(c) * w;
   screens.low = screens.high = 0.0;
-  sortByValue(s.low, c, s.plain);
-  weightedMedian(s.low, NTRIP, c, &screens.low, s.plain);
-  sortByValue(s.high, c, s.plain);
-  weightedMedian(s.high, NTRIP, c, &screens.high, s.plain);
+  screenOf(s.low, c, NTRIP, s, &screens.low);
+  screenOf(s.high, c, NTRIP, s, &screens.high);
   screens.held = !(own < total);
   if (screens.held) return v;
   if (v < screens.low) return screens.low;
@@ -337,7 +383,7 @@ void smoothPoints(int32_t begin, int32_t end, int32_t NTRIP, WorkArrays& ws, con
     smoothEndPoint<kKeep>(i, NTRIP, ws, ends, screens);
     if (kKeep) {
       Diagnostics& diagnostics = *ws.diagnostics;
-      const size_t at = ws.diagnosticsEntry(i);
+      const size_t at = static_cast<size_t>(i);
       diagnostics.low_screen[at] = screens.low;
       diagnostics.high_screen[at] = screens.high;
       diagnostics.held[at] = screens.held;

@@ -65,10 +65,10 @@ void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkAr
 bool integerWeights(const double* weights, int32_t N);
 
 // Copies nextValues into currentValues; changed[i] tells whether point i's
-// value changed (in any bit). With ws.diagnostics, the points that changed
-// get last_change = iteration.
+// value changed (in any bit). With lastChange, the points that changed get
+// lastChange[i] = iteration (at most 255).
 void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws,
-                      uint8_t* changed, int32_t iteration = 0);
+                      uint8_t* changed, uint8_t* lastChange = nullptr, int32_t iteration = 0);
 
 // Runs exactly NITER iterations (none when NITER <= 0): smoothAllPoints,
 // then commitNextValues; with ws.diagnostics, the last one keeps the

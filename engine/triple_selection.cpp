@@ -367,7 +367,7 @@ void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, W
       const NeighborEntry* list = listOf(p, worker);
       selector.select(p, list, ws.tripleSets[p], ws.endFactors(p));
       if (diagnostics != nullptr) {
-        recordSearch(ws.diagnosticsEntry(p), list, last, ws.tripleSets[p], *diagnostics);
+        recordSearch(static_cast<size_t>(p), list, last, ws.tripleSets[p], *diagnostics);
       }
     }
   });

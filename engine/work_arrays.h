@@ -87,15 +87,11 @@ struct WorkArrays {
   Block<NeighborList> neighborLists;     // N lists of listLength entries (reference)
 
   // The caller's diagnostics while a run that was asked for them lasts
-  // (null otherwise): N entries each, in the caller's order of the points.
-  // Point i's entry is diagnosticsEntry(i): the run's order may differ from
-  // the caller's (callerIndex: point i is the caller's point
-  // callerIndex[i]; null when they are the same).
+  // (null otherwise): N entries each, in the run's order of the points
+  // until the values go back to the caller's order. (The phases write
+  // them in the order they treat the points, so that the records cost
+  // no cache misses.)
   Diagnostics* diagnostics = nullptr;
-  const int32_t* callerIndex = nullptr;
-  size_t diagnosticsEntry(int32_t i) const {
-    return static_cast<size_t>(callerIndex == nullptr ? i : callerIndex[i]);
-  }
 
  private:
   // The per-point rows come from one block per kind, carved into rows.
