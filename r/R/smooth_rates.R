@@ -7,7 +7,7 @@
 smooth_rates <- function(x, ...) UseMethod("smooth_rates")
 
 smooth_rates.default <- function(x, y, rate, weight, neighbors = 10L, triples = 7L,
-                                 iterations = 10L, theta = 135, ...) {
+                                 iterations = 10L, theta = 135, progress = interactive(), ...) {
   no_other_arguments(...)
   absent <- c(x = missing(x), y = missing(y), rate = missing(rate), weight = missing(weight))
   if (any(absent)) {
@@ -15,11 +15,12 @@ smooth_rates.default <- function(x, y, rate, weight, neighbors = 10L, triples = 
          call. = FALSE)
   }
   columns <- list(x = x, y = y, rate = rate, weight = weight)
-  smooth_columns(columns, options_of(neighbors, triples, iterations, theta))
+  smooth_columns(columns, options_of(neighbors, triples, iterations, theta, progress))
 }
 
 smooth_rates.data.frame <- function(x, rate, weight, neighbors = 10L, triples = 7L,
-                                    iterations = 10L, theta = 135, coords = c("x", "y"), ...) {
+                                    iterations = 10L, theta = 135, coords = c("x", "y"),
+                                    progress = interactive(), ...) {
   no_other_arguments(...)
   if (!is.character(coords) || length(coords) != 2L || anyNA(coords)) {
     stop("smooth_rates: coords must name the two coordinate columns, e.g. c(\"x\", \"y\")",
@@ -29,7 +30,7 @@ smooth_rates.data.frame <- function(x, rate, weight, neighbors = 10L, triples = 
                   y = table_column(x, coords[[2L]], "coords[2]"),
                   rate = table_column(x, rate, "rate"),
                   weight = table_column(x, weight, "weight"))
-  smooth_columns(columns, options_of(neighbors, triples, iterations, theta))
+  smooth_columns(columns, options_of(neighbors, triples, iterations, theta, progress))
 }
 
 # Stops on arguments that no parameter took (a misspelt option name would
@@ -59,7 +60,7 @@ table_column <- function(table, column, what) {
 }
 
 # The options as the compiled entry takes them, after checking each.
-options_of <- function(neighbors, triples, iterations, theta) {
+options_of <- function(neighbors, triples, iterations, theta, progress) {
   count <- function(value, name, top) {
     if (!is.numeric(value) || length(value) != 1L || is.na(value) || value != round(value) ||
         value < 0 || value > top) {
@@ -72,8 +73,37 @@ options_of <- function(neighbors, triples, iterations, theta) {
     stop(sprintf("smooth_rates: theta must be one finite number of degrees, not %s",
                  paste(deparse(theta), collapse = "")), call. = FALSE)
   }
+  if (!is.logical(progress) || length(progress) != 1L || is.na(progress)) {
+    stop(sprintf("smooth_rates: progress must be TRUE or FALSE, not %s",
+                 paste(deparse(progress), collapse = "")), call. = FALSE)
+  }
   list(neighbors = count(neighbors, "neighbors", 100L), triples = count(triples, "triples", 80L),
-       iterations = count(iterations, "iterations", 100L), theta = as.double(theta))
+       iterations = count(iterations, "iterations", 100L), theta = as.double(theta),
+       progress = progress)
+}
+
+# One progress bar over a whole call: the phase, the bar, the share done and
+# the time left, drawn on stderr once the call has run half a second (and
+# only where progress_bar finds a console that can redraw a line). Returns
+# the function that the compiled entry calls with each phase and share, and
+# the bar, which the caller ends. The option tessel.progress_bar, a list of
+# progress_bar$new() arguments, overrides these (tests use force = TRUE to
+# draw it where stderr is not a terminal, and show_after = 0).
+run_progress_bar <- function() {
+  settings <- utils::modifyList(
+    list(format = ":phase [:bar] :percent, :eta left", total = 1000, show_after = 0.5,
+         clear = TRUE),
+    as.list(getOption("tessel.progress_bar")))
+  bar <- do.call(progress::progress_bar$new, settings)
+  # Phase names padded to the longest, so that the bar keeps its length. The
+  # bar never goes back: within its iterations the core reports each pass
+  # over the points from the iteration's start again.
+  shown <- 0
+  update <- function(phase, share) {
+    shown <<- max(shown, share)
+    if (!bar$finished) bar$update(shown, tokens = list(phase = sprintf("%-18s", phase)))
+  }
+  list(bar = bar, update = update)
 }
 
 # Smooths four checked columns: rows with an NA or NaN are left out and come
@@ -108,7 +138,17 @@ smooth_columns <- function(columns, options) {
   complete <- !(is.na(columns$x) | is.na(columns$y) | is.na(columns$rate) | is.na(columns$weight))
   kept <- lapply(columns, function(column) as.double(unclass(column)[complete]))
   values <- rep(NA_real_, n)
+  update <- NULL
+  if (options$progress) {
+    progress <- run_progress_bar()
+    update <- progress$update
+    # Ended on every way out, so that an error or an interrupt leaves no
+    # half-drawn line.
+    on.exit(if (!progress$bar$finished) progress$bar$terminate(), add = TRUE)
+  }
   values[complete] <- .Call(tessel_smooth_points, kept$x, kept$y, kept$rate, kept$weight,
-                            options$neighbors, options$triples, options$iterations, options$theta)
+                            options$neighbors, options$triples, options$iterations, options$theta,
+                            update)
+  if (!is.null(update)) update("done", 1)
   values
 }
