@@ -7,7 +7,7 @@
 
 smooth_rates.sf <- function(x, rate, weight, neighbors = 10L, triples = 7L, iterations = 10L,
                             theta = 135, points = c("centroid", "surface"),
-                            progress = interactive(), ...) {
+                            progress = interactive(), diagnostics = FALSE, ...) {
   no_other_arguments(...)
   points <- match.arg(points)
   if (!requireNamespace("sf", quietly = TRUE)) {
@@ -19,7 +19,7 @@ smooth_rates.sf <- function(x, rate, weight, neighbors = 10L, triples = 7L, iter
                 "(a geographic CRS), in which distances and angles are not those of the plane; ",
                 "project it first: sf::st_transform(x, suggest_crs(x))"), call. = FALSE)
   }
-  options <- options_of(neighbors, triples, iterations, theta, progress)
+  options <- options_of(neighbors, triples, iterations, theta, progress, diagnostics)
   columns <- c(point_coordinates(geometry, points),
                list(rate = table_column(x, rate, "rate"),
                     weight = table_column(x, weight, "weight")))
@@ -28,7 +28,11 @@ smooth_rates.sf <- function(x, rate, weight, neighbors = 10L, triples = 7L, iter
     warning(sprintf(paste("%d rows have empty or infinite coordinates after projection;",
                           "they are returned as missing"), lost), call. = FALSE)
   }
-  smooth_columns(columns, options)
+  found <- smooth_columns(columns, options)
+  if (!diagnostics) return(found$values)
+  x$smoothed <- found$values
+  for (name in names(found$diagnostics)) x[[name]] <- found$diagnostics[[name]]
+  x
 }
 
 # x and y of every geometry's point; NA for empty geometries and for points

@@ -18,15 +18,16 @@ prints for the row.
 smooth_rates(x, ...)
 
 \method{smooth_rates}{default}(x, y, rate, weight, neighbors = 10L, triples = 7L,
-  iterations = 10L, theta = 135, progress = interactive(), ...)
+  iterations = 10L, theta = 135, progress = interactive(),
+  diagnostics = FALSE, ...)
 
 \method{smooth_rates}{data.frame}(x, rate, weight, neighbors = 10L, triples = 7L,
   iterations = 10L, theta = 135, coords = c("x", "y"),
-  progress = interactive(), ...)
+  progress = interactive(), diagnostics = FALSE, ...)
 
 \method{smooth_rates}{sf}(x, rate, weight, neighbors = 10L, triples = 7L,
   iterations = 10L, theta = 135, points = c("centroid", "surface"),
-  progress = interactive(), ...)
+  progress = interactive(), diagnostics = FALSE, ...)
 }
 \arguments{
   \item{x}{the x coordinates (a numeric vector), or a data frame, or an
@@ -51,6 +52,8 @@ smooth_rates(x, ...)
     (the phase, the share done and the time left), \code{FALSE} for none. By
     default there is one in interactive sessions only, so scripts run by
     \command{Rscript} stay silent.}
+  \item{diagnostics}{\code{TRUE} to return, besides each smoothed value, what
+    the smoother found at the row (see Value).}
   \item{...}{nothing else: an argument that no parameter takes (a misspelt
     option, say) stops the call.}
 }
@@ -61,9 +64,11 @@ holds nothing but \code{NA} (which \code{read.csv} reads as logical) is a
 column of missing values.
 
 Stops with a message naming the fault for columns that are not numeric
-vectors or differ in length, an infinite value, an option out of range or not
-a single whole number, a \code{theta} that is not one finite number, a column
-name that the table does not have, and any other argument.
+vectors or differ in length, an infinite value (naming its row, counted from
+1), an option out of range or not a single whole number, a \code{theta} that
+is not one finite number, a column name that the table does not have, and any
+other argument. The core's column entry checks the columns and the ranges
+and leaves out the missing rows; R words its refusals.
 
 Coordinates are used as they are: their unit does not matter as long as x and
 y share it.
@@ -88,6 +93,32 @@ and releases its memory.
 }
 \value{
 A double vector of the smoothed values, one per row, in row order.
+
+With \code{diagnostics = TRUE}, a data frame with one row per input row (for
+a data frame, with its row names): \code{smoothed}, the values, and
+\describe{
+  \item{\code{neighbors}}{the neighbours found (at most \code{neighbors});}
+  \item{\code{radius}}{the distance to the farthest of them, in the
+    coordinates' unit (\code{NaN} when there are none);}
+  \item{\code{interior_triples}, \code{end_triples}}{the triples the point
+    was given: interior ones or, failing those (a point at the edge of the
+    data), end ones;}
+  \item{\code{low_screen}, \code{high_screen}}{the two screens of the last
+    iteration, weighted medians of the lower and of the higher values its
+    triples offer, between which the value is clamped (\code{NaN} where the
+    point had no triples or no iteration ran);}
+  \item{\code{held}}{\code{TRUE} where the last iteration left the value
+    where it was because the point's own weight held it: its triple count
+    times its weight at least the weight of its screens' entries together;}
+  \item{\code{last_change}}{the last iteration (1 to \code{iterations}) that
+    changed the value in any bit, 0 when none did.}
+}
+A missing row has \code{smoothed} \code{NA}, no neighbours or triples,
+\code{NaN} radius and screens, \code{held} \code{FALSE} and
+\code{last_change} 0. These are the core's own numbers, the same in the
+program's C++ library and the Python package. For an sf table the result is
+the table itself with these columns added (\code{smoothed} first).
+Asking for them changes no value.
 }
 \examples{
 # The bundled example: 2,050 districts with rates per 1,000 and populations.
@@ -119,6 +150,12 @@ if (requireNamespace("sf", quietly = TRUE)) {
   owner <- sapply(sf::st_intersects(points, cells), `[`, 1)
   districts <- sf::st_set_geometry(points, cells[owner])
   districts$smoothed <- smooth_rates(districts, "rate_per_1000", "population")
+
+  # What the smoother found at each district: the outliers that kept their
+  # rates were held by their own populations.
+  found <- smooth_rates(districts, "rate_per_1000", "population",
+                        diagnostics = TRUE)
+  head(sf::st_drop_geometry(found)[found$held, ])
 
   # Longitude and latitude are refused; suggest_crs() names a projection.
   degrees <- sf::st_transform(districts, 4326)

@@ -4,7 +4,7 @@
 # while the bar draws stops the call as R's own error, after which R
 # smooths again.
 
-phase_order <- c("k-d tree", "renumbering", "search", "triples", "search and triples",
+phase_order <- c("loading", "k-d tree", "renumbering", "search", "triples", "search and triples",
                  "iterations", "caller's order", "done")
 
 # The frames that the bar drew, one per redraw: phase, percent; blank for
