@@ -170,6 +170,17 @@ py::array_t<double> smoothColumns(const Column& x, const Column& y, const Column
   return result;
 }
 
+// The share of the whole run done when the phase named `phase` (as the
+// progress callback hears it) is `share` done: the core's runShare.
+double runShareOf(const std::string& phase, double share) {
+  for (int p = static_cast<int>(tessel::Phase::kTree);
+       p <= static_cast<int>(tessel::Phase::kFinishing); ++p) {
+    const auto candidate = static_cast<tessel::Phase>(p);
+    if (phase == tessel::phaseName(candidate)) return tessel::runShare(candidate, share);
+  }
+  throw py::value_error("no phase is named " + py::repr(py::str(phase)).cast<std::string>());
+}
+
 }  // namespace
 
 void defineClusterFunctions(py::module_& m);  // cluster_module.cpp
@@ -188,6 +199,11 @@ it raises (as a pending signal handler's) stops the run and is raised here.
 Raises ValueError for columns that are not 1-D or differ in length, more than
 2**31 - 1 rows, an infinite value, or a count out of range; MemoryError when
 memory runs out.)");
+  m.def("run_share", &runShareOf, py::arg("phase"), py::arg("share"),
+        R"(The share of the whole run done when the named phase is share done (0 to 1):
+each phase fills a fixed stretch of one bar, in the order the phases come,
+so the value only grows through a run. Raises ValueError for an unknown
+phase name.)");
   defineClusterFunctions(m);
   defineCommandFunctions(m);
 }

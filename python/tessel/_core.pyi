@@ -9,6 +9,7 @@ def smooth(x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
            neighbors: int = ..., triples: int = ..., iterations: int = ...,
            theta: float = ...,
            progress: Optional[Callable[[str, float], Any]] = ...) -> npt.NDArray[np.float64]: ...
+def run_share(phase: str, share: float) -> float: ...
 
 class PointIndex:
     """A tile's spatial index: distances measured as the neighbour search

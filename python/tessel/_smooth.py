@@ -10,7 +10,7 @@ import numpy as np
 
 from . import _core
 from ._columns import column
-from ._progress import Progress, _PhaseBars, callback
+from ._progress import Progress, RunBar, callback
 
 
 def _count(name: str, value: Any) -> int:
@@ -39,7 +39,7 @@ def smooth_columns(names: tuple[str, str, str, str], columns: tuple[Any, Any, An
     try:
         return _core.smooth(*arrays, *counts, report)
     finally:
-        if isinstance(report, _PhaseBars):
+        if isinstance(report, RunBar):
             report.close()
 
 
@@ -58,9 +58,11 @@ def smooth(x: Any, y: Any, rate: Any, weight: Any, neighbors: int = 10, triples:
     iterations: number of iterations, 0 to 100; 0 returns the rates unchanged.
     theta: threshold angle in degrees: two neighbours form a triple with the
         point when the angle at the point exceeds it.
-    progress: True draws a tqdm progress bar per phase on standard error; a
-        callable(phase, share) is called with each phase's name and the share
-        of it done (0 to 1) instead.
+    progress: True draws one tqdm progress bar over the whole call on
+        standard error, the phase running in its description and the time
+        left at its end; a callable(phase, share) is called instead with
+        each phase's name and the share of that phase done (0 to 1), at the
+        start and end of every phase and about every 20 ms between.
 
     Returns a float64 numpy array in input order, the tessel program's
     values bit for bit. A row with a missing value among its four (NaN, None,
