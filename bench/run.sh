@@ -5,7 +5,9 @@
 # uniform, with the ratios to uniform; then the phase times of the uniform
 # run (bench/phase_times), the heavy options (-n 100 -t 80 -i 100) on
 # 100,000 uniform points, and the fast method against the reference method
-# (every phase in its plain form) on 8,000 points. A run that fails or outlasts the
+# (every phase in its plain form) on 8,000 points, and the column entry
+# with and without diagnostics on the uniform points (bench/diagnostics_cost,
+# five pairs). A run that fails or outlasts the
 # time limit shows as such instead of numbers. Last, how soon Ctrl-C ends a
 # long call of the Python and R packages (bench/interrupt_latency.py).
 # Usage: bench/run.sh [build-dir]   (default: build)
@@ -86,6 +88,11 @@ for search in fast reference; do
           sed -n 's/^whole run *//p')
   echo "Method $search, N = 8000: $whole"
 done
+
+echo
+echo "Column entry with and without diagnostics:"
+"$build/make_points" "${layoutSize:-1000000}" 7 > "$work/points.csv"
+"$build/diagnostics_cost" "$work/points.csv" 5
 
 if [ "$interruptRuns" -gt 0 ]; then
   echo

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 
 #include "engine/allocation.h"
@@ -152,6 +153,19 @@ double medianOfSorted(const ScreenEntry* list, int32_t n, bool plain) {
   return medianAt(list, cumulative, n, sum * 0.5);
 }
 
+// medianOfSorted's fast form on a list whose sums of weights are exact
+// (integerWeights): the running sums need no care for their rounding, and
+// half the total (at least 1/2) is exact in double.
+double medianOfExactSums(const ScreenEntry* list, int32_t n) {
+  double cumulative[kLongestList];
+  double sum = 0.0;
+  for (int32_t k = 0; k < n; ++k) {
+    sum += list[k].weight;
+    cumulative[k] = sum;
+  }
+  return medianAt(list, cumulative, n, sum * 0.5);
+}
+
 // True when v lies within both screens, found without sorting either list;
 // only for lists whose sums of weights are exact (integerWeights). The
 // running totals are then the sums of the lists, the cumulative weights of
@@ -176,26 +190,78 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
   return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
 }
 
+// Lists this short or shorter may be sorted by rank (rankSort).
+constexpr int32_t kRankSortLimit = 16;
+
+// list[0..c) (c <= kRankSortLimit) into sorted[0..c), by ascending value,
+// equal values in their order, as sortByValue sorts, without a branch on
+// the values: each entry goes straight to its place, the count of the
+// entries before it in that order. False when a value is NaN (which
+// compares with none).
+bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
+  bool comparable = true;
+  for (int32_t j = 0; j < c; ++j) comparable &= list[j].value == list[j].value;
+  if (!comparable) return false;
+  for (int32_t j = 0; j < c; ++j) {
+    const double v = list[j].value;
+    int32_t place = 0;
+    for (int32_t k = 0; k < j; ++k) place += list[k].value <= v;
+    for (int32_t k = j + 1; k < c; ++k) place += list[k].value < v;
+    sorted[place] = list[j];
+  }
+  return true;
+}
+
+// The weighted median of the screen list[0..c) (1 <= c <= NTRIP) into
+// *result, as weightedMedian finds it on the list sorted by sortByValue;
+// in the fast form, sorted by rank into a copy where rankSort can.
+void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double* result) {
+  ScreenEntry sorted[kRankSortLimit];
+  if (s.plain || c > kRankSortLimit || !rankSort(list, c, sorted)) {
+    sortByValue(list, c, s.plain);
+    weightedMedian(list, NTRIP, c, result, s.plain);
+    return;
+  }
+  *result = s.exactSums ? medianOfExactSums(sorted, c) : medianOfSorted(sorted, c, false);
+}
+
+// A point's two screens and whether its own weight held it.
+struct PointScreens {
+  double low;
+  double high;
+  bool held;
+};
+
 // The new value of a point with value v, weight w and c triples whose pairs
-// are on the lists (1 <= c <= NTRIP).
-// A point held by its own weight keeps its value whatever the screens; one
+// are on the lists (1 <= c <= NTRIP), with both screens computed, always,
+// into `screens`, then the rule: a point held by its own weight keeps its
+// value; one below the low screen takes it, one above the high screen
+// takes that. The plain form, and every form where the screens are kept.
+double valueBetweenScreens(Screens& s, int32_t c, int32_t NTRIP, double v, double w,
+                           PointScreens& screens) {
+  const Extended total = Extended(s.highTotal) + s.lowTotal;
+  const Extended own = Extended(c) * w;
+  screens.low = screens.high = 0.0;
+  screenOf(s.low, c, NTRIP, s, &screens.low);
+  screenOf(s.high, c, NTRIP, s, &screens.high);
+  screens.held = !(own < total);
+  if (screens.held) return v;
+  if (v < screens.low) return screens.low;
+  if (v > screens.high) return screens.high;
+  return v;
+}
+
+// The same new value, found with as little work as the fast form allows:
+// a point held by its own weight keeps its value whatever the screens; one
 // below the low screen takes it whatever the high screen. Neither screen is
 // computed where its value cannot matter.
 double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
+  if (s.plain) {
+    PointScreens screens;
+    return valueBetweenScreens(s, c, NTRIP, v, w, screens);
+  }
   const Extended total = Extended(s.highTotal) + s.lowTotal;
   const Extended own = Extended(c) * w;
-  if (s.plain) {
-    // Both screens, always, then the rule.
-    double lowScreen = 0.0, highScreen = 0.0;
-    sortByValue(s.low, c, true);
-    weightedMedian(s.low, NTRIP, c, &lowScreen, true);
-    sortByValue(s.high, c, true);
-    weightedMedian(s.high, NTRIP, c, &highScreen, true);
-    if (!(own < total)) return v;
-    if (v < lowScreen) return lowScreen;
-    if (v > highScreen) return highScreen;
-    return v;
-  }
   if (!(own < total)) return v;
   if (s.exactSums && insideScreens(s, c, v)) return v;
   double lowScreen = 0.0;
@@ -212,8 +278,18 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
 // Number of triples of a point that fit the lists.
 int32_t usableCount(int32_t count, int32_t NTRIP) { return std::min(count, NTRIP); }
 
+// The new value of a point from its lists: with kKeep, with both screens
+// kept in `screens`.
+template <bool kKeep>
+inline double newValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w,
+                       PointScreens& screens) {
+  return kKeep ? valueBetweenScreens(s, c, NTRIP, v, w, screens) : screenedValue(s, c, NTRIP, v, w);
+}
+
 // The interior pass at point i.
-inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s) {
+template <bool kKeep>
+inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s,
+                                PointScreens& screens) {
   const double* currentValues = ws.currentValues.get();
   const double* weights = ws.weights.get();
   const int32_t c = usableCount(ws.tripleSets[i].interiorCount, NTRIP);
@@ -226,11 +302,13 @@ inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, 
     const int32_t b = triples[j].second;
     placePair(s, j, currentValues[a], weights[a], currentValues[b], weights[b]);
   }
-  ws.nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+  ws.nextValues[i] = newValue<kKeep>(s, c, NTRIP, currentValues[i], weights[i], screens);
 }
 
 // The end pass at point i, on the extrapolated values in endValues[i].
-inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s) {
+template <bool kKeep>
+inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Screens& s,
+                           PointScreens& screens) {
   const double* currentValues = ws.currentValues.get();
   const double* weights = ws.weights.get();
   const int32_t c = usableCount(ws.tripleSets[i].endCount, NTRIP);
@@ -247,7 +325,7 @@ inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Scree
     const double smaller = std::min(weights[middle], weights[farPoint]);
     placePair(s, j, currentValues[middle], weights[middle], endValues[j], smaller);
   }
-  ws.nextValues[i] = screenedValue(s, c, NTRIP, currentValues[i], weights[i]);
+  ws.nextValues[i] = newValue<kKeep>(s, c, NTRIP, currentValues[i], weights[i], screens);
 }
 
 // The extrapolated values of point i's end triples: each middle point's
@@ -289,6 +367,30 @@ inline bool needsSmoothing(const WorkArrays& ws, int32_t i, const uint8_t* chang
   return any != 0;
 }
 
+// One iteration's passes over the points [begin, end): each point not
+// skipped (needsSmoothing) is smoothed; with kKeep, its screens and whether
+// its weight held it go to the run's diagnostics (NaN screens and not held
+// for a point without triples).
+template <bool kKeep>
+void smoothPoints(int32_t begin, int32_t end, int32_t NTRIP, WorkArrays& ws, const uint8_t* changed,
+                  Screens& interior, Screens& ends) {
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  for (int32_t i = begin; i < end; ++i) {
+    if (!needsSmoothing(ws, i, changed)) continue;
+    PointScreens screens = {kNone, kNone, false};
+    extrapolateEndValuesAt(i, ws);
+    smoothInteriorPoint<kKeep>(i, NTRIP, ws, interior, screens);
+    smoothEndPoint<kKeep>(i, NTRIP, ws, ends, screens);
+    if (kKeep) {
+      Diagnostics& diagnostics = *ws.diagnostics;
+      const size_t at = static_cast<size_t>(i);
+      diagnostics.low_screen[at] = screens.low;
+      diagnostics.high_screen[at] = screens.high;
+      diagnostics.held[at] = screens.held;
+    }
+  }
+}
+
 }  // namespace
 
 // True when every weight is an integer from 1 to 2^40. Then every entry of
@@ -305,7 +407,7 @@ bool integerWeights(const double* weights, int32_t N) {
 }
 
 void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/, WorkArrays& ws,
-                     const uint8_t* changed, bool exactSums) {
+                     const uint8_t* changed, bool exactSums, bool keepScreens) {
   // The screen lists of both passes, obtained in the passes' order.
   ScreenBlock interiorHigh, interiorLow, endHigh, endLow;
   const ScreenBlocks interiorBlocks = obtainScreenBlocks(ws, NTRIP, interiorHigh, interiorLow);
@@ -314,11 +416,10 @@ void smoothAllPoints(int32_t N, int32_t /*NN*/, int32_t NTRIP, int32_t /*NITER*/
   ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t worker) {
     Screens interior = workerScreens(interiorBlocks, NTRIP, worker, exactSums, plain);
     Screens ends = workerScreens(endBlocks, NTRIP, worker, exactSums, plain);
-    for (int32_t i = begin; i < end; ++i) {
-      if (!needsSmoothing(ws, i, changed)) continue;
-      extrapolateEndValuesAt(i, ws);
-      smoothInteriorPoint(i, NTRIP, ws, interior);
-      smoothEndPoint(i, NTRIP, ws, ends);
+    if (keepScreens) {
+      smoothPoints<true>(begin, end, NTRIP, ws, changed, interior, ends);
+    } else {
+      smoothPoints<false>(begin, end, NTRIP, ws, changed, interior, ends);
     }
   });
 }

@@ -51,9 +51,13 @@ void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t
 // (the commit's flags of the last iteration) a point is skipped when
 // neither its value nor any value its triples read changed: the same inputs
 // would give the value nextValues holds already. exactSums: the weights are
-// integerWeights, so sums of list weights are exact.
+// integerWeights, so sums of list weights are exact. keepScreens: every
+// point's screens are computed and kept in ws.diagnostics, with whether its
+// weight held it (the last iteration of a run asked for diagnostics, which
+// skips no point, so that every point's record is this iteration's).
 void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws,
-                     const uint8_t* changed = nullptr, bool exactSums = false);
+                     const uint8_t* changed = nullptr, bool exactSums = false,
+                     bool keepScreens = false);
 
 // True when every weight is an integer from 1 to 2^40: then every sum of at
 // most 160 screen-list weights (weights, their minima and half sums) is exact
@@ -61,12 +65,14 @@ void smoothAllPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkAr
 bool integerWeights(const double* weights, int32_t N);
 
 // Copies nextValues into currentValues; changed[i] tells whether point i's
-// value changed (in any bit).
+// value changed (in any bit). With lastChange, the points that changed get
+// lastChange[i] = iteration (at most 255).
 void commitNextValues(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws,
-                      uint8_t* changed);
+                      uint8_t* changed, uint8_t* lastChange = nullptr, int32_t iteration = 0);
 
 // Runs exactly NITER iterations (none when NITER <= 0): smoothAllPoints,
-// then commitNextValues.
+// then commitNextValues; with ws.diagnostics, the last one keeps the
+// screens.
 void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArrays& ws);
 
 }  // namespace tessel

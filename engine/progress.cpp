@@ -20,6 +20,8 @@ void ProgressReporter::tell(double share, Clock::time_point now) {
 
 const char* phaseName(Phase phase) {
   switch (phase) {
+    case Phase::kLoading:
+      return "loading";
     case Phase::kTree:
       return "k-d tree";
     case Phase::kRenumbering:
@@ -42,23 +44,26 @@ double runShare(Phase phase, double share) {
   // Where each phase's stretch starts and ends on the bar.
   double start = 0.0, end = 1.0;
   switch (phase) {
+    case Phase::kLoading:
+      start = 0.0, end = 0.05;
+      break;
     case Phase::kTree:
-      start = 0.0, end = 0.08;
+      start = 0.05, end = 0.12;
       break;
     case Phase::kRenumbering:
-      start = 0.08, end = 0.1;
+      start = 0.12, end = 0.14;
       break;
     case Phase::kSearch:
-      start = 0.0, end = 0.45;
+      start = 0.05, end = 0.45;
       break;
     case Phase::kTriples:
-      start = 0.45, end = 0.7;
+      start = 0.45, end = 0.72;
       break;
     case Phase::kSearchAndTriples:
-      start = 0.1, end = 0.7;
+      start = 0.14, end = 0.72;
       break;
     case Phase::kIterations:
-      start = 0.7, end = 0.98;
+      start = 0.72, end = 0.98;
       break;
     case Phase::kFinishing:
       start = 0.98, end = 1.0;

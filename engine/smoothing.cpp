@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "engine/kd_tree.h"
 #include "engine/phases.h"
@@ -62,6 +63,48 @@ class Reorderer {
   const std::unique_ptr<double[]> scratch;
 };
 
+// Puts the diagnostics back in the caller's order: column[order[k]] = old
+// column[k] for each column. Each entry is read from where it was
+// (position, the inverse of order) and written in turn, so that the
+// scattered accesses are reads, which are cheaper than scattered writes.
+class DiagnosticsReorderer {
+ public:
+  DiagnosticsReorderer(WorkArrays& ws, const int32_t* order)
+      : ws(ws), position(static_cast<size_t>(ws.N)) {
+    ws.forEachPoint(ws.N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      for (int32_t k = begin; k < end; ++k) position[static_cast<size_t>(order[k])] = k;
+    });
+  }
+
+  void reorder(Diagnostics& d) {
+    for (std::vector<int32_t>* column :
+         {&d.neighbors, &d.interior_triples, &d.end_triples, &d.last_change}) {
+      reorder(*column, ints);
+    }
+    for (std::vector<double>* column : {&d.radius, &d.low_screen, &d.high_screen}) {
+      reorder(*column, doubles);
+    }
+    reorder(d.held, bytes);
+  }
+
+ private:
+  template <class T>
+  void reorder(std::vector<T>& column, std::vector<T>& scratch) {
+    scratch = column;
+    ws.forEachPoint(ws.N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+      for (int32_t j = begin; j < end; ++j) {
+        column[static_cast<size_t>(j)] = scratch[static_cast<size_t>(position[j])];
+      }
+    });
+  }
+
+  WorkArrays& ws;
+  std::vector<int32_t> position;  // point order[k] was at position k
+  std::vector<int32_t> ints;
+  std::vector<double> doubles;
+  std::vector<uint8_t> bytes;
+};
+
 }  // namespace
 
 void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, double ThetaStar,
@@ -103,9 +146,11 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   progress.begin(Phase::kIterations);
   runIterations(N, NN, NTRIP, NITER, ws);
   progress.end();
-  // Only the result goes back: no caller reads the other arrays afterwards.
+  // Only the result and the diagnostics go back: no caller reads the other
+  // arrays afterwards.
   progress.begin(Phase::kFinishing);
   reorder.scatter(ws.currentValues.get());
+  if (ws.diagnostics != nullptr) DiagnosticsReorderer(ws, tree.order()).reorder(*ws.diagnostics);
   progress.end();
 }
 

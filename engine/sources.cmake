@@ -3,6 +3,7 @@
 # package's configure all read.
 set(TESSEL_ENGINE_SOURCES
   engine/allocation.cpp
+  engine/columns.cpp
   engine/exhaustive_search.cpp
   engine/iteration.cpp
   engine/kd_tree.cpp

@@ -337,6 +337,16 @@ class TripleSelector {
   uint8_t verdicts[kMaxNeighborPositions + 1];
 };
 
+// A point's neighbours (list[1..last]), their farthest distance and its
+// triple counts, into its diagnostics entry i.
+void recordSearch(size_t i, const NeighborEntry* list, int32_t last, const TripleSet& set,
+                  Diagnostics& diagnostics) {
+  diagnostics.neighbors[i] = last > 0 ? last : 0;
+  diagnostics.radius[i] = last > 0 ? list[last].distance : std::numeric_limits<double>::quiet_NaN();
+  diagnostics.interior_triples[i] = set.interiorCount;
+  diagnostics.end_triples[i] = set.endCount;
+}
+
 }  // namespace
 
 void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, WorkArrays& ws,
@@ -352,8 +362,13 @@ void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, W
                             ws.method == Method::kReference,
                             workerCandidates(interiorBlock.get(), interiorRoom, worker),
                             workerCandidates(endBlock.get(), endRoom, worker));
+    Diagnostics* diagnostics = ws.diagnostics;
     for (int32_t p = begin; p < end; ++p) {
-      selector.select(p, listOf(p, worker), ws.tripleSets[p], ws.endFactors(p));
+      const NeighborEntry* list = listOf(p, worker);
+      selector.select(p, list, ws.tripleSets[p], ws.endFactors(p));
+      if (diagnostics != nullptr) {
+        recordSearch(static_cast<size_t>(p), list, last, ws.tripleSets[p], *diagnostics);
+      }
     }
   });
 }

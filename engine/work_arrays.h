@@ -86,6 +86,13 @@ struct WorkArrays {
   Block<TripleSet> tripleSets;           // N sets of NTRIP triples
   Block<NeighborList> neighborLists;     // N lists of listLength entries (reference)
 
+  // The caller's diagnostics while a run that was asked for them lasts
+  // (null otherwise): N entries each, in the run's order of the points
+  // until the values go back to the caller's order. (The phases write
+  // them in the order they treat the points, so that the records cost
+  // no cache misses.)
+  Diagnostics* diagnostics = nullptr;
+
  private:
   // The per-point rows come from one block per kind, carved into rows.
   Block<double> endRows;

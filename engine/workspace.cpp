@@ -1,11 +1,8 @@
-// The public Workspace and the column entry point, on the run's WorkArrays.
+// The public Workspace, on the run's WorkArrays.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
-#include <stdexcept>
-#include <string>
+#include <vector>
 
 #include "engine/parallel.h"
 #include "engine/smoothing.h"
@@ -39,9 +36,44 @@ void Workspace::loadPoint(int32_t i, double x, double y, double rate, double wei
   arrays_->loadPoint(i, x, y, rate, weight);
 }
 
-void Workspace::run() {
+namespace {
+
+// Every point's diagnostics as they stand before a run finds anything: no
+// neighbours or triples, no screens, never held or changed.
+void resetDiagnostics(Diagnostics& d, int32_t N) {
+  const size_t n = N < 0 ? 0 : static_cast<size_t>(N);
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  for (std::vector<int32_t>* column :
+       {&d.neighbors, &d.interior_triples, &d.end_triples, &d.last_change}) {
+    column->assign(n, 0);
+  }
+  for (std::vector<double>* column : {&d.radius, &d.low_screen, &d.high_screen}) {
+    column->assign(n, kNone);
+  }
+  d.held.assign(n, 0);
+}
+
+// Points the run's arrays at the caller's diagnostics while a run lasts.
+class DiagnosticsInRun {
+ public:
+  DiagnosticsInRun(WorkArrays& ws, Diagnostics* diagnostics) : ws(ws) {
+    if (diagnostics != nullptr) resetDiagnostics(*diagnostics, ws.N);
+    ws.diagnostics = diagnostics;
+  }
+  ~DiagnosticsInRun() { ws.diagnostics = nullptr; }
+  DiagnosticsInRun(const DiagnosticsInRun&) = delete;
+  DiagnosticsInRun& operator=(const DiagnosticsInRun&) = delete;
+
+ private:
+  WorkArrays& ws;
+};
+
+}  // namespace
+
+void Workspace::run(Diagnostics* diagnostics) {
   WorkArrays& ws = *arrays_;
   try {
+    const DiagnosticsInRun keep(ws, diagnostics);
     smoothLoadedPoints(ws.N, options_.NN, options_.NTRIP, options_.NITER, options_.ThetaStar, ws);
   } catch (const Cancelled&) {
     ws.release();
@@ -100,57 +132,6 @@ int64_t zeroSizeRequests(int32_t N, const SmoothingOptions& options) {
   return policy.zeroSize -
          WorkArrays::zeroSizeRowRequests(stand, NN, options.NTRIP, options.method) +
          WorkArrays::zeroSizeRowRequests(N0, NN, options.NTRIP, options.method);
-}
-
-std::vector<double> smooth(const std::vector<double>& x, const std::vector<double>& y,
-                           const std::vector<double>& rate, const std::vector<double>& weight,
-                           const SmoothingOptions& options) {
-  const size_t rows = x.size();
-  if (y.size() != rows || rate.size() != rows || weight.size() != rows) {
-    throw std::invalid_argument("x, y, rate and weight differ in length: " +
-                                std::to_string(x.size()) + ", " + std::to_string(y.size()) + ", " +
-                                std::to_string(rate.size()) + ", " + std::to_string(weight.size()));
-  }
-  if (rows > static_cast<size_t>(INT32_MAX)) {
-    throw std::invalid_argument(std::to_string(rows) + " rows are more than 2147483647");
-  }
-  const std::vector<double>* columns[4] = {&x, &y, &rate, &weight};
-  const char* const names[4] = {"x", "y", "rate", "weight"};
-  std::vector<int32_t> kept;  // the rows without a NaN, in order
-  kept.reserve(rows);
-  for (size_t i = 0; i < rows; ++i) {
-    bool missing = false;
-    for (int c = 0; c < 4; ++c) {
-      const double v = (*columns[c])[i];
-      if (std::isinf(v)) {
-        throw std::invalid_argument(std::string(names[c]) + " holds an infinite value at row " +
-                                    std::to_string(i));
-      }
-      missing = missing || std::isnan(v);
-    }
-    if (!missing) kept.push_back(static_cast<int32_t>(i));
-  }
-  RaisingAllocation policy;
-  Workspace ws(policy);
-  const int32_t N = static_cast<int32_t>(kept.size());
-  // The run's one check of the limits.
-  if (ws.allocate(N, options) != LimitCheck::kWithinLimits) {
-    throw std::invalid_argument(
-        "NN must be 0 to " + std::to_string(kMaxNN) + ", NTRIP 0 to " + std::to_string(kMaxNTRIP) +
-        " and NITER at most " + std::to_string(kMaxNITER) + "; got " + std::to_string(options.NN) +
-        ", " + std::to_string(options.NTRIP) + ", " + std::to_string(options.NITER));
-  }
-  ws.forEachChunk(N, kPointChunk, [&](int32_t begin, int32_t end) {
-    for (int32_t k = begin; k < end; ++k) {
-      const size_t i = static_cast<size_t>(kept[static_cast<size_t>(k)]);
-      ws.loadPoint(k, x[i], y[i], rate[i], weight[i]);
-    }
-  });
-  ws.run();
-  std::vector<double> values(rows, std::numeric_limits<double>::quiet_NaN());
-  for (int32_t k = 0; k < N; ++k)
-    values[static_cast<size_t>(kept[static_cast<size_t>(k)])] = ws.values()[k];
-  return values;
 }
 
 }  // namespace tessel

@@ -5,13 +5,20 @@
 // method (the k-d tree, renumbering, the angle screen, the estimate cut,
 // the partial sort, point skipping, exact sums, the within-the-screens
 // shortcut, several workers) is checked against what it stands in for:
-// the values must agree bit for bit.
+// the values must agree bit for bit, and so must the diagnostics. Runs go
+// through the column entry, on a table of rows (columns read with a
+// stride) with some rows missing. The fast run's diagnostics must also be
+// what the run did, checked against replays of its first k iterations for
+// every k (the last change, the hold, the clamp between the screens), the
+// point index's nearest distances and the triple counts' bounds; and asking
+// for them must change no value.
 // TESSEL_DIFFERENTIAL_ROUNDS sets the number of runs (160 by default) and
 // TESSEL_DIFFERENTIAL_VALUES names a file that gets every run's values, so
 // that two builds of the engine can be compared byte for byte
 // (tests/platform/same_output.sh).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +26,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tessel/tessel.h"
@@ -76,15 +84,100 @@ Points makePoints(std::mt19937_64& random, int n) {
   return p;
 }
 
-std::vector<double> run(const Points& p, SmoothingOptions options, Method method, int32_t workers) {
+// The values of the rows, through the column entry on the points as one
+// table of rows (x, y, rate, weight).
+std::vector<double> run(const Points& p, OptionValues options, Method method, int32_t workers,
+                        Diagnostics* diagnostics = nullptr) {
   options.method = method;
-  RaisingAllocation policy;
-  Workspace ws(policy, workers);
-  const int32_t n = static_cast<int32_t>(p.x.size());
-  EXPECT_EQ(ws.allocate(n, options), LimitCheck::kWithinLimits);
-  for (int32_t i = 0; i < n; ++i) ws.loadPoint(i, p.x[i], p.y[i], p.rate[i], p.weight[i]);
-  ws.run();
-  return std::vector<double>(ws.values(), ws.values() + n);
+  const int64_t n = static_cast<int64_t>(p.x.size());
+  std::vector<double> table;
+  for (int64_t i = 0; i < n; ++i) {
+    table.insert(table.end(), {p.x[i], p.y[i], p.rate[i], p.weight[i]});
+  }
+  std::vector<double> values(p.x.size());
+  const auto column = [&](int c) { return ColumnView{table.data() + c, n, 4}; };
+  smooth(column(0), column(1), column(2), column(3), options, values.data(), nullptr, workers,
+         diagnostics);
+  return values;
+}
+
+bool same(double a, double b) { return std::memcmp(&a, &b, sizeof(double)) == 0; }
+
+// Where two runs' diagnostics first differ (row, field), or "" when they
+// are alike, bit for bit.
+std::string firstDifference(const Diagnostics& a, const Diagnostics& b) {
+  const size_t n = a.neighbors.size();
+  for (size_t i = 0; i < n; ++i) {
+    const char* field = a.neighbors[i] != b.neighbors[i]                 ? "neighbors"
+                        : !same(a.radius[i], b.radius[i])                ? "radius"
+                        : a.interior_triples[i] != b.interior_triples[i] ? "interior_triples"
+                        : a.end_triples[i] != b.end_triples[i]           ? "end_triples"
+                        : !same(a.low_screen[i], b.low_screen[i])        ? "low_screen"
+                        : !same(a.high_screen[i], b.high_screen[i])      ? "high_screen"
+                        : a.held[i] != b.held[i]                         ? "held"
+                        : a.last_change[i] != b.last_change[i]           ? "last_change"
+                                                                         : nullptr;
+    if (field != nullptr) return "row " + std::to_string(i) + " " + field;
+  }
+  return b.neighbors.size() == n ? "" : "lengths";
+}
+
+// What the run's diagnostics d must say of points p smoothed with options o
+// in the fast method: the first difference from what replays of the run
+// show, or "". A replay of k iterations gives the values after the k-th.
+std::string checkAgainstReplays(const Points& p, const OptionValues& o, const Diagnostics& d) {
+  const int64_t rows = static_cast<int64_t>(p.x.size());
+  std::vector<std::vector<double>> after;  // after[k]: the values after k iterations
+  for (int64_t k = 0; k <= o.iterations; ++k) {
+    OptionValues replay = o;
+    replay.iterations = k;
+    after.push_back(run(p, replay, Method::kFast, 1));
+  }
+  // The complete rows, and the nearest distances among them.
+  std::vector<double> cx, cy;
+  std::vector<int64_t> self;
+  for (int64_t i = 0; i < rows; ++i) {
+    if (std::isnan(p.x[i] + p.y[i] + p.rate[i] + p.weight[i])) continue;
+    self.push_back(static_cast<int64_t>(cx.size()));
+    cx.push_back(p.x[i]);
+    cy.push_back(p.y[i]);
+  }
+  const int64_t m = static_cast<int64_t>(cx.size());
+  const int32_t k = static_cast<int32_t>(std::min<int64_t>(o.neighbors, m > 0 ? m - 1 : 0));
+  std::vector<double> nearest(static_cast<size_t>(m * k));
+  const std::vector<double> bound(static_cast<size_t>(m), INFINITY);
+  PointIndex(m, cx.data(), cy.data(), 1)
+      .nearestDistances(m, cx.data(), cy.data(), self.data(), k, bound.data(), nearest.data());
+  const int64_t last = o.iterations;
+  for (int64_t i = 0, c = 0; i < rows; ++i) {
+    const bool missing = std::isnan(p.x[i] + p.y[i] + p.rate[i] + p.weight[i]);
+    const int32_t triples = d.interior_triples[i] + d.end_triples[i];
+    int32_t lastChange = 0;
+    for (int32_t j = 1; j <= last; ++j)
+      lastChange = same(after[j][i], after[j - 1][i]) ? lastChange : j;
+    const double v = last > 0 ? after[last - 1][i] : 0.0;
+    const double clamped = v < d.low_screen[i]    ? d.low_screen[i]
+                           : v > d.high_screen[i] ? d.high_screen[i]
+                                                  : v;
+    const bool screened = last > 0 && triples > 0;
+    const char* fault =
+        d.neighbors[i] != (missing ? 0 : k)                                    ? "neighbors"
+        : !same(d.radius[i], missing || k == 0 ? NAN : nearest[c * k + k - 1]) ? "radius"
+        : triples > o.triples || (d.interior_triples[i] > 0 && d.end_triples[i] > 0) ||
+                (missing && triples > 0)
+            ? "triple counts"
+        : d.last_change[i] != lastChange ? "last_change"
+        : screened != !std::isnan(d.low_screen[i]) || screened != !std::isnan(d.high_screen[i])
+            ? "screens present"
+        : d.held[i] > (screened ? 1 : 0)             ? "held without screens"
+        : d.held[i] == 1 && !same(after[last][i], v) ? "held, yet the value moved"
+        : screened && d.held[i] == 0 && !same(after[last][i], clamped)
+            ? "not the value between the screens"
+            : nullptr;
+    if (fault != nullptr) return "row " + std::to_string(i) + ": " + fault;
+    c += !missing;
+  }
+  return "";
 }
 
 // The environment variable `name` as a count, or `otherwise` when unset.
@@ -105,19 +198,35 @@ TEST(Differential, FastMethodEqualsThePlainReference) {
   for (int round = 0; round < rounds; ++round) {
     // Every 40th run has thousands of points: a deeper tree, many workers' chunks.
     const int n = 3 + static_cast<int>(random() % (round % 40 == 39 ? 4000 : 300));
-    const Points p = makePoints(random, n);
+    Points p = makePoints(random, n);
+    // Every third run has missing rows: a NaN in one column.
+    for (int k = round % 3 == 0 ? 1 + n / 10 : 0; k > 0; --k) {
+      std::vector<double>* columns[] = {&p.x, &p.y, &p.rate, &p.weight};
+      (*columns[random() % 4])[random() % n] = NAN;
+    }
     const int32_t nn = 1 + random() % 30, ntrip = 1 + random() % 20, niter = random() % 12;
     const double thetaStar = round % 2 == 0 ? thresholds[random() % 7]
                                             : 90.0 + static_cast<double>(random() % 9000) / 100.0;
-    const SmoothingOptions o{nn, ntrip, niter, thetaStar};
+    const OptionValues o{nn, ntrip, niter, thetaStar};
     const int32_t workers = 1 + static_cast<int32_t>(random() % 3);
-    const std::vector<double> want = run(p, o, Method::kReference, 1);
+    Diagnostics reference, fast;
+    const std::vector<double> want = run(p, o, Method::kReference, 1, &reference);
     const std::vector<double> got = run(p, o, Method::kFast, workers);
+    const std::vector<double> diagnosed = run(p, o, Method::kFast, workers, &fast);
+    const std::string setting = "round " + std::to_string(round) + ": n=" + std::to_string(n) +
+                                " NN=" + std::to_string(nn) + " NTRIP=" + std::to_string(ntrip) +
+                                " NITER=" + std::to_string(niter) +
+                                " ThetaStar=" + std::to_string(thetaStar) +
+                                " workers=" + std::to_string(workers);
     int i = 0;
-    while (i < n && std::memcmp(&want[i], &got[i], sizeof(double)) == 0) ++i;
-    EXPECT_EQ(i, n) << "round " << round << ": n=" << n << " NN=" << nn << " NTRIP=" << ntrip
-                    << " NITER=" << niter << " ThetaStar=" << thetaStar << " workers=" << workers
-                    << ": point " << i << " is " << got[i] << ", the reference " << want[i];
+    while (i < n && same(want[i], got[i]) && same(got[i], diagnosed[i])) ++i;
+    EXPECT_EQ(i, n) << setting << ": point " << i << " is " << got[i] << ", the reference "
+                    << want[i] << ", with diagnostics " << diagnosed[i];
+    EXPECT_EQ(firstDifference(reference, fast), "") << setting;
+    // Replays of every run but the large ones.
+    if (n <= 303) {
+      EXPECT_EQ(checkAgainstReplays(p, o, fast), "") << setting;
+    }
     if (values != nullptr) {
       std::fprintf(values, "round %d\n", round);
       for (const double v : got) std::fprintf(values, "%a\n", v);

@@ -1,11 +1,14 @@
-// The public API: cancellation from the progress hook, and tessel::smooth's
-// refusal of bad arguments. (Its missing rows are the installed library's
-// test, on the bundled example's missing rows.)
+// The public API: cancellation from the progress hook, and the column
+// entry's refusal of bad arguments. (Its missing rows are the installed
+// library's test, on the bundled example's missing rows, and the
+// differential test's.)
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -52,9 +55,10 @@ TEST(Workspace, AHookThatSaysStopEndsTheRunAndReleasesEverything) {
   }
 }
 
-// One bar over a whole run: from 0, never back, each phase taking up where
-// the one before ended, to 1 (a fast run) or to the end of the reference
-// method's iterations.
+// One bar over a whole run: from where its first phase starts (0 through
+// the column entry), never back, each phase taking up where the one before
+// ended, to 1 (a fast run) or to the end of the reference method's
+// iterations.
 TEST(Workspace, TheRunsShareOnlyGrowsWithoutGaps) {
   for (Method method : {Method::kFast, Method::kReference}) {
     RaisingAllocation policy;
@@ -66,7 +70,7 @@ TEST(Workspace, TheRunsShareOnlyGrowsWithoutGaps) {
       return true;
     });
     ws.run();
-    EXPECT_EQ(seen.front().second, 0.0);
+    EXPECT_EQ(seen.front().second, runShare(Phase::kLoading, 1.0));
     EXPECT_EQ(seen.back().second, method == Method::kFast ? 1.0 : 0.98);
     for (size_t k = 1; k < seen.size(); ++k) {
       if (seen[k].first == seen[k - 1].first) {
@@ -78,24 +82,111 @@ TEST(Workspace, TheRunsShareOnlyGrowsWithoutGaps) {
   }
 }
 
-TEST(Smooth, BadArgumentsAreRefusedWithAClearText) {
-  const std::vector<double> three = {0, 1, 2}, two = {0, 1}, infinite = {0, INFINITY, 2};
-  SmoothingOptions tooMany;
-  tooMany.NN = kMaxNN + 1;
+// The column entry's refusals: which error, its column and row or its
+// option and range, and the default text. An infinite value is refused in
+// a missing row too, and the first one in row order is named; options are
+// checked before the columns (whose lengths differ in every option case).
+TEST(ColumnEntry, RefusesWithTheColumnRowOrOption) {
+  using P = ColumnError::Problem;
+  const int64_t kThree[4] = {3, 3, 3, 3}, kMany = int64_t{1} << 31;
   const struct {
-    std::vector<double> x, y;
-    SmoothingOptions options;
+    std::vector<int64_t> sizes;                      // of x, y, rate, weight; none: 3 each
+    std::vector<std::pair<int, int64_t>> nonFinite;  // (column, row): inf, or NaN in column 1
+    P problem;
+    int column;
+    int64_t row;
     const char* says;
-  } cases[] = {{three, two, {}, "differ in length"},
-               {three, infinite, {}, "infinite"},
-               {three, three, tooMany, "NN"}};
-  for (const auto& c : cases) {
+  } columnCases[] = {
+      {{3, 3, 3, 2},
+       {},
+       P::kLengthsDiffer,
+       -1,
+       -1,
+       "x, y, rate and weight differ in length: 3, 3, 3, 2"},
+      {{kMany, kMany, kMany, kMany},
+       {},
+       P::kTooManyRows,
+       -1,
+       -1,
+       "2147483648 rows are more than 2147483647"},
+      {{}, {{2, 1}}, P::kInfiniteValue, 2, 1, "rate holds an infinite value at row 1"},
+      {{}, {{0, 2}, {3, 1}}, P::kInfiniteValue, 3, 1, "weight holds an infinite value at row 1"},
+      {{}, {{3, 0}, {1, 0}}, P::kInfiniteValue, 3, 0, "weight holds an infinite value at row 0"},
+  };
+  for (const auto& c : columnCases) {
+    double columns[4][3] = {{0, 1, 2}, {0, 1, 0}, {5, 6, 7}, {1, 1, 1}};
+    for (const auto& at : c.nonFinite)
+      columns[at.first][at.second] = at.first == 1 ? NAN : INFINITY;
+    const int64_t* sizes = c.sizes.empty() ? kThree : c.sizes.data();
+    ColumnView views[4];
+    for (int k = 0; k < 4; ++k) views[k] = {columns[k], sizes[k], sizes[k] > 3 ? 0 : 1};
+    double values[3] = {-1, -1, -1};
     try {
-      smooth(c.x, c.y, three, three, c.options);
+      smooth(views[0], views[1], views[2], views[3], {}, values);
       ADD_FAILURE() << c.says << ": not refused";
-    } catch (const std::invalid_argument& e) {
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    } catch (const ColumnError& e) {
+      EXPECT_STREQ(e.what(), c.says);
+      EXPECT_EQ(e.problem(), c.problem) << c.says;
+      EXPECT_EQ(e.column(), c.column) << c.says;
+      EXPECT_EQ(e.row(), c.row) << c.says;
+      EXPECT_EQ(e.length(3), sizes[3]) << c.says;
     }
+    EXPECT_EQ(values[0], -1) << c.says;
+  }
+  using O = OptionError::Option;
+  const struct {
+    OptionValues options;
+    const char* says;
+    O option;
+    int64_t maximum;
+  } optionCases[] = {
+      {{101}, "neighbors must be between 0 and 100, got 101", O::kNeighbors, 100},
+      {{int64_t{1} << 40},
+       "neighbors must be between 0 and 100, got 1099511627776",
+       O::kNeighbors,
+       100},
+      {{10, -1}, "triples must be between 0 and 80, got -1", O::kTriples, 80},
+      {{10, 7, -1}, "iterations must be between 0 and 100, got -1", O::kIterations, 100},
+      {{10, 7, 101}, "iterations must be between 0 and 100, got 101", O::kIterations, 100},
+      {{10, 7, 10, NAN}, "theta must be finite, got nan", O::kTheta, 0},
+      {{10, 7, 10, -INFINITY}, "theta must be finite, got -inf", O::kTheta, 0},
+  };
+  for (const auto& c : optionCases) {
+    const std::vector<double> three = {0, 1, 2}, two = {0, 1};
+    const ColumnView x{three.data(), 3}, weight{two.data(), 2};
+    try {
+      smooth(x, x, x, weight, c.options, nullptr);
+      ADD_FAILURE() << c.says << ": not refused";
+    } catch (const OptionError& e) {
+      EXPECT_STREQ(e.what(), c.says);
+      EXPECT_EQ(e.option(), c.option) << c.says;
+      EXPECT_EQ(e.maximum(), c.maximum) << c.says;
+    }
+  }
+  // The limits themselves are allowed, and any finite theta.
+  const std::vector<double> three = {0, 1, 2};
+  EXPECT_EQ(smooth(three, three, three, three, {kMaxNN, kMaxNTRIP, kMaxNITER, -1e300}).size(), 3u);
+}
+
+// The hook is consulted while the rows are scanned and while they are
+// loaded, and may stop either: it says stop at its first call of that
+// stretch (a hook that takes 21 ms is called at every report).
+TEST(ColumnEntry, TheHookMayStopTheScanAndTheLoading) {
+  const double one = 1.0;
+  const ColumnView same{&one, 70000, 0};
+  for (const double stopAbove : {0.0, 0.5}) {
+    std::vector<double> shares;
+    const ProgressHook hook = [&](Phase phase, double share) {
+      EXPECT_EQ(phase, Phase::kLoading);
+      shares.push_back(share);
+      std::this_thread::sleep_for(std::chrono::milliseconds(21));
+      return !(share > stopAbove && share < stopAbove + 0.5);
+    };
+    double value = -1;
+    EXPECT_THROW(smooth(same, same, same, same, {}, &value, hook, 1), Cancelled) << stopAbove;
+    EXPECT_EQ(value, -1);
+    ASSERT_GE(shares.size(), 2u);
+    EXPECT_GT(shares.back(), stopAbove) << stopAbove;
   }
 }
 

@@ -8,11 +8,17 @@
 // tessel program, bit for bit.
 //
 // Two ways in:
-//   - tessel::smooth(x, y, rate, weight, options): four columns in, one
-//     value per row out; rows with a NaN are missing and come back NaN.
+//   - the column entry, tessel::smooth on four ColumnViews (or on four
+//     std::vectors): columns in, one value per row out; rows with a NaN are
+//     missing and come back NaN. The one place that checks columns and
+//     options for the bindings (Python, R) and maps missing rows, so that
+//     they only turn their callers' tables into columns and the core's
+//     errors into their own words.
 //   - a Workspace, for callers that fill the points themselves (the console
 //     program loads them straight from its work file): allocate, loadPoint
 //     for every point, run, then values().
+// Either can also tell, on request, what the run found at each point
+// (Diagnostics).
 // Beside them, distance() and PointIndex measure and search as the
 // neighbour search does, for callers that split a table into pieces.
 // The caller owns the Workspace and everything it holds; the core keeps no
@@ -26,6 +32,8 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace tessel {
@@ -78,6 +86,7 @@ class RaisingAllocation : public AllocationPolicy {
 
 // The phases of a run, in the order a run reports them.
 enum class Phase {
+  kLoading,           // the column entry's rows checked and loaded
   kTree,              // building the k-d tree (fast runs)
   kRenumbering,       // the points put in the tree's order (fast runs)
   kSearch,            // every pair measured, every list sorted (reference runs)
@@ -93,13 +102,15 @@ const char* phaseName(Phase phase);
 // The share of the whole run done when `phase` is `share` done, for one
 // progress bar over a run: each phase fills a fixed stretch of it, in the
 // order the phases come (about their parts of a fast run's time at a
-// million points), so the value only grows through a run. A reference run
-// reports no finishing phase; its bar ends at the run's end.
+// million points), so the value only grows through a run. A Workspace's
+// run starts where the column entry's loading ends; a reference run
+// reports no finishing phase, and its bar ends at the run's end.
 double runShare(Phase phase, double share);
 
 // Called on the thread that runs the core with the phase and the share of
 // it done, from 0 to 1: at the start and the end of every phase and, in
-// between, whenever about 20 ms of work have passed since the last call.
+// between, whenever about 20 ms of work have passed since the last call
+// (so a binding's hook can also serve to notice an interrupt).
 // Returning false asks the run to stop: it then releases everything and
 // throws Cancelled.
 using ProgressHook = std::function<bool(Phase phase, double share)>;
@@ -108,6 +119,32 @@ using ProgressHook = std::function<bool(Phase phase, double share)>;
 class Cancelled : public std::exception {
  public:
   const char* what() const noexcept override;
+};
+
+// What a run found at each point besides its value, for callers that ask
+// why a value is what it is: one entry per point of a Workspace, or per row
+// of the column entry, in that order. Asking for them changes no value.
+struct Diagnostics {
+  // The neighbours found (at most NN) and the distance to the farthest of
+  // them, as the search measures it (distance()); NaN when there are none.
+  std::vector<int32_t> neighbors;
+  std::vector<double> radius;
+  // The triples the point was given: interior ones or, failing those, end
+  // ones (an edge point has end triples only).
+  std::vector<int32_t> interior_triples;
+  std::vector<int32_t> end_triples;
+  // The two screens (weighted medians of the lower and of the higher
+  // values its triples offer) of the last iteration; NaN where the point
+  // had no triples or no iteration ran.
+  std::vector<double> low_screen;
+  std::vector<double> high_screen;
+  // 1 where the last iteration left the value where it was because the
+  // point's own weight held it: its triple count times its weight at least
+  // the weight of its screens' entries together; else 0.
+  std::vector<uint8_t> held;
+  // The last iteration (1 to NITER) that changed the value in any bit; 0
+  // when none did.
+  std::vector<int32_t> last_change;
 };
 
 struct WorkArrays;  // the run's arrays (internal)
@@ -132,9 +169,12 @@ class Workspace {
   void loadPoint(int32_t i, double x, double y, double rate, double weight);
 
   // Smooths the loaded points: the neighbour search, triple selection and
-  // the iterations. Throws Cancelled when the progress hook asked to stop
-  // (the arrays are then released), and whatever the policy throws.
-  void run();
+  // the iterations. With diagnostics, also fills them (N entries each, in
+  // point order; the memory from the standard containers). Throws
+  // Cancelled when the progress hook asked to stop (the arrays are then
+  // released), and whatever the policy throws; diagnostics are then left
+  // unspecified.
+  void run(Diagnostics* diagnostics = nullptr);
 
   // The N smoothed values, in point order, after run.
   const double* values() const;
@@ -224,12 +264,94 @@ class PointIndex {
   std::unique_ptr<const KdTree> tree_;
 };
 
-// Smooths the rows of four columns of equal length and returns one value
-// per row, in row order. A row with a NaN among its four values takes no
-// part and comes back NaN. Throws std::invalid_argument for columns of
-// different lengths, more than 2^31 - 1 rows, an infinite value, or
-// options outside their limits; std::bad_alloc when memory runs out.
-// Runs on all hardware threads.
+// The column entry.
+
+// A column of `size` doubles read in place: row r at data[r * stride]. The
+// stride counts doubles and may be 0 or negative (a numpy array's strides
+// divided by 8; an R vector's stride is 1). size >= 0.
+struct ColumnView {
+  const double* data = nullptr;
+  int64_t size = 0;
+  int64_t stride = 1;
+};
+
+// The columns' names, by number: "x", "y", "rate", "weight" (0 to 3).
+const char* columnName(int column);
+
+// The options as a binding takes them from its caller, not yet checked,
+// under the names it gives them.
+struct OptionValues {
+  int64_t neighbors = 10;   // NN
+  int64_t triples = 7;      // NTRIP
+  int64_t iterations = 10;  // NITER
+  double theta = 135.0;     // ThetaStar, degrees
+  Method method = Method::kFast;
+};
+
+// A refused option: which, and the range allowed (a count from minimum()
+// to maximum(); theta need only be finite, and has 0 for both). what()
+// says e.g. "neighbors must be between 0 and 100, got 101" or "theta must
+// be finite, got inf".
+class OptionError : public std::invalid_argument {
+ public:
+  enum Option { kNeighbors, kTriples, kIterations, kTheta };
+  OptionError(Option option, int64_t minimum, int64_t maximum, const std::string& message);
+  Option option() const { return option_; }
+  const char* name() const;  // "neighbors", "triples", "iterations", "theta"
+  int64_t minimum() const { return minimum_; }
+  int64_t maximum() const { return maximum_; }
+
+ private:
+  Option option_;
+  int64_t minimum_;
+  int64_t maximum_;
+};
+
+// Refused columns: the problem, the four lengths as given and, for an
+// infinite value, its column (0 to 3, see columnName) and 0-based row, the
+// first one in row order (and in column order within its row); -1 for
+// both otherwise. what() says e.g. "x, y, rate and weight differ in
+// length: 3, 3, 3, 2", "2147483648 rows are more than 2147483647" or "rate
+// holds an infinite value at row 563".
+class ColumnError : public std::invalid_argument {
+ public:
+  enum Problem { kLengthsDiffer, kTooManyRows, kInfiniteValue };
+  ColumnError(Problem problem, const int64_t lengths[4], int column, int64_t row);
+  Problem problem() const { return problem_; }
+  int64_t length(int column) const { return lengths_[column]; }
+  int column() const { return column_; }
+  int64_t row() const { return row_; }
+
+ private:
+  Problem problem_;
+  int64_t lengths_[4];
+  int column_;
+  int64_t row_;
+};
+
+// The options within their limits as SmoothingOptions: each count from 0
+// to its limit (kMaxNN, kMaxNTRIP, kMaxNITER), theta finite. Throws
+// OptionError for the first that is not, in that order.
+SmoothingOptions checkOptions(const OptionValues& values);
+
+// Smooths the rows of four columns and writes one value per row, in row
+// order, to values[0 .. rows). A row with a NaN among its four values is
+// missing: it takes no part and its value is NaN. Checks the options first
+// (checkOptions), then the columns (ColumnError): equal lengths, at most
+// 2^31 - 1 rows, no infinite value. progress, when not empty, hears every
+// phase (Phase::kLoading while the rows are checked and loaded, then the
+// run's), and may stop the call there too (Cancelled). workers: as
+// Workspace's. With diagnostics, fills them with one entry per row; a
+// missing row's: no neighbours or triples, NaN radius and screens, not
+// held, last_change 0. Throws std::bad_alloc when memory runs out; values
+// are written only once the run has succeeded.
+void smooth(const ColumnView& x, const ColumnView& y, const ColumnView& rate,
+            const ColumnView& weight, const OptionValues& options, double* values,
+            const ProgressHook& progress = nullptr, int32_t workers = 0,
+            Diagnostics* diagnostics = nullptr);
+
+// The column entry on four std::vectors with all hardware threads, the
+// values returned (options outside their limits: OptionError).
 std::vector<double> smooth(const std::vector<double>& x, const std::vector<double>& y,
                            const std::vector<double>& rate, const std::vector<double>& weight,
                            const SmoothingOptions& options = {});
