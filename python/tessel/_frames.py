@@ -10,7 +10,7 @@ from typing import TYPE_CHECKING, Any, Hashable
 import numpy as np
 
 from ._progress import Progress
-from ._smooth import smooth_columns
+from ._smooth import DEFAULTS, options_of, pandas_for_diagnostics, smooth_columns
 
 if TYPE_CHECKING:
     import pandas as pd
@@ -90,11 +90,13 @@ def _locate(geometry: Any, present: np.ndarray, points: str, x: np.ndarray,
 
 
 def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Hashable = "x",
-                 y: Hashable = "y", points: str = "centroid", neighbors: int = 10,
-                 triples: int = 7, iterations: int = 10, theta: float = 135.0,
-                 progress: Progress = False) -> pd.Series:
+                 y: Hashable = "y", points: str = "centroid",
+                 neighbors: int = DEFAULTS["neighbors"], triples: int = DEFAULTS["triples"],
+                 iterations: int = DEFAULTS["iterations"], theta: float = DEFAULTS["theta"],
+                 progress: Progress = False, diagnostics: bool = False) -> Any:
     """Smooth a table's rates; return a pandas Series named "smoothed" on the
-    frame's index.
+    frame's index, or with diagnostics=True a DataFrame on the frame's index
+    of the column "smoothed" and the diagnostic columns (see tessel.smooth).
 
     frame: a pandas DataFrame, whose columns x and y hold the points, or a
         GeoDataFrame, whose active geometry does (x and y are then not used):
@@ -107,19 +109,27 @@ def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Ha
         infinite coordinate (what a projection makes of places it cannot
         map) are missing rows too, and one UserWarning counts them.
     rate, weight: the names of the columns of rates and weights.
-    neighbors, triples, iterations, theta, progress: as for tessel.smooth.
+    neighbors, triples, iterations, theta, progress, diagnostics: as for
+        tessel.smooth.
 
     Missing values (NaN, None, pd.NA) make a row missing, NaN in the result;
     columns that hold anything but real numbers raise TypeError naming the
-    column. The values are tessel.smooth's on the same columns.
+    column, and an infinite value ValueError naming the column and the row's
+    label. The values are tessel.smooth's on the same columns.
     """
     import pandas as pd
 
     if not isinstance(frame, pd.DataFrame):
         raise TypeError(f"frame must be a pandas DataFrame, not {type(frame).__name__}")
+    if diagnostics is True:
+        pandas_for_diagnostics()
+    options = options_of(neighbors, triples, iterations, theta)
     names, columns = frame_columns(frame, rate, weight, x, y, points, stacklevel=3)
-    values = smooth_columns(names, columns, neighbors, triples, iterations, theta, progress)
-    return pd.Series(values, index=frame.index, name="smoothed")
+    result = smooth_columns(names, columns, options, progress, diagnostics, labels=frame.index)
+    if not diagnostics:
+        return pd.Series(result, index=frame.index, name="smoothed")
+    values, found = result
+    return pd.DataFrame({"smoothed": values, **found}, index=frame.index)
 
 
 def frame_columns(frame: Any, rate: Hashable, weight: Hashable, x: Hashable, y: Hashable,

@@ -88,9 +88,9 @@ def test_rows_a_projection_cannot_place_are_missing_with_one_warning():
 @pytest.mark.parametrize("call, error", [
     (lambda: tessel.smooth_frame(FRAME.astype({"r": str}), "r", "w"),
      r"TypeError: rate \(column 'r'\) holds strings"),
-    (lambda: tessel.smooth_frame(FRAME.assign(x=np.where(FRAME.index == 3, np.inf, XY[:, 0])),
-                                 "r", "w"),
-     r"ValueError: x holds an infinite value at row 3$"),
+    (lambda: tessel.smooth_frame(FRAME.assign(x=np.where(FRAME.index == 3, np.inf, XY[:, 0]))
+                                 .set_axis([f"d{i}" for i in range(N)]), "r", "w"),
+     r"ValueError: x \(column 'x'\) holds an infinite value at row 'd3'$"),
     (lambda: tessel.suggest_crs(gpd.GeoDataFrame(geometry=SHAPES)),
      r"ValueError: the frame has no CRS"),
     (lambda: tessel.suggest_crs(FRAME), r"TypeError: frame must be a GeoDataFrame")])
