@@ -5,9 +5,10 @@ each a tuple of four float64 arrays of its points in table order. Every
 point gets a global index (its place in the table); the points are sent to
 tiles of similar point counts, rectangles cut from a sample; and each tile
 is smoothed by the core on its own points and a halo, then the values
-(and, on request, the diagnostics) go back to the parts. doc/dask.md says why the values are the whole table's,
-bit for bit. The client holds only counts, a sample of coordinates and the
-sizes of the messages between tiles; the points stay on the workers.
+(and, on request, the diagnostics) go back to the parts. doc/dask.md says
+why the values are the whole table's, bit for bit. The client holds only
+counts, a sample of coordinates and the sizes of the messages between
+tiles; the points stay on the workers.
 """
 from __future__ import annotations
 

@@ -3,8 +3,9 @@ values the whole table gets on one machine, bit for bit.
 
 smooth_frame(frame, rate, weight, ...) smooths a dask DataFrame into a dask
 Series on the same partitions and index (with diagnostics=True a dask
-DataFrame of the values and the diagnostic columns). `python3 -m tessel.dask` is the
-program's command for a file that every worker can read (-h tells more).
+DataFrame of the values and the diagnostic columns). `python3 -m
+tessel.dask` is the program's command for a file that every worker can
+read (-h tells more).
 
 The points are split into spatial tiles of similar point counts; each tile
 is smoothed with a halo of the points its values depend on, found exactly

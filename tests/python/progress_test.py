@@ -10,7 +10,8 @@ import tqdm.auto
 
 import tessel
 
-PHASES = ["loading", "k-d tree", "renumbering", "search and triples", "iterations", "caller's order"]
+PHASES = ["loading", "k-d tree", "renumbering", "search and triples", "iterations",
+          "caller's order"]
 # Enough points that the longer phases also report between their start and end.
 RNG = np.random.default_rng(5)
 N = 60_000
