@@ -42,13 +42,17 @@ void runIterations(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, WorkArra
   std::vector<uint8_t> lastChange(ws.diagnostics != nullptr ? changed.size() : 0);
   uint8_t* marks = ws.diagnostics != nullptr ? lastChange.data() : nullptr;
   for (int32_t k = 0; k < NITER; ++k) {
-    ws.progress.setSpan(static_cast<double>(k) / NITER, static_cast<double>(k + 1) / NITER);
+    // The passes fill most of the iteration's stretch of the phase, the
+    // commit the rest, so that the share only grows.
+    const double start = static_cast<double>(k) / NITER, passesEnd = (k + 0.9) / NITER;
+    ws.progress.setSpan(start, passesEnd);
     // Diagnostics keep the screens of the last iteration, which then
     // smooths every point: a point skipped would keep an older record.
     const bool keepScreens = ws.diagnostics != nullptr && k == NITER - 1;
     // The passes all read the current values; the commit waits for them.
     const uint8_t* skip = k == 0 || plain || keepScreens ? nullptr : changed.data();
     smoothAllPoints(N, NN, NTRIP, NITER, ws, skip, exactSums, keepScreens);
+    ws.progress.setSpan(passesEnd, static_cast<double>(k + 1) / NITER);
     commitNextValues(N, NN, NTRIP, NITER, ws, changed.data(), marks, k + 1);
   }
   if (marks != nullptr) {

@@ -1,10 +1,13 @@
 # smooth_rates() for sf tables: each row's point is its geometry when that
 # is a point, else its centroid (or a point on its surface); empty
-# geometries are missing rows. Longitude and latitude in degrees are
-# refused, since the smoother measures plane distances and angles.
+# geometries, and points whose coordinates are not finite (what a
+# projection makes of places it cannot map), are missing rows, with a
+# warning. Longitude and latitude in degrees are refused, since the smoother
+# measures plane distances and angles.
 
 smooth_rates.sf <- function(x, rate, weight, neighbors = 10L, triples = 7L, iterations = 10L,
-                            theta = 135, points = c("centroid", "surface"), ...) {
+                            theta = 135, points = c("centroid", "surface"),
+                            progress = interactive(), diagnostics = FALSE, ...) {
   no_other_arguments(...)
   points <- match.arg(points)
   if (!requireNamespace("sf", quietly = TRUE)) {
@@ -14,17 +17,26 @@ smooth_rates.sf <- function(x, rate, weight, neighbors = 10L, triples = 7L, iter
   if (isTRUE(sf::st_is_longlat(geometry))) {
     stop(paste0("smooth_rates: the table's coordinates are longitude and latitude in degrees ",
                 "(a geographic CRS), in which distances and angles are not those of the plane; ",
-                "project it first with sf::st_transform() to a projected CRS, ",
-                "e.g. sf::st_transform(x, <EPSG code of a local projection>)"), call. = FALSE)
+                "project it first: sf::st_transform(x, suggest_crs(x))"), call. = FALSE)
   }
-  options <- options_of(neighbors, triples, iterations, theta)
+  options <- options_of(neighbors, triples, iterations, theta, progress, diagnostics)
   columns <- c(point_coordinates(geometry, points),
                list(rate = table_column(x, rate, "rate"),
                     weight = table_column(x, weight, "weight")))
-  smooth_columns(columns, options)
+  lost <- sum(!is.finite(columns$x) | !is.finite(columns$y))
+  if (lost > 0L) {
+    warning(sprintf(paste("%d rows have empty or infinite coordinates after projection;",
+                          "they are returned as missing"), lost), call. = FALSE)
+  }
+  found <- smooth_columns(columns, options)
+  if (!diagnostics) return(found$values)
+  x$smoothed <- found$values
+  for (name in names(found$diagnostics)) x[[name]] <- found$diagnostics[[name]]
+  x
 }
 
-# x and y of every geometry's point; NA for empty geometries.
+# x and y of every geometry's point; NA for empty geometries and for points
+# with a coordinate that is not finite.
 point_coordinates <- function(geometry, points) {
   n <- length(geometry)
   x <- rep(NA_real_, n)
@@ -42,5 +54,8 @@ point_coordinates <- function(geometry, points) {
     x[present] <- xy[, "X"]
     y[present] <- xy[, "Y"]
   }
+  lost <- !is.finite(x) | !is.finite(y)
+  x[lost] <- NA_real_
+  y[lost] <- NA_real_
   list(x = x, y = y)
 }

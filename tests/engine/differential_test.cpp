@@ -13,8 +13,8 @@
 // point index's nearest distances and the triple counts' bounds; and asking
 // for them must change no value.
 // TESSEL_DIFFERENTIAL_ROUNDS sets the number of runs (160 by default) and
-// TESSEL_DIFFERENTIAL_VALUES names a file that gets every run's values, so
-// that two builds of the engine can be compared byte for byte
+// TESSEL_DIFFERENTIAL_VALUES names a file that gets every run's values and
+// screens, so that two builds of the engine can be compared byte for byte
 // (tests/platform/same_output.sh).
 #include <gtest/gtest.h>
 
@@ -229,7 +229,9 @@ TEST(Differential, FastMethodEqualsThePlainReference) {
     }
     if (values != nullptr) {
       std::fprintf(values, "round %d\n", round);
-      for (const double v : got) std::fprintf(values, "%a\n", v);
+      for (int k = 0; k < n; ++k) {
+        std::fprintf(values, "%a %a %a\n", got[k], fast.low_screen[k], fast.high_screen[k]);
+      }
     }
   }
   if (values != nullptr) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Two builds of the program give the same bytes: the values of every run of
-# the engine's differential test (tests/engine/differential_test.cpp, its
-# random runs) and the program's table on every layout of make_points. It
+# Two builds of the program give the same bytes: the values and screens of
+# every run of the engine's differential test (tests/engine/
+# differential_test.cpp, its random runs) and the program's table on every
+# layout of make_points. It
 # checks a build whose long double is not the x87 format, so that the
 # engine does its extended arithmetic in software, against the normal build.
 # Usage: tests/platform/same_output.sh BUILD_A BUILD_B [RUNS [POINTS]]

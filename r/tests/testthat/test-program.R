@@ -23,7 +23,7 @@ test_that("the values are the program's, as it prints them", {
     if (door == "sf" && !requireNamespace("sf", quietly = TRUE)) door <- "vectors"
     if (door == "sf") {
       # A missing coordinate cannot make a point: that row's geometry is
-      # empty, which is a missing row as well.
+      # empty, which is a missing row as well, with a warning.
       points <- lapply(seq_len(nrow(table)), function(i) {
         xy <- c(table$x[[i]], table$y[[i]])
         if (anyNA(xy)) sf::st_point() else sf::st_point(xy)
@@ -31,7 +31,10 @@ test_that("the values are the program's, as it prints them", {
       table <- sf::st_sf(table[c("rate", "weight")], geometry = sf::st_sfc(points), crs = 3857)
     }
     arguments <- if (door == "vectors") unname(as.list(table)) else list(table, "rate", "weight")
-    values <- do.call(smooth_rates, c(arguments, options))
+    got <- captured(do.call(smooth_rates, c(arguments, options)))
+    lost <- if (door == "sf") sum(sf::st_is_empty(table)) else 0L
+    expect_identical(got$warnings, lost_rows_warning(lost), label = paste(words[[1]], "warnings"))
+    values <- got$value
     want <- readLines(test_path("program", paste0(words[[1]], ".txt")))
     expect_identical(c("Smoothed Rate", ifelse(is.na(values), "NA", sprintf("%f", values))), want,
                      label = paste(words[[1]], "through", door))
