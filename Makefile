@@ -22,7 +22,8 @@
 #   make map       draw the bundled example's map into doc/example-map.png and its
 #                  districts (examples/districts.py) into build/districts.png, and
 #                  write them to build/districts.gpkg
-#   make readme-test  run README's runnable blocks as pasted (make test does)
+#   make readme-test  run README's runnable blocks as pasted, and the Python
+#                  walkthrough's (doc/python-walkthrough.md) in one session (make test does)
 #   make format    format every C++ file in place with clang-format (.clang-format)
 #   make format-check  fail when a C++ file is not formatted that way
 # WERROR=ON turns compiler warnings into errors in every build (.ci/run sets it).
@@ -122,8 +123,10 @@ r-test: r
 
 # README's runnable blocks, pasted in a scratch directory (tests/readme/);
 # its R blocks use the library make r-test installed, when there is one.
+# Then the Python walkthrough's blocks, in one session.
 readme-test:
 	$(PYTHON) tests/readme/readme_blocks.py build $(if $(wildcard $(R_LIB)/tessel),$(R_LIB))
+	$(PYTHON) tests/readme/readme_blocks.py build --file doc/python-walkthrough.md
 
 # --as-cran without the network: the incoming checks stay local
 # (_R_CHECK_CRAN_INCOMING_REMOTE_), the file times are not checked against

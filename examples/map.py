@@ -5,13 +5,16 @@ Reads examples/rates.csv ("NA" marks a missing value), smooths it with the
 tessel Python module at the program's default settings, and writes
 doc/example-map.png: one panel of observed rates, one of smoothed rates, both
 on one colour scale, each point's area following its weight (population),
-rows with a missing value marked with a cross.
+rows with a missing value marked with a cross. --input, --x, --y, --rate and
+--weight name another table and its columns; with --label COLUMN the rows
+whose values the smoothing moved most are named on the smoothed panel. The
+axes show the coordinates' unit, taken from the x column's name (x_km) or
+--unit.
 
 Run from the repository root after make python (make map does both):
     PYTHONPATH=build/python /usr/bin/python3 examples/map.py
 """
 import argparse
-import csv
 import io
 import math
 import os
@@ -30,6 +33,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The module built by make python, when PYTHONPATH does not name it already.
 sys.path.append(os.path.join(ROOT, "build", "python"))
 import tessel  # noqa: E402
+from table_options import add_table_options, axis_label, read_table, unit_of  # noqa: E402
 
 SETTINGS = dict(neighbors=10, triples=7, iterations=10, theta=135.0)
 # Marker area in points² per unit of weight, and its bounds, so that the
@@ -39,26 +43,23 @@ AREA_PER_WEIGHT = 1.0 / 400.0
 AREA_MIN, AREA_MAX = 1.5, 40.0
 LEGEND_WEIGHTS = (1000, 4000, 16000)
 DPI = 120
+NAMED = 5  # rows named with --label: those the smoothing moved most
+MARGIN = 0.015  # room around the points, a share of the wider side
 
 
-def read_table(path):
-    """Returns the columns x, y, rate, weight as float arrays, NA as NaN."""
-    def number(text):
-        text = text.strip()
-        return math.nan if text in ("", "NA") else float(text)
-
-    with open(path, newline="") as table:
-        rows = list(csv.reader(table))
-    columns = np.array([[number(field) for field in row] for row in rows[1:]],
-                       dtype=np.float64)
-    return rows[0], columns[:, 0], columns[:, 1], columns[:, 2], columns[:, 3]
+def numbers(table, name):
+    """A column as float64, missing values NaN; exits when it holds text."""
+    try:
+        return table[name].to_numpy(dtype=np.float64)
+    except (TypeError, ValueError):
+        sys.exit(f"map.py: the column {name!r} holds values that are not numbers")
 
 
 def marker_area(weight):
     return np.clip(weight * AREA_PER_WEIGHT, AREA_MIN, AREA_MAX)
 
 
-def draw_panel(axes, x, y, values, weight, missing, norm, title):
+def draw_panel(axes, x, y, values, weight, missing, norm, title, xlabel):
     shown = ~missing
     # Heavy points first, so that light ones stay visible on top of them.
     order = np.argsort(-weight[shown], kind="stable")
@@ -69,20 +70,24 @@ def draw_panel(axes, x, y, values, weight, missing, norm, title):
     placed = missing & np.isfinite(x) & np.isfinite(y)
     axes.scatter(x[placed], y[placed], marker="x", s=40, c="red", linewidths=1.5)
     axes.set_title(title, fontsize=11)
-    axes.set_xlabel("x (km)")
+    axes.set_xlabel(xlabel)
     axes.set_aspect("equal")
-    axes.set_xlim(np.nanmin(x) - 1.5, np.nanmax(x) + 1.5)
-    axes.set_ylim(np.nanmin(y) - 1.5, np.nanmax(y) + 1.5)
+    margin = MARGIN * max(np.nanmax(x) - np.nanmin(x), np.nanmax(y) - np.nanmin(y))
+    axes.set_xlim(np.nanmin(x) - margin, np.nanmax(x) + margin)
+    axes.set_ylim(np.nanmin(y) - margin, np.nanmax(y) + margin)
     return image
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--input", default=os.path.join(ROOT, "examples", "rates.csv"))
+    add_table_options(parser)
     parser.add_argument("--output", default=os.path.join(ROOT, "doc", "example-map.png"))
     args = parser.parse_args()
 
-    names, x, y, rate, weight = read_table(args.input)
+    table = read_table(args)
+    names = [args.x, args.y, args.rate, args.weight]
+    x, y, rate, weight = (numbers(table, name) for name in names)
+    unit = unit_of(args)
     smoothed = np.asarray(tessel.smooth(x, y, rate, weight, **SETTINGS),
                           dtype=np.float64)
     if smoothed.shape != rate.shape:
@@ -92,6 +97,9 @@ def main():
     if not np.array_equal(np.isnan(smoothed), missing):
         sys.exit("map.py: tessel.smooth returned NaN for other rows than the "
                  "rows with a missing value")
+    if missing.all():
+        sys.exit(f"map.py: no row of {args.input} has all of {', '.join(map(str, names))}: "
+                 "there is nothing to draw")
 
     # One scale for both panels, from the observed rates' 1st to 99th
     # percentile: outliers show at the ends of the scale instead of
@@ -102,8 +110,9 @@ def main():
     # Fixed layout in inches: two panels whose boxes match the data's aspect,
     # the colour bar at their right, the legend below them.
     panel_width = 4.6
-    span_x = np.nanmax(x) - np.nanmin(x) + 3.0
-    span_y = np.nanmax(y) - np.nanmin(y) + 3.0
+    margin = 2 * MARGIN * max(np.nanmax(x) - np.nanmin(x), np.nanmax(y) - np.nanmin(y))
+    span_x = np.nanmax(x) - np.nanmin(x) + margin
+    span_y = np.nanmax(y) - np.nanmin(y) + margin
     panel_height = panel_width * span_y / span_x
     left_margin, gap, bar_gap, bar_width, right_margin = 0.7, 0.55, 0.2, 0.15, 0.8
     bottom_margin, top_margin = 0.85, 0.9
@@ -118,9 +127,15 @@ def main():
     right = figure.add_axes(box(left_margin + panel_width + gap, panel_width))
     bar_axes = figure.add_axes(box(left_margin + 2 * panel_width + gap + bar_gap, bar_width))
 
-    draw_panel(left, x, y, rate, weight, missing, norm, "Observed rate")
-    image = draw_panel(right, x, y, smoothed, weight, missing, norm, "Smoothed rate")
-    left.set_ylabel("y (km)")
+    xlabel = axis_label(args.x, unit)
+    draw_panel(left, x, y, rate, weight, missing, norm, "Observed rate", xlabel)
+    image = draw_panel(right, x, y, smoothed, weight, missing, norm, "Smoothed rate", xlabel)
+    left.set_ylabel(axis_label(args.y, unit))
+    if args.label is not None:
+        moved = np.where(missing, -1.0, np.abs(smoothed - rate))
+        for row in np.argsort(-moved, kind="stable")[:NAMED]:
+            right.annotate(str(table[args.label].iloc[row]), (x[row], y[row]), fontsize=7,
+                           xytext=(3, 3), textcoords="offset points")
     bar = figure.colorbar(image, cax=bar_axes, extend="both")
     bar.set_label(names[2].replace("_", " "))
 

@@ -33,6 +33,8 @@
 
 namespace py = pybind11;
 
+py::dict diagnosticColumns(tessel::Diagnostics&& found);  // core_module.cpp
+
 namespace {
 
 using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
@@ -221,16 +223,18 @@ py::bytes resultLines(const Doubles& values, const Indices& ignored, const std::
 
 // The values of a tile's points (no missing rows) as the program's engine
 // gives them with these control numbers, which the program's limits have
-// already passed; on the hardware's threads, without the GIL.
-py::array_t<double> smoothPoints(const Doubles& x, const Doubles& y, const Doubles& rate,
-                                 const Doubles& weight, int32_t NN, int32_t NTRIP, int32_t NITER,
-                                 double ThetaStar) {
+// already passed, and on request the diagnostics; on the hardware's
+// threads, without the GIL.
+py::object smoothPoints(const Doubles& x, const Doubles& y, const Doubles& rate,
+                        const Doubles& weight, int32_t NN, int32_t NTRIP, int32_t NITER,
+                        double ThetaStar, bool diagnostics) {
   const py::ssize_t n = x.size();
   if (y.size() != n || rate.size() != n || weight.size() != n || n > INT32_MAX) {
     throw py::value_error("the columns of a tile differ in length");
   }
   const int32_t N = static_cast<int32_t>(n);
   py::array_t<double> result(n);
+  tessel::Diagnostics found;
   {
     py::gil_scoped_release release;
     tessel::RaisingAllocation policy;
@@ -244,10 +248,11 @@ py::array_t<double> smoothPoints(const Doubles& x, const Doubles& y, const Doubl
     ws.forEachChunk(N, 1 << 14, [&](int32_t begin, int32_t end) {
       for (int32_t i = begin; i < end; ++i) ws.loadPoint(i, px[i], py_[i], pr[i], pw[i]);
     });
-    ws.run();
+    ws.run(diagnostics ? &found : nullptr);
     std::copy(ws.values(), ws.values() + N, result.mutable_data());
   }
-  return result;
+  if (!diagnostics) return std::move(result);
+  return py::make_tuple(result, diagnosticColumns(std::move(found)));
 }
 
 }  // namespace
@@ -280,7 +285,9 @@ void defineCommandFunctions(py::module_& m) {
         "The result lines of a piece of the table, as the program prints them.");
   m.def("smooth_points", &smoothPoints, py::arg("x"), py::arg("y"), py::arg("rate"),
         py::arg("weight"), py::arg("neighbors"), py::arg("triples"), py::arg("iterations"),
-        py::arg("theta"), "A tile's values as the program's engine gives them.");
+        py::arg("theta"), py::arg("diagnostics") = false,
+        "A tile's values as the program's engine gives them; with diagnostics, "
+        "(values, dict of the diagnostic columns).");
   m.def(
       "output_error", [](int error) { return py::bytes(outputErrorReport(error)); },
       py::arg("errno"), "The report of standard output refusing the table.");

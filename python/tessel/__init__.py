@@ -9,10 +9,15 @@ program, bit for bit.
 
 smooth(x, y, rate, weight, ...) smooths four columns into a numpy array;
 smooth_frame(frame, rate, weight, ...) smooths a pandas DataFrame or a
-GeoDataFrame into a Series on the frame's index.
+GeoDataFrame into a Series on the frame's index; with diagnostics=True both
+also give what the run found at each point (its neighbours, triples,
+screens, whether its weight held its value, when it last changed).
+suggest_crs(frame) names a projected CRS for a GeoDataFrame in longitude
+and latitude.
 """
+from ._crs import suggest_crs
 from ._frames import smooth_frame
 from ._smooth import smooth
 from ._version import __version__  # written from the file VERSION by the build
 
-__all__ = ["smooth", "smooth_frame"]
+__all__ = ["smooth", "smooth_frame", "suggest_crs"]

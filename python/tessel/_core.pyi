@@ -4,11 +4,23 @@ from typing import Any, Callable, Dict, List, Optional, Tuple
 import numpy as np
 import numpy.typing as npt
 
+DEFAULTS: Dict[str, Any]
+
+class OptionError(ValueError):
+    option: str
+
+class ColumnError(ValueError):
+    problem: str
+    column: int
+    row: int
+
 def smooth(x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
            rate: npt.NDArray[np.float64], weight: npt.NDArray[np.float64],
            neighbors: int = ..., triples: int = ..., iterations: int = ...,
            theta: float = ...,
-           progress: Optional[Callable[[str, float], Any]] = ...) -> npt.NDArray[np.float64]: ...
+           progress: Optional[Callable[[str, float], Any]] = ...,
+           diagnostics: bool = ...) -> Any: ...
+def run_share(phase: str, share: float) -> float: ...
 
 class PointIndex:
     """A tile's spatial index: distances measured as the neighbour search
@@ -43,5 +55,5 @@ def result_lines(values: npt.NDArray[np.float64], ignored: npt.NDArray[np.int64]
 def smooth_points(x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
                   rate: npt.NDArray[np.float64], weight: npt.NDArray[np.float64],
                   neighbors: int, triples: int, iterations: int,
-                  theta: float) -> npt.NDArray[np.float64]: ...
+                  theta: float, diagnostics: bool = ...) -> Any: ...
 def output_error(errno: int) -> bytes: ...

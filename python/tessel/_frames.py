@@ -4,12 +4,13 @@ frame's index."""
 from __future__ import annotations
 
 import sys
+import warnings
 from typing import TYPE_CHECKING, Any, Hashable
 
 import numpy as np
 
 from ._progress import Progress
-from ._smooth import smooth_columns
+from ._smooth import DEFAULTS, options_of, pandas_for_diagnostics, smooth_columns
 
 if TYPE_CHECKING:
     import pandas as pd
@@ -36,8 +37,8 @@ def _check_planar(crs: Any) -> None:
     raise ValueError(
         f"the frame's CRS, {crs.name}, is {kind}: its coordinates are not distances in a "
         "plane (a degree of longitude is half a degree of latitude's length at 60 degrees "
-        "north), so the nearest neighbours would be wrong. Project the frame first, "
-        "e.g. frame.to_crs(frame.estimate_utm_crs())")
+        "north), so the nearest neighbours would be wrong. Project it first: "
+        "frame.to_crs(tessel.suggest_crs(frame))")
 
 
 def _active_geometry(frame: Any) -> Any:
@@ -52,15 +53,31 @@ def _active_geometry(frame: Any) -> Any:
         return None
 
 
-def _geometry_points(geometry: Any, points: str) -> tuple[np.ndarray, np.ndarray]:
+def _geometry_points(geometry: Any, points: str, stacklevel: int) -> tuple[np.ndarray, np.ndarray]:
     """x and y of every row's point: a point as it is, any other geometry by
-    its centroid or representative point; NaN for an empty or missing one."""
+    its centroid or representative point; NaN for a missing one. An empty
+    geometry or a point with an infinite (or NaN) coordinate, what a
+    projection makes of places it cannot map, is NaN too, with one warning
+    that counts them."""
     _check_planar(geometry.crs)
     x = np.full(len(geometry), np.nan)
     y = np.full(len(geometry), np.nan)
-    present = ~(geometry.isna().to_numpy() | geometry.is_empty.to_numpy())
-    if not present.any():
-        return x, y
+    given = ~geometry.isna().to_numpy()
+    present = given & ~geometry.is_empty.to_numpy()
+    if present.any():
+        _locate(geometry, present, points, x, y)
+    lost = int(np.count_nonzero(given & ~(np.isfinite(x) & np.isfinite(y))))
+    if lost:
+        x[~np.isfinite(x)] = np.nan
+        y[~np.isfinite(y)] = np.nan
+        warnings.warn(f"{lost} rows have empty or infinite coordinates after projection; "
+                      "they are returned as missing", UserWarning, stacklevel=stacklevel + 1)
+    return x, y
+
+
+def _locate(geometry: Any, present: np.ndarray, points: str, x: np.ndarray,
+            y: np.ndarray) -> None:
+    """Writes the point of every present row into x and y."""
     shapes = geometry[present].reset_index(drop=True)  # positions, not labels
     is_point = (shapes.geom_type == "Point").to_numpy()
     located = shapes.copy()
@@ -70,50 +87,63 @@ def _geometry_points(geometry: Any, points: str) -> tuple[np.ndarray, np.ndarray
             else others.representative_point()
     x[present] = located.x.to_numpy(dtype=np.float64)
     y[present] = located.y.to_numpy(dtype=np.float64)
-    return x, y
 
 
 def smooth_frame(frame: pd.DataFrame, rate: Hashable, weight: Hashable, *, x: Hashable = "x",
-                 y: Hashable = "y", points: str = "centroid", neighbors: int = 10,
-                 triples: int = 7, iterations: int = 10, theta: float = 135.0,
-                 progress: Progress = False) -> pd.Series:
+                 y: Hashable = "y", points: str = "centroid",
+                 neighbors: int = DEFAULTS["neighbors"], triples: int = DEFAULTS["triples"],
+                 iterations: int = DEFAULTS["iterations"], theta: float = DEFAULTS["theta"],
+                 progress: Progress = False, diagnostics: bool = False) -> Any:
     """Smooth a table's rates; return a pandas Series named "smoothed" on the
-    frame's index.
+    frame's index, or with diagnostics=True a DataFrame on the frame's index
+    of the column "smoothed" and the diagnostic columns (see tessel.smooth).
 
     frame: a pandas DataFrame, whose columns x and y hold the points, or a
         GeoDataFrame, whose active geometry does (x and y are then not used):
         a point as it is, any other geometry by its centroid, or with
         points="representative" by its representative point (always inside
-        a polygon). An empty or missing geometry is a missing row. A
-        geographic (or geocentric) CRS raises ValueError: project the frame
-        first, e.g. frame.to_crs(frame.estimate_utm_crs()); a frame without
-        a CRS is taken as planar.
+        a polygon). A missing geometry is a missing row. A geographic (or
+        geocentric) CRS raises ValueError: project the frame first,
+        frame.to_crs(tessel.suggest_crs(frame)); a frame without a CRS is
+        taken as planar. Rows whose geometry is empty or whose point has an
+        infinite coordinate (what a projection makes of places it cannot
+        map) are missing rows too, and one UserWarning counts them.
     rate, weight: the names of the columns of rates and weights.
-    neighbors, triples, iterations, theta, progress: as for tessel.smooth.
+    neighbors, triples, iterations, theta, progress, diagnostics: as for
+        tessel.smooth.
 
     Missing values (NaN, None, pd.NA) make a row missing, NaN in the result;
     columns that hold anything but real numbers raise TypeError naming the
-    column. The values are tessel.smooth's on the same columns.
+    column, and an infinite value ValueError naming the column and the row's
+    label. The values are tessel.smooth's on the same columns.
     """
     import pandas as pd
 
     if not isinstance(frame, pd.DataFrame):
         raise TypeError(f"frame must be a pandas DataFrame, not {type(frame).__name__}")
-    names, columns = frame_columns(frame, rate, weight, x, y, points)
-    values = smooth_columns(names, columns, neighbors, triples, iterations, theta, progress)
-    return pd.Series(values, index=frame.index, name="smoothed")
+    if diagnostics is True:
+        pandas_for_diagnostics()
+    options = options_of(neighbors, triples, iterations, theta)
+    names, columns = frame_columns(frame, rate, weight, x, y, points, stacklevel=3)
+    result = smooth_columns(names, columns, options, progress, diagnostics, labels=frame.index)
+    if not diagnostics:
+        return pd.Series(result, index=frame.index, name="smoothed")
+    values, found = result
+    return pd.DataFrame({"smoothed": values, **found}, index=frame.index)
 
 
 def frame_columns(frame: Any, rate: Hashable, weight: Hashable, x: Hashable, y: Hashable,
-                  points: str) -> tuple[tuple[str, ...], tuple[Any, ...]]:
+                  points: str, stacklevel: int = 2) -> tuple[tuple[str, ...], tuple[Any, ...]]:
     """The names the errors give the four columns, and the columns: x and y
-    from the active geometry of a GeoDataFrame, else from the columns."""
+    from the active geometry of a GeoDataFrame, else from the columns.
+    stacklevel places the warning about lost rows as warnings.warn would
+    place its own, were this function warning."""
     if points not in POINTS:
         raise ValueError(f"points must be 'centroid' or 'representative', not {points!r}")
     geometry = _active_geometry(frame)
     if geometry is not None:
         names = ("x (geometry)", "y (geometry)")
-        coordinates = _geometry_points(geometry, points)
+        coordinates = _geometry_points(geometry, points, stacklevel + 1)
     else:
         names = (f"x (column {x!r})", f"y (column {y!r})")
         coordinates = (_column(frame, "x", x), _column(frame, "y", y))

@@ -4,10 +4,11 @@ The table comes as parts (the partitions of a frame, the blocks of a file),
 each a tuple of four float64 arrays of its points in table order. Every
 point gets a global index (its place in the table); the points are sent to
 tiles of similar point counts, rectangles cut from a sample; and each tile
-is smoothed by the core on its own points and a halo, then the values go
-back to the parts. doc/dask.md says why the values are the whole table's,
-bit for bit. The client holds only counts, a sample of coordinates and the
-sizes of the messages between tiles; the points stay on the workers.
+is smoothed by the core on its own points and a halo, then the values
+(and, on request, the diagnostics) go back to the parts. doc/dask.md says
+why the values are the whole table's, bit for bit. The client holds only
+counts, a sample of coordinates and the sizes of the messages between
+tiles; the points stay on the workers.
 """
 from __future__ import annotations
 
@@ -210,30 +211,50 @@ def _halo_points(tile: dict, state: tuple) -> tuple:
     return tuple(tile[c][at] for c in ("index", "x", "y", "rate", "weight"))
 
 
-def _smooth_tile(tile: dict, options: tuple, *halo: tuple) -> tuple:
-    """The tile's points smoothed among themselves and their halo, in table
-    order: (global index, value) of the tile's own points."""
+def _smooth_tile(tile: dict, options: tuple, diagnostics: bool, *halo: tuple) -> tuple:
+    """The tile's points smoothed among themselves and their halo by the
+    program's engine, in table order: the global indices of the tile's own
+    points and their columns (the values as "smoothed" and, with
+    diagnostics, the diagnostic columns, exact too: the halo holds every
+    point that a point's search, triples and iterations reach)."""
     own = len(tile["index"])
     columns = [np.concatenate([tile[c]] + [h[k] for h in halo])
                for k, c in enumerate(("index", "x", "y", "rate", "weight"))]
     order = np.argsort(columns[0], kind="stable")
     index, x, y, rate, weight = (c[order] for c in columns)
-    values = _core.smooth_points(x, y, rate, weight, *options) if len(index) else np.empty(0)
+    if not len(index):
+        found = no_points(diagnostics)
+    else:
+        result = _core.smooth_points(x, y, rate, weight, *options, diagnostics)
+        found = {"smoothed": result[0], **result[1]} if diagnostics else result
+    if not diagnostics:
+        found = {"smoothed": found}
     mine = order < own
-    return index[mine], values[mine]
+    return index[mine], {k: v[mine] for k, v in found.items()}
 
 
 def _split_values(result: tuple, offsets: np.ndarray) -> list[tuple]:
-    index, values = result
+    index, columns = result
     at = np.searchsorted(index, offsets)
-    return [(index[a:b], values[a:b]) for a, b in zip(at[:-1], at[1:])]
+    return [(index[a:b], {k: v[a:b] for k, v in columns.items()})
+            for a, b in zip(at[:-1], at[1:])]
 
 
-def _part_values(offset: int, count: int, *pieces: tuple) -> np.ndarray:
-    values = np.full(count, np.nan)
-    for index, v in pieces:
-        values[index - offset] = v
-    return values
+def _part_values(offset: int, count: int, diagnostics: bool, *pieces: tuple) -> Any:
+    """The part's values, or with diagnostics its columns (a dict), in the
+    part's order; every tile sends every part a piece, maybe empty."""
+    columns: dict = {}
+    for index, found in pieces:
+        for k, v in found.items():
+            columns.setdefault(k, np.zeros(count, dtype=v.dtype))[index - offset] = v
+    return columns if diagnostics else columns["smoothed"]
+
+
+def no_points(diagnostics: bool) -> Any:
+    """What _part_values gives a part of a table without points."""
+    empty = np.empty(0)
+    result = _core.smooth(empty, empty, empty, empty, 0, 0, 0, 0.0, None, diagnostics)
+    return {"smoothed": result[0], **result[1]} if diagnostics else result
 
 
 # ---- the plan, run from the client -----------------------------------------
@@ -244,11 +265,13 @@ def _sizes(mapping: dict) -> list[int]:
 
 
 def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
-                 tiles: int | None) -> list[Any]:
+                 tiles: int | None, diagnostics: bool = False) -> list[Any]:
     """Delayed values of every part (its points in order) as the core gives
-    them for the whole table. parts: delayed tuples (x, y, rate, weight),
-    already computed or persisted; counts: their lengths. options:
-    (neighbors, triples, iterations, theta), checked by the caller."""
+    them for the whole table, or with diagnostics delayed dicts of the
+    values ("smoothed") and the diagnostic columns. parts: delayed tuples
+    (x, y, rate, weight) of complete points, already computed or persisted;
+    counts: their lengths. options: (neighbors, triples, iterations, theta),
+    checked by the caller."""
     total = int(sum(counts))
     offsets = np.concatenate([[0], np.cumsum(counts)]).astype(np.int64)
     neighbors, _, iterations, _ = options
@@ -257,7 +280,7 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
         tiles = -(-total // POINTS_PER_TILE)
     tiles = max(1, min(int(tiles), total))
     if total == 0:
-        return [delayed(np.empty)(0) for _ in parts]
+        return [delayed(no_points)(diagnostics) for _ in parts]
     step = max(1, total // SAMPLE)
     sample = np.concatenate(dask.compute(*[delayed(_sample)(p, step) for p in parts]), axis=1)
     cells = cut_tiles(sample[0], sample[1], tiles)
@@ -267,14 +290,19 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
     tile = dask.persist(*[delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces])
                           for t in range(K)])
     halo: list[list[Any]] = [[] for _ in range(K)]
-    if k >= 1 and iterations >= 1:
+    # A point's value depends on the points up to `iterations` balls away;
+    # its neighbours and triples, which diagnostics give, on its own ball.
+    hops = max(iterations, 1) if diagnostics else iterations
+    if k >= 1 and hops >= 1:
         radius = _radii(tile, cells, k)
-        states = _halos(tile, radius, cells, iterations)
+        states = _halos(tile, radius, cells, hops)
         for (t, u), state in states.items():
             halo[t].append(delayed(_halo_points)(tile[u], state))
-    results = [delayed(_smooth_tile)(tile[t], options, *halo[t]) for t in range(K)]
+    results = [delayed(_smooth_tile)(tile[t], options, diagnostics, *halo[t])
+               for t in range(K)]
     split = [delayed(_split_values, nout=len(parts))(r, offsets) for r in results]
-    return [delayed(_part_values)(int(offsets[i]), int(counts[i]), *[s[i] for s in split])
+    return [delayed(_part_values)(int(offsets[i]), int(counts[i]), diagnostics,
+                                  *[s[i] for s in split])
             for i in range(len(parts))]
 
 

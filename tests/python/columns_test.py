@@ -21,10 +21,15 @@ def gap(value):
     return RATE[:GAP] + [value] + RATE[GAP + 1:]
 
 
+PACKED = np.zeros(12, dtype=[("pad", "i1"), ("rate", "f8")])  # rows 9 bytes apart, unaligned
+PACKED["rate"] = RATE
+
+
 SAME = [  # a rate column, and whether row GAP is missing in it
     (gap(None), True), (pd.Series(gap(pd.NA), dtype=object), True),
     (pd.array(gap(None), dtype="Float64"), True), (pd.Series(gap(None), dtype="Int64"), True),
     (np.ma.masked_array(RATE, MASK), True), (np.ma.masked_array(np.int16(RATE), MASK), True),
+    (PACKED["rate"], False),
     *[(np.array(RATE, t), False) for t in (np.float16, np.float32, np.longdouble, np.uint64)],
     *[(pd.Series(RATE).astype(t), False) for t in ("Int32", "Float32", "UInt16", "Sparse[float]")],
     *[(gap(t(RATE[GAP])), False) for t in (int, np.int8, np.float32, decimal.Decimal)],

@@ -1,4 +1,6 @@
-"""What the Python package's tests share: the bundled example, the program's results."""
+"""What the Python package's tests share: the bundled example, the program's results, the
+core's diagnostics of the example."""
+import csv
 import os
 import subprocess
 
@@ -9,6 +11,23 @@ import pytest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXAMPLE = os.path.join(ROOT, "examples", "rates.csv")
 FLAGS = {"neighbors": "-n", "triples": "-t", "iterations": "-i", "theta": "-a"}
+# The C++ core's diagnostics of the example at the default options, one row per input row.
+DIAGNOSTICS = os.path.join(ROOT, "tests", "diagnostics", "example.csv")
+
+
+def example_diagnostics():
+    """The columns of tests/diagnostics/example.csv, each parsed back to float64 exactly."""
+    with open(DIAGNOSTICS, newline="") as table:
+        header, *rows = list(csv.reader(table))
+    return {name: np.array([float(row[i]) for row in rows]) for i, name in enumerate(header)}
+
+
+def assert_same_diagnostics(got, want):
+    """The DataFrame's diagnostic columns are want's, in its order, bit for bit."""
+    assert [c for c in got.columns if c != "smoothed"] == list(want)
+    for name, values in want.items():
+        as_float = got[name].to_numpy().astype(np.float64)
+        assert as_float.tobytes() == values.tobytes(), name
 
 
 def printed(values):  # as the program prints its result table

@@ -22,6 +22,7 @@ distributed = pytest.importorskip("distributed", reason="distributed not install
 psutil = pytest.importorskip("psutil", reason="psutil not installed")
 import tessel  # noqa: E402
 import tessel.dask  # noqa: E402
+from conftest import EXAMPLE, assert_same_diagnostics, example_diagnostics  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PROGRAM = os.path.abspath(os.environ.get("TESSEL_PROGRAM", os.path.join(ROOT, "build", "tessel")))
@@ -114,6 +115,23 @@ def test_the_command_and_smooth_frame_give_the_programs_values(cluster, tables, 
     values = series.compute()
     assert values.index.equals(frame.index.compute())
     assert values.to_numpy().tobytes() == whole.tobytes()
+
+
+@pytest.mark.parametrize("iterations", [10, 0])  # 0: the neighbours still from other tiles
+def test_smooth_frame_gives_the_whole_tables_diagnostics(cluster, iterations):
+    table = pd.read_csv(EXAMPLE)
+    table = table.set_axis(np.random.default_rng(6).permutation(len(table)) * 2)
+    want = example_diagnostics() if iterations else {
+        name: column.to_numpy(np.float64) for name, column in tessel.smooth(
+            table.x_km, table.y_km, table.rate_per_1000, table.population, iterations=0,
+            diagnostics=True)[1].items()}
+    frame = dd.from_pandas(table, npartitions=5, sort=False)
+    got = tessel.dask.smooth_frame(frame, "rate_per_1000", "population", x="x_km", y="y_km",
+                                   tiles=6, iterations=iterations, diagnostics=True).compute()
+    whole = tessel.smooth_frame(table, "rate_per_1000", "population", x="x_km", y="y_km",
+                                iterations=iterations)
+    assert got.index.equals(table.index) and got["smoothed"].equals(whole)
+    assert_same_diagnostics(got, want)
 
 
 def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
