@@ -91,11 +91,11 @@ def _laea(lat0: float, lon0: float) -> Any:
 
     lat0, lon0 = round(lat0, 2), round(lon0, 2)
     crs = CRS(f"+proj=laea +lat_0={lat0:g} +lon_0={lon0:g} +datum=WGS84 +units=m +no_defs")
-    spec = crs.to_json_dict()
-    spec["name"] = (f"WGS 84 / Lambert azimuthal equal-area centred at "
+    definition = crs.to_json_dict()
+    definition["name"] = (f"WGS 84 / Lambert azimuthal equal-area centred at "
                     f"{abs(lat0):g} {'N' if lat0 >= 0 else 'S'} "
                     f"{abs(lon0):g} {'E' if lon0 >= 0 else 'W'}")
-    return CRS.from_json_dict(spec)
+    return CRS.from_json_dict(definition)
 
 
 def _finite_under(crs: Any, lon: np.ndarray, lat: np.ndarray) -> bool:
