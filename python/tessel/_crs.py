@@ -93,8 +93,8 @@ def _laea(lat0: float, lon0: float) -> Any:
     crs = CRS(f"+proj=laea +lat_0={lat0:g} +lon_0={lon0:g} +datum=WGS84 +units=m +no_defs")
     definition = crs.to_json_dict()
     definition["name"] = (f"WGS 84 / Lambert azimuthal equal-area centred at "
-                    f"{abs(lat0):g} {'N' if lat0 >= 0 else 'S'} "
-                    f"{abs(lon0):g} {'E' if lon0 >= 0 else 'W'}")
+                          f"{abs(lat0):g} {'N' if lat0 >= 0 else 'S'} "
+                          f"{abs(lon0):g} {'E' if lon0 >= 0 else 'W'}")
     return CRS.from_json_dict(definition)
 
 

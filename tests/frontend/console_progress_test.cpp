@@ -20,9 +20,9 @@ std::string shown(int from, int to, std::chrono::milliseconds quietStart) {
   EXPECT_EQ(fcntl(from, F_SETFL, O_NONBLOCK), 0);
   {
     ConsoleProgress progress(to, quietStart);
-    progress.update("search and triples", 0.5);
-    progress.update("search and triples", 0.6);  // within the redraw interval: skipped
-    progress.update("iterations", 1.0);          // a new phase: drawn over the old
+    progress.update("search and triples", 0.996);  // shown as 99 %, never rounded up
+    progress.update("search and triples", 0.6);    // within the redraw interval: skipped
+    progress.update("iterations", 1.0);            // a new phase: drawn over the old
     progress.clear();
     progress.clear();  // nothing shown: nothing written
     progress.update("reading", -1.0);
@@ -48,7 +48,7 @@ TEST(ConsoleProgress, DrawsInPlaceOnATerminalOnly) {
     cfmakeraw(&mode);
     ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
     EXPECT_EQ(shown(master, slave, quiet), quiet.count() > 0 ? ""
-                                                             : "\rtessel: search and triples  50%"
+                                                             : "\rtessel: search and triples  99%"
                                                                "\rtessel: iterations 100%        "
                                                                "\r                       \r"
                                                                "\rtessel: reading"
