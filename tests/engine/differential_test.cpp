@@ -213,11 +213,10 @@ TEST(Differential, FastMethodEqualsThePlainReference) {
     const std::vector<double> want = run(p, o, Method::kReference, 1, &reference);
     const std::vector<double> got = run(p, o, Method::kFast, workers);
     const std::vector<double> diagnosed = run(p, o, Method::kFast, workers, &fast);
-    const std::string setting = "round " + std::to_string(round) + ": n=" + std::to_string(n) +
-                                " NN=" + std::to_string(nn) + " NTRIP=" + std::to_string(ntrip) +
-                                " NITER=" + std::to_string(niter) +
-                                " ThetaStar=" + std::to_string(thetaStar) +
-                                " workers=" + std::to_string(workers);
+    char setting[160];
+    std::snprintf(setting, sizeof setting,
+                  "round %d: n=%d NN=%d NTRIP=%d NITER=%d ThetaStar=%f workers=%d", round, n, nn,
+                  ntrip, niter, thetaStar, workers);
     int i = 0;
     while (i < n && same(want[i], got[i]) && same(got[i], diagnosed[i])) ++i;
     EXPECT_EQ(i, n) << setting << ": point " << i << " is " << got[i] << ", the reference "
@@ -229,9 +228,8 @@ TEST(Differential, FastMethodEqualsThePlainReference) {
     }
     if (values != nullptr) {
       std::fprintf(values, "round %d\n", round);
-      for (int k = 0; k < n; ++k) {
+      for (int k = 0; k < n; ++k)
         std::fprintf(values, "%a %a %a\n", got[k], fast.low_screen[k], fast.high_screen[k]);
-      }
     }
   }
   if (values != nullptr) {

@@ -146,7 +146,6 @@ TEST(ColumnEntry, RefusesWithTheColumnRowOrOption) {
        O::kNeighbors,
        100},
       {{10, -1}, "triples must be between 0 and 80, got -1", O::kTriples, 80},
-      {{10, 7, -1}, "iterations must be between 0 and 100, got -1", O::kIterations, 100},
       {{10, 7, 101}, "iterations must be between 0 and 100, got 101", O::kIterations, 100},
       {{10, 7, 10, NAN}, "theta must be finite, got nan", O::kTheta, 0},
       {{10, 7, 10, -INFINITY}, "theta must be finite, got -inf", O::kTheta, 0},
