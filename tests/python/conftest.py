@@ -1,5 +1,4 @@
-"""What the Python package's tests share: the bundled example, the program's results, the
-core's diagnostics of the example."""
+"""Shared: the bundled example, the program's results, the core's diagnostics of the example."""
 import csv
 import os
 import subprocess

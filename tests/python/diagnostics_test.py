@@ -1,5 +1,4 @@
-"""diagnostics=True: smooth and smooth_frame give the C++ core's columns of the bundled example
-(tests/diagnostics/example.csv) bit for bit, on the frame's index, beside the program's values."""
+"""diagnostics=True: smooth and smooth_frame give the core's columns of the example, bit for bit."""
 import numpy as np
 import pandas as pd
 

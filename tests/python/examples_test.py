@@ -1,6 +1,5 @@
-"""The example scripts on a table of their own: columns named by --x, --y, --rate, --weight
-and --label in any order, a label column first, coordinates in metres; the maps show every
-district and the axes the data's unit."""
+"""The example scripts on a labelled table in metres, its columns named by options: every
+district drawn, the axes in the data's unit."""
 import os
 import runpy
 import sys
@@ -18,7 +17,6 @@ import matplotlib.pyplot as plt  # noqa: E402
 
 @pytest.fixture(scope="module")
 def labelled(tmp_path_factory):
-    """The bundled example in metres, a column of names first and the columns reordered."""
     table = pd.read_csv(EXAMPLE)
     table = pd.DataFrame({"name": [f"D{i:04d}" for i in range(len(table))],
                           "pop": table["population"], "north_m": table["y_km"] * 1000,
@@ -29,8 +27,7 @@ def labelled(tmp_path_factory):
 
 
 def run(script, *arguments, monkeypatch, capsys):
-    """Runs an example as its command line would; returns what it printed and the
-    axes' labels of its figure."""
+    """Runs an example as its command line would: what it printed, its axes' labels."""
     monkeypatch.setattr(sys, "argv", [script, *arguments])
     monkeypatch.syspath_prepend(os.path.join(ROOT, "examples"))
     plt.close("all")

@@ -1,6 +1,5 @@
-"""smooth_frame on GeoDataFrames: points, centroids (by default) or representative points,
-the index, the CRS refusal and the rows a projection could not place; suggest_crs on
-regional and world-wide frames; the columns' names in smooth_frame's errors."""
+"""smooth_frame on GeoDataFrames (where shapes are placed, the index, CRS refusals, rows lost
+to a projection), suggest_crs, and the columns' names in smooth_frame's errors."""
 import re
 import warnings
 

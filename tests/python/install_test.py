@@ -1,7 +1,5 @@
-"""The source distribution that python -m build makes from the repository's tracked files
-(as they are in the working tree, so uncommitted work counts) holds the core's sources and
-headers and nothing built; pip installs it offline into a fresh venv, where, outside the
-sources, the package gives the program's values and the version of the file VERSION."""
+"""The sdist of the tracked files (as in the working tree) holds the core's sources and nothing
+built; installed offline into a fresh venv it gives the program's values and VERSION."""
 import json
 import os
 import shutil
@@ -34,7 +32,6 @@ def run(*command, cwd):
 
 
 def copy_sources(to):
-    """The tracked files (a filtered copy of everything when git cannot list them)."""
     listed = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, capture_output=True,
                             stdin=subprocess.DEVNULL, timeout=60)
     if listed.returncode != 0:

@@ -1,7 +1,5 @@
-"""Memory and Ctrl-C in a child interpreter: an address-space limit gives MemoryError; SIGINT
-stops a 3,000,000-point call before its end with KeyboardInterrupt, its memory released, the
-interpreter going on. How soon is measured by the benchmark (bench/interrupt_latency.py), not
-here, where a loaded machine delays it: only a hang fails by time."""
+"""In a child interpreter: an address-space limit gives MemoryError; SIGINT stops a long call
+with KeyboardInterrupt, its memory released, the interpreter going on (how soon: the bench)."""
 import os
 import signal
 import subprocess

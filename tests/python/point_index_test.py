@@ -1,7 +1,5 @@
-"""tessel._core.PointIndex, the spatial index of tessel.dask's tiles (the
-engine's tests hold it against brute force): a pickle round trip, as Dask
-moves tiles between processes, answers as the original; Dask counts its
-size; its refusals are ValueErrors."""
+"""tessel._core.PointIndex (tessel.dask's tiles' index): pickled, as Dask moves it, it answers
+as the original; Dask counts its size; its refusals are ValueErrors."""
 import pickle
 import sys
 

@@ -1,6 +1,5 @@
-"""progress: a callable hears every phase, in order, grow from 0 to 1; True draws one tqdm
-bar over the whole call whose own values only grow from 0 to its end, the phase in its
-description; an exception from the callable stops the run."""
+"""progress: a callable hears each phase grow from 0 to 1, in order, and can stop the run;
+True draws one tqdm bar over the whole call, only growing, the phase in its description."""
 import io
 import itertools
 

@@ -1,31 +1,11 @@
 #!/usr/bin/env python3
-"""Runs the runnable code blocks of README.md, or of another markdown file
-of the repository, as a reader would paste them, in a scratch directory,
-and fails on the first that does not work.
-
-A block is runnable when its fence names `console`, `sh`, `python` or `r`
-and no `norun` follows: a `console` block's `$ ` lines are run by bash and
-what they print must be the lines below them, byte for byte; an `sh` block
-runs in bash with -e; the `r` blocks run in one R session, in order, as
-typed into one console.
-
-The `python` blocks run as each text means them to. README's are separate
-recipes: each runs in a fresh interpreter. Any other file (--file) is a
-walkthrough read from top to bottom, like a notebook: its `python` blocks
-run in order in one interpreter session, sharing their variables, and what
-each prints must be, byte for byte, the `text` block that follows it (with
-nothing but blank lines between), or nothing when no `text` block follows.
-A traceback names the file's own line numbers.
-
-The scratch directory holds what the texts say the blocks start from: a
-copy of examples/, build/districts.gpkg (make map writes it), and VENV, a
-virtual environment that sees the built package as if pip had installed
-it. The built program is first on PATH, as after make install.
-
-    readme_blocks.py BUILD_DIR [R_LIBRARY] [--file PATH]
-
-PATH is relative to the repository's root (default README.md).
-"""
+"""Runs README.md's (or --file PATH's) blocks as pasted, in a scratch directory holding
+examples/, build/districts.gpkg and VENV (the built package), the program on PATH; fails on
+the first that does not work. Blocks: `console` ($ lines must print the lines below them),
+`sh` (bash -e), `r` (one R session), `python` (README: each fresh; --file: one session, each
+printing exactly its following `text` block or nothing). A `norun` after the fence skips one.
+    readme_blocks.py BUILD_DIR [R_LIBRARY] [--file PATH]"""
+import argparse
 import json
 import os
 import re
@@ -59,9 +39,7 @@ finally:
 
 
 def blocks(text):
-    """(language, code, line number of its fence, output) of every runnable
-    block, in order; output is the text block that follows a python block,
-    or None."""
+    """(language, code, fence's line, the python block's text block or None) of each."""
     found = list(FENCE.finditer(text))
     for index, block in enumerate(found):
         language, rest, code = block.groups()
@@ -92,9 +70,7 @@ def console_faults(code, scratch, env):
 
 
 def session_faults(name, found, scratch, env):
-    """Runs the python blocks in one session. Returns how many started and
-    the faults, each with its block's line: an exception, or what a block
-    printed when it is not its text block."""
+    """The python blocks in one session: how many started, and (line, fault) pairs."""
     results = os.path.join(scratch, "session-results.json")
     status, out, err = run(["VENV/bin/python", "-c", SESSION, results], scratch, env,
                            stdin=json.dumps([name, [[line, code] for _, code, line, _ in found]]))
@@ -127,17 +103,14 @@ def prepare(scratch, build, env):
 
 
 def main():
-    arguments = sys.argv[1:]
-    name = "README.md"
-    if "--file" in arguments:
-        at = arguments.index("--file")
-        name = arguments[at + 1]
-        del arguments[at:at + 2]
-    build = os.path.abspath(arguments[0])
-    r_library = os.path.abspath(arguments[1]) if len(arguments) > 1 else None
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build"), parser.add_argument("r_library", nargs="?")
+    parser.add_argument("--file", default="README.md")
+    options = parser.parse_args()
+    name, build = options.file, os.path.abspath(options.build)
+    r_library = options.r_library and os.path.abspath(options.r_library)
     with open(os.path.join(ROOT, name), encoding="utf-8") as markdown:
         found = list(blocks(markdown.read()))
-    notebook = name != "README.md"
     env = {k: v for k, v in os.environ.items() if k not in ("PYTHONPATH", "R_LIBS")}
     env.update(PATH=build + os.pathsep + env.get("PATH", ""), MPLBACKEND="Agg")
     if r_library:
@@ -145,7 +118,7 @@ def main():
     failures, ran, r_code = [], 0, ""
     with tempfile.TemporaryDirectory(prefix="tessel-readme-") as scratch:
         prepare(scratch, build, env)
-        if notebook and any(block[0] == "python" for block in found):
+        if name != "README.md" and any(block[0] == "python" for block in found):
             session = [block for block in found if block[0] == "python"]
             found = [block for block in found if block[0] != "python"]
             started, faults = session_faults(name, session, scratch, env)

@@ -32,13 +32,10 @@ test_that("the diagnostics are the shared table's, bit for bit, through every do
     })
   for (door in names(doors)) {
     got <- doors[[door]]()
-    expect_identical(names(got), c("smoothed", names(want)), label = door)
-    expect_identical(got$smoothed, values, label = door)
-    expect_identical(as.list(got[names(want)]), as.list(want), label = door)
-    # expect_identical() takes NaN for NA; identical() without num.eq
-    # compares the bits.
-    expect_true(identical(as.list(got[names(want)]), as.list(want), num.eq = FALSE),
-                label = paste(door, "bit for bit"))
+    expect_identical(list(names(got), got$smoothed), list(c("smoothed", names(want)), values),
+                     label = door)
+    # Bit for bit: expect_identical() would take NaN for NA.
+    expect_true(identical(as.list(got[names(want)]), as.list(want), num.eq = FALSE), label = door)
   }
   missing <- !stats::complete.cases(rates)
   expect_true(identical(values[missing], rep(NA_real_, sum(missing))), label = "missing rows NA")

@@ -34,19 +34,16 @@ test_that("the values are the program's, as it prints them", {
     got <- captured(do.call(smooth_rates, c(arguments, options)))
     lost <- if (door == "sf") sum(sf::st_is_empty(table)) else 0L
     expect_identical(got$warnings, lost_rows_warning(lost), label = paste(words[[1]], "warnings"))
-    values <- got$value
     want <- readLines(test_path("program", paste0(words[[1]], ".txt")))
-    expect_identical(c("Smoothed Rate", ifelse(is.na(values), "NA", sprintf("%f", values))), want,
-                     label = paste(words[[1]], "through", door))
+    expect_identical(c("Smoothed Rate", ifelse(is.na(got$value), "NA", sprintf("%f", got$value))),
+                     want, label = paste(words[[1]], "through", door))
   }
 })
 
 test_that("NaN marks a missing row as NA does; no rows give no values", {
-  table <- read_input("rates")
-  with_nan <- table
+  table <- with_nan <- read_input("rates")
   gone <- !stats::complete.cases(table)
-  with_nan$rate[gone] <- NaN
-  with_nan$x[gone] <- 1e300
+  with_nan[gone, c("rate", "x")] <- list(NaN, 1e300)
   expect_identical(smooth_rates(with_nan, "rate", "weight"), smooth_rates(table, "rate", "weight"))
   expect_identical(smooth_rates(numeric(0), numeric(0), numeric(0), numeric(0)), numeric(0))
 })
