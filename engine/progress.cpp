@@ -41,36 +41,14 @@ const char* phaseName(Phase phase) {
 }
 
 double runShare(Phase phase, double share) {
-  // Where each phase's stretch starts and ends on the bar.
-  double start = 0.0, end = 1.0;
-  switch (phase) {
-    case Phase::kLoading:
-      start = 0.0, end = 0.05;
-      break;
-    case Phase::kTree:
-      start = 0.05, end = 0.12;
-      break;
-    case Phase::kRenumbering:
-      start = 0.12, end = 0.14;
-      break;
-    case Phase::kSearch:
-      start = 0.05, end = 0.45;
-      break;
-    case Phase::kTriples:
-      start = 0.45, end = 0.72;
-      break;
-    case Phase::kSearchAndTriples:
-      start = 0.14, end = 0.72;
-      break;
-    case Phase::kIterations:
-      start = 0.72, end = 0.98;
-      break;
-    case Phase::kFinishing:
-      start = 0.98, end = 1.0;
-      break;
-  }
+  // Where each phase's stretch starts and ends on the bar, in Phase's order:
+  // loading, tree, renumbering, search, triples, search and triples,
+  // iterations, finishing.
+  static constexpr double kStretches[][2] = {{0.0, 0.05},  {0.05, 0.12}, {0.12, 0.14}, {0.05, 0.45},
+                                             {0.45, 0.72}, {0.14, 0.72}, {0.72, 0.98}, {0.98, 1.0}};
+  const double* stretch = kStretches[static_cast<int>(phase)];
   const double part = share < 0.0 ? 0.0 : share > 1.0 ? 1.0 : share;
-  return start + (end - start) * part;
+  return stretch[0] + (stretch[1] - stretch[0]) * part;
 }
 
 const char* Cancelled::what() const noexcept { return "smoothing cancelled"; }
