@@ -55,33 +55,6 @@ TEST(Workspace, AHookThatSaysStopEndsTheRunAndReleasesEverything) {
   }
 }
 
-// One bar over a whole run: from where its first phase starts (0 through
-// the column entry), never back, each phase taking up where the one before
-// ended, to 1 (a fast run) or to the end of the reference method's
-// iterations.
-TEST(Workspace, TheRunsShareOnlyGrowsWithoutGaps) {
-  for (Method method : {Method::kFast, Method::kReference}) {
-    RaisingAllocation policy;
-    Workspace ws(policy, 2);
-    allocateGrid(ws, 3000, method);
-    std::vector<std::pair<Phase, double>> seen;
-    ws.setProgress([&](Phase phase, double share) {
-      seen.emplace_back(phase, runShare(phase, share));
-      return true;
-    });
-    ws.run();
-    EXPECT_EQ(seen.front().second, runShare(Phase::kLoading, 1.0));
-    EXPECT_EQ(seen.back().second, method == Method::kFast ? 1.0 : 0.98);
-    for (size_t k = 1; k < seen.size(); ++k) {
-      if (seen[k].first == seen[k - 1].first) {
-        ASSERT_LE(seen[k - 1].second, seen[k].second) << k;
-      } else {
-        ASSERT_EQ(seen[k - 1].second, seen[k].second) << phaseName(seen[k].first);
-      }
-    }
-  }
-}
-
 // The column entry's refusals: which error, its column and row or its
 // option and range, and the default text. An infinite value is refused in
 // a missing row too, and the first one in row order is named; options are
