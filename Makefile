@@ -149,7 +149,7 @@ map: python
 	  --geopackage build/districts.gpkg
 
 bench: build
-	cmake --build build -j $(JOBS) --target phase_times diagnostics_cost
+	cmake --build build -j $(JOBS) --target phase_times diagnostics_cost io_floor
 	bash bench/run.sh build
 
 bench-dask: build python
