@@ -316,7 +316,7 @@ inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Scree
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
   const Triple* triples = ws.tripleSets[i].triples;
-  const double* endValues = ws.endValues[i];
+  const double* endValues = ws.endRow(i);
   for (int32_t j = 0; j < c; ++j) {
     const int32_t middle = triples[j].first;
     const int32_t farPoint = triples[j].second;
@@ -339,7 +339,7 @@ inline void extrapolateEndValuesAt(int32_t i, const WorkArrays& ws) {
     const double middle = currentValues[triples[j].first];
     const double farValue = currentValues[triples[j].second];
     const Extended difference = Extended(middle) - farValue;
-    ws.endValues[i][j] = static_cast<double>(difference * endFactors[j] + middle);
+    ws.endRow(i)[j] = static_cast<double>(difference * endFactors[j] + middle);
   }
 }
 

@@ -26,31 +26,35 @@ namespace {
 // caller's order at the end.
 
 // Moves values between the caller's order and the tree's through one
-// scratch copy, reused for every array and both ways.
+// scratch copy, obtained for one call and reused for each of its arrays:
+// it is gone before the search, whose memory is the run's peak.
 class Reorderer {
  public:
   Reorderer(WorkArrays& ws, const int32_t* order)
-      : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order),
-        scratch(new double[static_cast<size_t>(this->N)]) {}
+      : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order) {}
 
-  // values[k] = old values[order[k]].
-  void gather(double* values) {
-    copyOut(values);
-    ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-      for (int32_t k = begin; k < end; ++k) values[k] = scratch[order[k]];
-    });
+  // values[k] = old values[order[k]], for each of the arrays.
+  void gather(std::initializer_list<double*> arrays) {
+    const std::unique_ptr<double[]> scratch(new double[static_cast<size_t>(N)]);
+    for (double* values : arrays) {
+      copyOut(values, scratch.get());
+      ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
+        for (int32_t k = begin; k < end; ++k) values[k] = scratch[order[k]];
+      });
+    }
   }
 
   // values[order[k]] = old values[k].
   void scatter(double* values) {
-    copyOut(values);
+    const std::unique_ptr<double[]> scratch(new double[static_cast<size_t>(N)]);
+    copyOut(values, scratch.get());
     ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       for (int32_t k = begin; k < end; ++k) values[order[k]] = scratch[k];
     });
   }
 
  private:
-  void copyOut(const double* values) {
+  void copyOut(const double* values, double* scratch) {
     ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       std::memcpy(&scratch[begin], values + begin,
                   static_cast<size_t>(end - begin) * sizeof(double));
@@ -60,7 +64,6 @@ class Reorderer {
   WorkArrays& ws;
   const int32_t N;
   const int32_t* const order;
-  const std::unique_ptr<double[]> scratch;
 };
 
 // Puts the diagnostics back in the caller's order: column[order[k]] = old
@@ -136,9 +139,7 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) ws.pointCoords[k] = tree.coordinates(k);
   });
-  for (Block<double>* values : {&ws.rates, &ws.weights, &ws.currentValues, &ws.nextValues}) {
-    reorder.gather(values->get());
-  }
+  reorder.gather({ws.weights.get(), ws.currentValues.get(), ws.nextValues.get()});
   progress.end();
   progress.begin(Phase::kSearchAndTriples);
   findNeighborsAndSelectTriples(N, NN, NTRIP, NITER, ThetaStar, tree, ws);

@@ -81,11 +81,11 @@ void WorkArrays::allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
   obtain(neighborLists, policy, N);
   tripleRows.reset(obtainRows<Triple>(policy, N, rows.triples));
   if (rows.neighbors >= 0) entryRows.reset(obtainRows<NeighborEntry>(policy, N, rows.neighbors));
+  const bool lists = method == Method::kReference;
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
-      endValues[i] = rowAt(endRows.get(), rows.endValues, i);
       tripleSets[i] = {0, 0, rowAt(tripleRows.get(), rows.triples, i)};
-      neighborLists[i] = {i, rowAt(entryRows.get(), rows.neighbors, i)};
+      if (lists) neighborLists[i] = {i, rowAt(entryRows.get(), rows.neighbors, i)};
     }
   });
 }

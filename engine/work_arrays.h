@@ -33,8 +33,13 @@ struct WorkArrays {
   // for the reference method, the neighbour rows (N entries each). A row
   // of size 0 is requested once per point. The fast method keeps no
   // neighbour rows: a point's list lives only while its triples are chosen
-  // (findNeighborsAndSelectTriples), and its neighborLists entry stays
-  // {point, null}.
+  // (findNeighborsAndSelectTriples), and it never touches neighborLists.
+  // The sequence of requests is the same for every run of N points, for
+  // the policy's sake; but a block no phase reads is never written, so
+  // that its pages cost no memory: rates (no phase reads the rates after
+  // loading: the values start from them), the endValues table (a row is
+  // found by its position, endRow) and, in the fast method,
+  // neighborScratch and neighborLists.
   void allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method);
 
   // The zero-size requests allocate makes for the per-point rows of N
@@ -47,15 +52,17 @@ struct WorkArrays {
   // Point i as the caller gives it: both value arrays start at the rate.
   void loadPoint(int32_t i, double x, double y, double rate, double weight) {
     pointCoords[i] = {x, y};
-    rates[i] = rate;
     weights[i] = weight;
     currentValues[i] = rate;
     nextValues[i] = rate;
   }
 
-  // The endFactor of point i's end triples: the second half of its
-  // endValues row.
-  double* endFactors(int32_t i) const { return endValues[i] + NTRIP; }
+  // Point i's row of end values: the extrapolated values of its end
+  // triples, then their endFactor (endFactors(i)); null when NTRIP is 0.
+  double* endRow(int32_t i) const {
+    return endRows == nullptr ? nullptr : endRows.get() + int64_t{2} * NTRIP * i;
+  }
+  double* endFactors(int32_t i) const { return endRows == nullptr ? nullptr : endRow(i) + NTRIP; }
 
   // body(begin, end, worker) over the points [0, n) on the workers, the
   // progress reporter told of the share done between chunks.
@@ -75,12 +82,12 @@ struct WorkArrays {
   int32_t listLength = 0;  // entries per neighbour list
 
   Block<PointCoord> pointCoords;  // N coordinates
-  Block<double> rates;            // N observed rates
+  Block<double> rates;            // N observed rates (obtained, never written)
   Block<double> weights;          // N weights
   Block<double> currentValues;    // N values at the start of an iteration
   Block<double> nextValues;       // N values produced by an iteration
-  // N rows of 2 × NTRIP: the extrapolated values of the point's end
-  // triples, then their endFactor (endFactors(i)).
+  // The table of N row pointers the sequence of requests has (never
+  // written); the rows of 2 × NTRIP are endRow(i).
   Block<double*> endValues;
   Block<NeighborEntry> neighborScratch;  // N entries
   Block<TripleSet> tripleSets;           // N sets of NTRIP triples
