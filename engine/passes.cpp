@@ -190,6 +190,91 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
   return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
 }
 
+// The weighted median of list[0..c) (c >= 1) on a list whose sums of
+// weights are exact (integerWeights), as medianOfExactSums finds it on the
+// list sorted by sortByValue, without sorting: a selection. False when a
+// value is NaN (which has no place in that order); *result is then
+// untouched.
+//
+// The sorted order is ascending value, equal values in list order. The
+// weights being positive and their sums exact, the first position whose
+// cumulative weight reaches half the total lies in the class of equal
+// values u with weight(< u) < half <= weight(<= u); a three-way partition
+// around a pivot value finds that class, keeping only the side that holds
+// it. Within the class the entries are walked in list order (so a 0 and a
+// -0 of one class come out as the sort would give them); at exactly half
+// the next entry is the next of the class or, after its last, the first in
+// list order of the smallest larger value.
+bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* result) {
+  // Three areas for the partitions: the side kept becomes the next input
+  // and the other two take its parts.
+  ScreenEntry areas[3][kLongestList];
+  const double half = total * 0.5;
+  const ScreenEntry* in = list;
+  int32_t n = c, inArea = -1;
+  double before = 0.0;  // weight of the values below every one in `in`
+  double u = 0.0;
+  for (bool first = true;; first = false) {
+    // The median of the first, middle and last values as the pivot.
+    const double a = in[0].value, b = in[n / 2].value, d = in[n - 1].value;
+    const double pivot = a < b ? (b < d ? b : (a < d ? d : a)) : (a < d ? a : (b < d ? d : b));
+    const int32_t lowArea = inArea == 0 ? 1 : 0, highArea = inArea == 2 ? 1 : 2;
+    ScreenEntry* lower = areas[lowArea];
+    ScreenEntry* higher = areas[highArea];
+    int32_t nLower = 0, nHigher = 0;
+    double wLower = 0.0, wEqual = 0.0;
+    bool comparable = true;
+    for (int32_t j = 0; j < n; ++j) {
+      const ScreenEntry e = in[j];
+      const bool below = e.value < pivot, above = e.value > pivot;
+      comparable &= e.value == e.value;
+      lower[nLower] = e;
+      higher[nHigher] = e;
+      nLower += below;
+      nHigher += above;
+      wLower += below ? e.weight : 0.0;
+      wEqual += below || above ? 0.0 : e.weight;
+    }
+    if (first && !comparable) return false;
+    if (before + wLower >= half) {
+      in = lower, n = nLower, inArea = lowArea;
+    } else if (before + wLower + wEqual >= half) {
+      before += wLower;
+      u = pivot;
+      break;
+    } else {
+      before += wLower + wEqual;
+      in = higher, n = nHigher, inArea = highArea;
+    }
+  }
+  // The class of u in list order.
+  double cumulative = before;
+  int32_t k = 0;
+  while (!(list[k].value == u && (cumulative += list[k].weight) >= half)) ++k;
+  if (cumulative > half) {
+    *result = list[k].value;
+    return true;
+  }
+  // Exactly half: the next entry of the sorted order, which exists (the
+  // total lies beyond half).
+  int32_t next = -1;
+  for (int32_t j = k + 1; j < c && next < 0; ++j) next = list[j].value == u ? j : -1;
+  if (next < 0) {
+    for (int32_t j = 0; j < c; ++j) {
+      const bool smaller = next < 0 || list[j].value < list[next].value;
+      next = list[j].value > u && smaller ? j : next;
+    }
+  }
+  *result = static_cast<double>((Extended(list[k].value) + list[next].value) * Extended(0.5));
+  return true;
+}
+
+// Whether the fast form finds a screen of c entries by selection
+// (exactSumsMedian): shorter lists sort by insertion about as cheaply.
+bool selects(const Screens& s, int32_t c) {
+  return !s.plain && s.exactSums && c > static_cast<int32_t>(kInsertionSortLimit);
+}
+
 // Lists this short or shorter may be sorted by rank (rankSort).
 constexpr int32_t kRankSortLimit = 16;
 
@@ -215,8 +300,10 @@ bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
 // The weighted median of the screen list[0..c) (1 <= c <= NTRIP) into
 // *result, as weightedMedian finds it on the list sorted by sortByValue;
 // in the fast form, sorted by rank into a copy where rankSort can.
-void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double* result) {
+void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double total,
+              double* result) {
   ScreenEntry sorted[kRankSortLimit];
+  if (selects(s, c) && exactSumsMedian(list, c, total, result)) return;
   if (s.plain || c > kRankSortLimit || !rankSort(list, c, sorted)) {
     sortByValue(list, c, s.plain);
     weightedMedian(list, NTRIP, c, result, s.plain);
@@ -242,8 +329,8 @@ double valueBetweenScreens(Screens& s, int32_t c, int32_t NTRIP, double v, doubl
   const Extended total = Extended(s.highTotal) + s.lowTotal;
   const Extended own = Extended(c) * w;
   screens.low = screens.high = 0.0;
-  screenOf(s.low, c, NTRIP, s, &screens.low);
-  screenOf(s.high, c, NTRIP, s, &screens.high);
+  screenOf(s.low, c, NTRIP, s, s.lowTotal, &screens.low);
+  screenOf(s.high, c, NTRIP, s, s.highTotal, &screens.high);
   screens.held = !(own < total);
   if (screens.held) return v;
   if (v < screens.low) return screens.low;
@@ -265,12 +352,16 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
   if (!(own < total)) return v;
   if (s.exactSums && insideScreens(s, c, v)) return v;
   double lowScreen = 0.0;
-  sortByValue(s.low, c, false);
-  weightedMedian(s.low, NTRIP, c, &lowScreen);
+  if (!selects(s, c) || !exactSumsMedian(s.low, c, s.lowTotal, &lowScreen)) {
+    sortByValue(s.low, c, false);
+    weightedMedian(s.low, NTRIP, c, &lowScreen);
+  }
   if (v < lowScreen) return lowScreen;
   double highScreen = 0.0;
-  sortByValue(s.high, c, false);
-  weightedMedian(s.high, NTRIP, c, &highScreen);
+  if (!selects(s, c) || !exactSumsMedian(s.high, c, s.highTotal, &highScreen)) {
+    sortByValue(s.high, c, false);
+    weightedMedian(s.high, NTRIP, c, &highScreen);
+  }
   if (v > highScreen) return highScreen;
   return v;
 }
