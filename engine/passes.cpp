@@ -177,24 +177,25 @@ double medianOfExactSums(const ScreenEntry* list, int32_t n) {
 //   the high screen is at least v when the entries of value < v weigh less
 //   than half the high total (no position among them reaches half).
 // False when that cannot be shown; the screens are then computed as written.
-bool insideScreens(const Screens& s, int32_t c, double v) {
+// *comparable tells whether every value on both lists compares (no NaN).
+bool insideScreens(const Screens& s, int32_t c, double v, bool* comparable) {
   double lowAtMost = 0.0, highBelow = 0.0;
-  bool comparable = true;
+  bool all = true;
   for (int32_t j = 0; j < c; ++j) {
     const double lowValue = s.low[j].value;
     const double highValue = s.high[j].value;
-    comparable &= (lowValue == lowValue) & (highValue == highValue);
+    all &= (lowValue == lowValue) & (highValue == highValue);
     lowAtMost += lowValue <= v ? s.low[j].weight : 0.0;
     highBelow += highValue < v ? s.high[j].weight : 0.0;
   }
-  return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
+  *comparable = all;
+  return all && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
 }
 
 // The weighted median of list[0..c) (c >= 1) on a list whose sums of
 // weights are exact (integerWeights), as medianOfExactSums finds it on the
-// list sorted by sortByValue, without sorting: a selection. False when a
-// value is NaN (which has no place in that order); *result is then
-// untouched.
+// list sorted by sortByValue, without sorting: a selection. Only for lists
+// without NaN (which has no place in that order: allComparable).
 //
 // The sorted order is ascending value, equal values in list order. The
 // weights being positive and their sums exact, the first position whose
@@ -205,7 +206,7 @@ bool insideScreens(const Screens& s, int32_t c, double v) {
 // -0 of one class come out as the sort would give them); at exactly half
 // the next entry is the next of the class or, after its last, the first in
 // list order of the smallest larger value.
-bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* result) {
+double exactSumsMedian(const ScreenEntry* list, int32_t c, double total) {
   // Three areas for the partitions: the side kept becomes the next input
   // and the other two take its parts.
   ScreenEntry areas[3][kLongestList];
@@ -214,7 +215,7 @@ bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* r
   int32_t n = c, inArea = -1;
   double before = 0.0;  // weight of the values below every one in `in`
   double u = 0.0;
-  for (bool first = true;; first = false) {
+  for (;;) {
     // The median of the first, middle and last values as the pivot.
     const double a = in[0].value, b = in[n / 2].value, d = in[n - 1].value;
     const double pivot = a < b ? (b < d ? b : (a < d ? d : a)) : (a < d ? a : (b < d ? d : b));
@@ -223,11 +224,9 @@ bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* r
     ScreenEntry* higher = areas[highArea];
     int32_t nLower = 0, nHigher = 0;
     double wLower = 0.0, wEqual = 0.0;
-    bool comparable = true;
     for (int32_t j = 0; j < n; ++j) {
       const ScreenEntry e = in[j];
       const bool below = e.value < pivot, above = e.value > pivot;
-      comparable &= e.value == e.value;
       lower[nLower] = e;
       higher[nHigher] = e;
       nLower += below;
@@ -235,7 +234,6 @@ bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* r
       wLower += below ? e.weight : 0.0;
       wEqual += below || above ? 0.0 : e.weight;
     }
-    if (first && !comparable) return false;
     if (before + wLower >= half) {
       in = lower, n = nLower, inArea = lowArea;
     } else if (before + wLower + wEqual >= half) {
@@ -251,10 +249,7 @@ bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* r
   double cumulative = before;
   int32_t k = 0;
   while (!(list[k].value == u && (cumulative += list[k].weight) >= half)) ++k;
-  if (cumulative > half) {
-    *result = list[k].value;
-    return true;
-  }
+  if (cumulative > half) return list[k].value;
   // Exactly half: the next entry of the sorted order, which exists (the
   // total lies beyond half).
   int32_t next = -1;
@@ -265,8 +260,7 @@ bool exactSumsMedian(const ScreenEntry* list, int32_t c, double total, double* r
       next = list[j].value > u && smaller ? j : next;
     }
   }
-  *result = static_cast<double>((Extended(list[k].value) + list[next].value) * Extended(0.5));
-  return true;
+  return static_cast<double>((Extended(list[k].value) + list[next].value) * Extended(0.5));
 }
 
 // Whether the fast form finds a screen of c entries by selection
@@ -278,15 +272,20 @@ bool selects(const Screens& s, int32_t c) {
 // Lists this short or shorter may be sorted by rank (rankSort).
 constexpr int32_t kRankSortLimit = 16;
 
+// Whether every value of list[0..c) compares (none is NaN).
+bool allComparable(const ScreenEntry* list, int32_t c) {
+  bool comparable = true;
+  for (int32_t j = 0; j < c; ++j) comparable &= list[j].value == list[j].value;
+  return comparable;
+}
+
 // list[0..c) (c <= kRankSortLimit) into sorted[0..c), by ascending value,
 // equal values in their order, as sortByValue sorts, without a branch on
 // the values: each entry goes straight to its place, the count of the
 // entries before it in that order. False when a value is NaN (which
 // compares with none).
 bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
-  bool comparable = true;
-  for (int32_t j = 0; j < c; ++j) comparable &= list[j].value == list[j].value;
-  if (!comparable) return false;
+  if (!allComparable(list, c)) return false;
   for (int32_t j = 0; j < c; ++j) {
     const double v = list[j].value;
     int32_t place = 0;
@@ -303,7 +302,10 @@ bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
 void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double total,
               double* result) {
   ScreenEntry sorted[kRankSortLimit];
-  if (selects(s, c) && exactSumsMedian(list, c, total, result)) return;
+  if (selects(s, c) && allComparable(list, c)) {
+    *result = exactSumsMedian(list, c, total);
+    return;
+  }
   if (s.plain || c > kRankSortLimit || !rankSort(list, c, sorted)) {
     sortByValue(list, c, s.plain);
     weightedMedian(list, NTRIP, c, result, s.plain);
@@ -350,15 +352,21 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
   const Extended total = Extended(s.highTotal) + s.lowTotal;
   const Extended own = Extended(c) * w;
   if (!(own < total)) return v;
-  if (s.exactSums && insideScreens(s, c, v)) return v;
+  bool comparable = false;
+  if (s.exactSums && insideScreens(s, c, v, &comparable)) return v;
+  const bool select = comparable && selects(s, c);
   double lowScreen = 0.0;
-  if (!selects(s, c) || !exactSumsMedian(s.low, c, s.lowTotal, &lowScreen)) {
+  if (select) {
+    lowScreen = exactSumsMedian(s.low, c, s.lowTotal);
+  } else {
     sortByValue(s.low, c, false);
     weightedMedian(s.low, NTRIP, c, &lowScreen);
   }
   if (v < lowScreen) return lowScreen;
   double highScreen = 0.0;
-  if (!selects(s, c) || !exactSumsMedian(s.high, c, s.highTotal, &highScreen)) {
+  if (select) {
+    highScreen = exactSumsMedian(s.high, c, s.highTotal);
+  } else {
     sortByValue(s.high, c, false);
     weightedMedian(s.high, NTRIP, c, &highScreen);
   }
