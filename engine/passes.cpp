@@ -177,21 +177,107 @@ double medianOfExactSums(const ScreenEntry* list, int32_t n) {
 //   the high screen is at least v when the entries of value < v weigh less
 //   than half the high total (no position among them reaches half).
 // False when that cannot be shown; the screens are then computed as written.
-bool insideScreens(const Screens& s, int32_t c, double v) {
+// *comparable tells whether every value on both lists compares (no NaN).
+bool insideScreens(const Screens& s, int32_t c, double v, bool* comparable) {
   double lowAtMost = 0.0, highBelow = 0.0;
-  bool comparable = true;
+  bool all = true;
   for (int32_t j = 0; j < c; ++j) {
     const double lowValue = s.low[j].value;
     const double highValue = s.high[j].value;
-    comparable &= (lowValue == lowValue) & (highValue == highValue);
+    all &= (lowValue == lowValue) & (highValue == highValue);
     lowAtMost += lowValue <= v ? s.low[j].weight : 0.0;
     highBelow += highValue < v ? s.high[j].weight : 0.0;
   }
-  return comparable && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
+  *comparable = all;
+  return all && lowAtMost > s.lowTotal * 0.5 && highBelow < s.highTotal * 0.5;
+}
+
+// The weighted median of list[0..c) (c >= 1) on a list whose sums of
+// weights are exact (integerWeights), as medianOfExactSums finds it on the
+// list sorted by sortByValue, without sorting: a selection. Only for lists
+// without NaN (which has no place in that order: allComparable).
+//
+// The sorted order is ascending value, equal values in list order. The
+// weights being positive and their sums exact, the first position whose
+// cumulative weight reaches half the total lies in the class of equal
+// values u with weight(< u) < half <= weight(<= u); a three-way partition
+// around a pivot value finds that class, keeping only the side that holds
+// it. Within the class the entries are walked in list order (so a 0 and a
+// -0 of one class come out as the sort would give them); at exactly half
+// the next entry is the next of the class or, after its last, the first in
+// list order of the smallest larger value.
+double exactSumsMedian(const ScreenEntry* list, int32_t c, double total) {
+  // Three areas for the partitions: the side kept becomes the next input
+  // and the other two take its parts.
+  ScreenEntry areas[3][kLongestList];
+  const double half = total * 0.5;
+  const ScreenEntry* in = list;
+  int32_t n = c, inArea = -1;
+  double before = 0.0;  // weight of the values below every one in `in`
+  double u = 0.0;
+  for (;;) {
+    // The median of the first, middle and last values as the pivot.
+    const double a = in[0].value, b = in[n / 2].value, d = in[n - 1].value;
+    const double pivot = a < b ? (b < d ? b : (a < d ? d : a)) : (a < d ? a : (b < d ? d : b));
+    const int32_t lowArea = inArea == 0 ? 1 : 0, highArea = inArea == 2 ? 1 : 2;
+    ScreenEntry* lower = areas[lowArea];
+    ScreenEntry* higher = areas[highArea];
+    int32_t nLower = 0, nHigher = 0;
+    double wLower = 0.0, wEqual = 0.0;
+    for (int32_t j = 0; j < n; ++j) {
+      const ScreenEntry e = in[j];
+      const bool below = e.value < pivot, above = e.value > pivot;
+      lower[nLower] = e;
+      higher[nHigher] = e;
+      nLower += below;
+      nHigher += above;
+      wLower += below ? e.weight : 0.0;
+      wEqual += below || above ? 0.0 : e.weight;
+    }
+    if (before + wLower >= half) {
+      in = lower, n = nLower, inArea = lowArea;
+    } else if (before + wLower + wEqual >= half) {
+      before += wLower;
+      u = pivot;
+      break;
+    } else {
+      before += wLower + wEqual;
+      in = higher, n = nHigher, inArea = highArea;
+    }
+  }
+  // The class of u in list order.
+  double cumulative = before;
+  int32_t k = 0;
+  while (!(list[k].value == u && (cumulative += list[k].weight) >= half)) ++k;
+  if (cumulative > half) return list[k].value;
+  // Exactly half: the next entry of the sorted order, which exists (the
+  // total lies beyond half).
+  int32_t next = -1;
+  for (int32_t j = k + 1; j < c && next < 0; ++j) next = list[j].value == u ? j : -1;
+  if (next < 0) {
+    for (int32_t j = 0; j < c; ++j) {
+      const bool smaller = next < 0 || list[j].value < list[next].value;
+      next = list[j].value > u && smaller ? j : next;
+    }
+  }
+  return static_cast<double>((Extended(list[k].value) + list[next].value) * Extended(0.5));
+}
+
+// Whether the fast form finds a screen of c entries by selection
+// (exactSumsMedian): shorter lists sort by insertion about as cheaply.
+bool selects(const Screens& s, int32_t c) {
+  return !s.plain && s.exactSums && c > static_cast<int32_t>(kInsertionSortLimit);
 }
 
 // Lists this short or shorter may be sorted by rank (rankSort).
 constexpr int32_t kRankSortLimit = 16;
+
+// Whether every value of list[0..c) compares (none is NaN).
+bool allComparable(const ScreenEntry* list, int32_t c) {
+  bool comparable = true;
+  for (int32_t j = 0; j < c; ++j) comparable &= list[j].value == list[j].value;
+  return comparable;
+}
 
 // list[0..c) (c <= kRankSortLimit) into sorted[0..c), by ascending value,
 // equal values in their order, as sortByValue sorts, without a branch on
@@ -199,9 +285,7 @@ constexpr int32_t kRankSortLimit = 16;
 // entries before it in that order. False when a value is NaN (which
 // compares with none).
 bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
-  bool comparable = true;
-  for (int32_t j = 0; j < c; ++j) comparable &= list[j].value == list[j].value;
-  if (!comparable) return false;
+  if (!allComparable(list, c)) return false;
   for (int32_t j = 0; j < c; ++j) {
     const double v = list[j].value;
     int32_t place = 0;
@@ -215,8 +299,13 @@ bool rankSort(const ScreenEntry* list, int32_t c, ScreenEntry* sorted) {
 // The weighted median of the screen list[0..c) (1 <= c <= NTRIP) into
 // *result, as weightedMedian finds it on the list sorted by sortByValue;
 // in the fast form, sorted by rank into a copy where rankSort can.
-void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double* result) {
+void screenOf(ScreenEntry* list, int32_t c, int32_t NTRIP, const Screens& s, double total,
+              double* result) {
   ScreenEntry sorted[kRankSortLimit];
+  if (selects(s, c) && allComparable(list, c)) {
+    *result = exactSumsMedian(list, c, total);
+    return;
+  }
   if (s.plain || c > kRankSortLimit || !rankSort(list, c, sorted)) {
     sortByValue(list, c, s.plain);
     weightedMedian(list, NTRIP, c, result, s.plain);
@@ -242,8 +331,8 @@ double valueBetweenScreens(Screens& s, int32_t c, int32_t NTRIP, double v, doubl
   const Extended total = Extended(s.highTotal) + s.lowTotal;
   const Extended own = Extended(c) * w;
   screens.low = screens.high = 0.0;
-  screenOf(s.low, c, NTRIP, s, &screens.low);
-  screenOf(s.high, c, NTRIP, s, &screens.high);
+  screenOf(s.low, c, NTRIP, s, s.lowTotal, &screens.low);
+  screenOf(s.high, c, NTRIP, s, s.highTotal, &screens.high);
   screens.held = !(own < total);
   if (screens.held) return v;
   if (v < screens.low) return screens.low;
@@ -263,14 +352,24 @@ double screenedValue(Screens& s, int32_t c, int32_t NTRIP, double v, double w) {
   const Extended total = Extended(s.highTotal) + s.lowTotal;
   const Extended own = Extended(c) * w;
   if (!(own < total)) return v;
-  if (s.exactSums && insideScreens(s, c, v)) return v;
+  bool comparable = false;
+  if (s.exactSums && insideScreens(s, c, v, &comparable)) return v;
+  const bool select = comparable && selects(s, c);
   double lowScreen = 0.0;
-  sortByValue(s.low, c, false);
-  weightedMedian(s.low, NTRIP, c, &lowScreen);
+  if (select) {
+    lowScreen = exactSumsMedian(s.low, c, s.lowTotal);
+  } else {
+    sortByValue(s.low, c, false);
+    weightedMedian(s.low, NTRIP, c, &lowScreen);
+  }
   if (v < lowScreen) return lowScreen;
   double highScreen = 0.0;
-  sortByValue(s.high, c, false);
-  weightedMedian(s.high, NTRIP, c, &highScreen);
+  if (select) {
+    highScreen = exactSumsMedian(s.high, c, s.highTotal);
+  } else {
+    sortByValue(s.high, c, false);
+    weightedMedian(s.high, NTRIP, c, &highScreen);
+  }
   if (v > highScreen) return highScreen;
   return v;
 }
