@@ -358,7 +358,7 @@ class KdTree::Gathering {
         visit(2 * up.node + 2, up.middle, up.end, splitX, splitY);
       }
     }
-    if (givenUp || bestCount < need || best[need - 1] == 0.0) return false;
+    if (givenUp || bestCount < need) return false;
     // The second round.
     struct Measured {
       double distance;
@@ -428,30 +428,24 @@ class KdTree::Gathering {
       if (size == kRoom && !compact()) return;
       gathered[size++] = {a, k};
       if (bestCount < need) {
-        insert(a, bestCount++);
-      } else if (a < best[need - 1]) {
-        insert(a, need - 1);
+        best[bestCount++] = a;
+        if (bestCount < need) continue;
+      } else if (a < best[worst]) {
+        best[worst] = a;
       } else {
         continue;
       }
-      if (bestCount == need) {
-        if (best[need - 1] == 0.0) {
-          givenUp = true;
-          return;
-        }
-        reach = reachOf(best[need - 1]);
+      // best holds the need smallest so far, unordered: find the largest.
+      worst = 0;
+      for (int32_t b = 1; b < need; ++b) {
+        if (best[b] > best[worst]) worst = b;
       }
+      if (best[worst] == 0.0) {
+        givenUp = true;
+        return;
+      }
+      reach = reachOf(best[worst]);
     }
-  }
-
-  // Puts a into the ascending best[0..last], dropping best[last].
-  void insert(double a, int32_t last) {
-    int32_t k = last;
-    while (k > 0 && a < best[k - 1]) {
-      best[k] = best[k - 1];
-      --k;
-    }
-    best[k] = a;
   }
 
   // Drops the gathered points beyond the reach; false (given up) when
@@ -477,6 +471,7 @@ class KdTree::Gathering {
   double reach = std::numeric_limits<double>::infinity();
   bool givenUp = false;
   int32_t bestCount = 0;
+  int32_t worst = 0;  // where the largest of best is, once it is full
   int32_t size = 0;
   double best[kMostNeeded];
   Candidate gathered[kRoom];
