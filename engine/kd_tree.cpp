@@ -289,7 +289,198 @@ class KdTree::Query {
   double reach = std::numeric_limits<double>::infinity();
 };
 
+// The sweep's query: the same list as Query's, found in two rounds. The
+// first works in plain double squared distances alone (approximations): it
+// keeps the `need` = count - 1 smallest approximations seen so far and
+// gathers every point within reachOf of the largest of them. The second
+// measures the gathered points exactly, sorts them in the list's order and
+// keeps the first `need`.
+//
+// Why no point of the list is missed: let s be the need-th smallest
+// approximation over all the other points. Approximations lie within a
+// relative 1e-15 and an absolute 1e-300 of the exact squared distance, and
+// a measure (squared distance summed in extended precision, rounded to
+// double, rounded square root) squared lies within a relative 1e-15 of it
+// too. So the need points approximated at most s measure at most
+// sqrt(s (1 + 3e-15) + 2e-300), the list's last distance is at most the
+// largest of their measures, and every point of the list measures at most
+// that; its approximation is then at most reachOf(s), whose margins are
+// 1e-12 and 1e-300 twice. While gathering, the largest of the need
+// smallest approximations seen is >= s and reachOf is monotone, so what is
+// skipped for lying beyond its reach lies beyond reachOf(s) too (a node by
+// a corner no farther along either axis than any of its points, as in
+// Query). The gathered points thus include all within reachOf(s), among
+// them the list, and the first `need` of them in the list's order are the
+// list's. Coincident points (a need-th smallest approximation of 0) and
+// other crowds of equal approximations would gather without bound: those
+// queries go to Query, which breaks such ties by index as it walks.
+class KdTree::Gathering {
+ public:
+  // The most `need` this query takes; larger ones go to Query.
+  static constexpr int32_t kMostNeeded = 128;
+
+  Gathering(const KdTree& tree, int32_t at, int32_t count)
+      : tree(tree), at(at), need(count - 1), p(tree.points_[static_cast<size_t>(at)].at) {}
+
+  // Fills list[0..count) and returns true, or returns false having given up.
+  bool run(NeighborEntry* list) {
+    struct Level {
+      int32_t node, begin, middle, end;
+      bool upper;
+    };
+    Level path[64];
+    int32_t depth = 0;
+    int32_t node = 0, begin = 0, end = tree.size_;
+    while (end - begin > kLeafSize) {
+      const int32_t middle = begin + (end - begin) / 2;
+      const bool upper = at >= middle;
+      path[depth++] = {node, begin, middle, end, upper};
+      if (upper) {
+        node = 2 * node + 2;
+        begin = middle;
+      } else {
+        node = 2 * node + 1;
+        end = middle;
+      }
+    }
+    leaf(begin, end);
+    // Back up: p lies in its own half at every level above, so on its side
+    // of the split, which alone separates it from the other half.
+    while (depth > 0 && !givenUp) {
+      const Level& up = path[--depth];
+      const Node& n = tree.nodes_[static_cast<size_t>(up.node)];
+      const double splitX = n.axis == 1 ? p.x : n.split;
+      const double splitY = n.axis == 1 ? n.split : p.y;
+      if (approximate(splitX, splitY) > reach) continue;
+      if (up.upper) {
+        visit(2 * up.node + 1, up.begin, up.middle, splitX, splitY);
+      } else {
+        visit(2 * up.node + 2, up.middle, up.end, splitX, splitY);
+      }
+    }
+    if (givenUp || bestCount < need) return false;
+    // The second round.
+    struct Measured {
+      double distance;
+      int32_t index, at;
+    };
+    Measured measured[kRoom];
+    int32_t m = 0;
+    const int32_t owner = tree.points_[static_cast<size_t>(at)].index;
+    for (int32_t c = 0; c < size; ++c) {
+      if (gathered[c].approximate > reach) continue;
+      const Point& q = tree.points_[static_cast<size_t>(gathered[c].at)];
+      measured[m++] = {pairDistance(owner, p, q.index, q.at), q.index, gathered[c].at};
+    }
+    std::sort(measured, measured + m, [](const Measured& a, const Measured& b) {
+      return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
+    });
+    list[0] = {at, 0.0};
+    for (int32_t k = 0; k < need; ++k) list[k + 1] = {measured[k].at, measured[k].distance};
+    return true;
+  }
+
+ private:
+  static constexpr int32_t kRoom = 4 * kMostNeeded;
+
+  double approximate(double x, double y) const {
+    const double dx = x - p.x;
+    const double dy = y - p.y;
+    return dx * dx + dy * dy;
+  }
+
+  // Visits the node whose points all lie at least as far from p along x
+  // as splitX and along y as splitY.
+  void visit(int32_t node, int32_t begin, int32_t end, double splitX, double splitY) {
+    if (end - begin <= kLeafSize) {
+      leaf(begin, end);
+      return;
+    }
+    const Node& n = tree.nodes_[static_cast<size_t>(node)];
+    const int32_t middle = begin + (end - begin) / 2;
+    const bool upperFirst = (n.axis == 1 ? p.y : p.x) > n.split;
+    if (upperFirst) {
+      visit(2 * node + 2, middle, end, splitX, splitY);
+    } else {
+      visit(2 * node + 1, begin, middle, splitX, splitY);
+    }
+    if (givenUp) return;
+    // The far half lies beyond the split from p (a split equal to p's
+    // coordinate bounds nothing).
+    if (n.axis == 1) {
+      splitY = n.split;
+    } else {
+      splitX = n.split;
+    }
+    if (approximate(splitX, splitY) > reach) return;
+    if (upperFirst) {
+      visit(2 * node + 1, begin, middle, splitX, splitY);
+    } else {
+      visit(2 * node + 2, middle, end, splitX, splitY);
+    }
+  }
+
+  void leaf(int32_t begin, int32_t end) {
+    for (int32_t k = begin; k < end; ++k) {
+      const Point& q = tree.points_[static_cast<size_t>(k)];
+      const double a = approximate(q.at.x, q.at.y);
+      if (a > reach || k == at) continue;
+      if (size == kRoom && !compact()) return;
+      gathered[size++] = {a, k};
+      if (bestCount < need) {
+        best[bestCount++] = a;
+        if (bestCount < need) continue;
+      } else if (a < best[worst]) {
+        best[worst] = a;
+      } else {
+        continue;
+      }
+      // best holds the need smallest so far, unordered: find the largest.
+      worst = 0;
+      for (int32_t b = 1; b < need; ++b) {
+        if (best[b] > best[worst]) worst = b;
+      }
+      if (best[worst] == 0.0) {
+        givenUp = true;
+        return;
+      }
+      reach = reachOf(best[worst]);
+    }
+  }
+
+  // Drops the gathered points beyond the reach; false (given up) when
+  // they still fill more than half the room.
+  bool compact() {
+    int32_t kept = 0;
+    for (int32_t c = 0; c < size; ++c) {
+      if (gathered[c].approximate <= reach) gathered[kept++] = gathered[c];
+    }
+    size = kept;
+    givenUp = size > kRoom / 2;
+    return !givenUp;
+  }
+
+  struct Candidate {
+    double approximate;
+    int32_t at;
+  };
+  const KdTree& tree;
+  const int32_t at;
+  const int32_t need;
+  const PointCoord p;
+  double reach = std::numeric_limits<double>::infinity();
+  bool givenUp = false;
+  int32_t bestCount = 0;
+  int32_t worst = 0;  // where the largest of best is, once it is full
+  int32_t size = 0;
+  double best[kMostNeeded];
+  Candidate gathered[kRoom];
+};
+
 void KdTree::nearest(int32_t at, int32_t count, NeighborEntry* list) const {
+  if (count > 1 && count - 1 <= Gathering::kMostNeeded && Gathering(*this, at, count).run(list)) {
+    return;
+  }
   Query(*this, at, count, list).run();
 }
 

@@ -76,6 +76,7 @@ class KdTree {
     int32_t index;
   };
   class Query;
+  class Gathering;
   class NearestFrom;
   class WithinFrom;
 
