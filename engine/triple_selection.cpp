@@ -19,6 +19,8 @@ namespace tessel {
 
 namespace {
 
+constexpr double kHuge = std::numeric_limits<double>::infinity();
+
 // Neighbour positions the angle screen keeps offsets for (NN is at most 100).
 constexpr int32_t kMaxNeighborPositions = 100;
 
@@ -147,6 +149,16 @@ double estimateError(double da, double db, double dab, double estimate) {
   return 2.0 * bound;
 }
 
+// The exact lineOffset of a pending interior candidate: the angle at the
+// nearer neighbour from the law of cosines, its sine × dₐ, formed in
+// extended precision and rounded once (as makeCandidate does).
+double exactLineOffset(const NeighborEntry* list, const Candidate& pending) {
+  const double da = list[pending.triple.first].distance;
+  const double db = list[pending.triple.second].distance;
+  const double phi = angleOfCosine(cosineOfAngle(da, pending.endFactor, db));
+  return static_cast<double>(Extended(std::sin(phi)) * da);
+}
+
 // Makes the pending candidates[0..count) real: the exact lineOffset, the
 // point indices of the pair and endFactor 0; drops those that cannot be
 // kept and those whose exact lineOffset is not finite. Returns how many
@@ -183,12 +195,98 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
     if (cut < std::numeric_limits<double>::infinity() && c.lineOffset - error(c) > cut) continue;
     const int32_t a = c.triple.first;
     const int32_t b = c.triple.second;
-    const double phi = angleOfCosine(cosineOfAngle(list[a].distance, dab(c), list[b].distance));
-    c = makeCandidate(list, a, b, std::sin(phi), 0.0, c.generated);
+    c.lineOffset = exactLineOffset(list, c);
+    c.triple = {list[a].index, list[b].index};
+    c.endFactor = 0.0;
     if (!std::isfinite(c.lineOffset)) continue;
     candidates[kept++] = c;
   }
   return kept;
+}
+
+// The fast form's ordering of the pending candidates[0..count) (all of
+// whose distances are moderate, 1e-100 .. 1e100): by intervals. Each exact
+// lineOffset lies within its interval, the estimate ± estimateError (whose
+// margin of two also absorbs the roundings of the two sums). Sorted by the
+// low ends, a run of intervals ends where the highest high end so far lies
+// below the next low end: every exact lineOffset of the run is then
+// strictly below every later one. A run of one candidate is placed without
+// its exact lineOffset; only the candidates of longer runs (overlapping
+// intervals, rare) are measured exactly and sorted by (lineOffset,
+// generated), the order the plain form makes. The plain form drops a
+// candidate whose exact lineOffset is not finite; with finite nonzero
+// sides the cosine is finite or ±infinite, never NaN, its angle lies in
+// [0, PI] and sine × dₐ is finite, so none is dropped here either.
+//
+// Of many candidates, most are dropped first: slack(e) = R0 + 3e-14·e
+// bounds estimateError for every candidate of the point (R0 from the
+// point's extreme distances, below), and grows with e. Where at least keep
+// candidates have an estimate no more than T, each of them has a high end
+// no more than T + slack(T): a candidate whose estimate less slack exceeds
+// that has an exact lineOffset above keep others and is dropped (the
+// 1e-14·e spare in slack dwarfs the roundings of the test). T comes from
+// the point before (scaled by its farthest distance), or where fewer than
+// keep estimates lie below it, from the keep-th smallest estimate itself.
+int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
+                            const NeighborEntry* list, double R0, double farthest, double& hint,
+                            Candidate* intervals, Triple* triples) {
+  const int64_t keep = std::min<int64_t>(count, std::max(NTRIP, 0));
+  if (keep == 0) return 0;
+  auto slack = [R0](double e) { return R0 + 3e-14 * e; };
+  auto survivors = [&](double T) {
+    const double limit = T + slack(T);
+    int64_t below = 0, n = 0;
+    for (int64_t k = 0; k < count; ++k) {
+      const double e = candidates[k].lineOffset;
+      below += e <= T;
+      intervals[n].generated = static_cast<int32_t>(k);
+      n += e - slack(e) <= limit;
+    }
+    return below >= keep ? n : -1;
+  };
+  int64_t n = count;
+  if (count > 2 * keep) {
+    n = survivors(hint * farthest);
+    if (n < 0) {
+      for (int64_t k = 0; k < count; ++k) intervals[k].lineOffset = candidates[k].lineOffset;
+      std::nth_element(intervals, intervals + (keep - 1), intervals + count,
+                       [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+      n = survivors(intervals[keep - 1].lineOffset);
+    }
+  } else {
+    for (int64_t k = 0; k < count; ++k) intervals[k].generated = static_cast<int32_t>(k);
+  }
+  // Intervals: low end in lineOffset, high end in endFactor, the pending
+  // candidate's place in generated.
+  for (int64_t k = 0; k < n; ++k) {
+    Candidate& interval = intervals[k];
+    const Candidate& c = candidates[interval.generated];
+    const double error = estimateError(list[c.triple.first].distance,
+                                       list[c.triple.second].distance, c.endFactor, c.lineOffset);
+    interval.lineOffset = c.lineOffset - error;
+    interval.endFactor = c.lineOffset + error;
+  }
+  std::sort(intervals, intervals + n,
+            [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+  if (count > 2 * keep) hint = 1.5 * std::max(intervals[keep - 1].lineOffset, 0.0) / farthest;
+  int64_t kept = 0;
+  for (int64_t i = 0; i < n && kept < keep;) {
+    double high = intervals[i].endFactor;
+    int64_t j = i + 1;
+    while (j < n && !(high < intervals[j].lineOffset)) high = std::max(high, intervals[j++].endFactor);
+    for (int64_t k = i; k < j; ++k) {
+      const int32_t place = intervals[k].generated;
+      intervals[k] = candidates[place];
+      if (j > i + 1) intervals[k].lineOffset = exactLineOffset(list, candidates[place]);
+    }
+    if (j > i + 1) std::sort(intervals + i, intervals + j, ByLineOffset());
+    for (int64_t k = i; k < j && kept < keep; ++k) {
+      triples[kept++] = {list[intervals[k].triple.first].index,
+                         list[intervals[k].triple.second].index};
+    }
+    i = j;
+  }
+  return static_cast<int32_t>(kept);
 }
 
 // A cheap first look at the angle a pair of neighbours makes at the point:
@@ -268,6 +366,10 @@ class TripleSelector {
     Candidate* candidates = interiorRoom;
     offsets.measure(pointCoords, p, list, last);
     int64_t count = 0;
+    // For the fast ordering: whether every side is moderate, and the
+    // extremes that bound estimateError over the candidates.
+    bool moderate = true;
+    double farthest = 0.0, dabLeast = kHuge, dabMost = 0.0, productLeast = kHuge;
     for (int32_t a = 1; a <= last; ++a) {
       screen.judgeRow(offsets, a, last, verdicts);
       for (int32_t b = a + 1; b <= last; ++b) {
@@ -282,6 +384,12 @@ class TripleSelector {
           const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
           if (!(degreeValue(theta) > Extended(ThetaStar))) continue;
         }
+        moderate = moderate && offsets.moderate[a] && offsets.moderate[b] && dab > 1e-100 &&
+                   dab < 1e100;
+        farthest = std::max(farthest, std::max(da, db));
+        dabLeast = std::min(dabLeast, dab);
+        dabMost = std::max(dabMost, dab);
+        productLeast = std::min(productLeast, da * dab);
         // The exact lineOffset waits until the pairs are known (below).
         Candidate& pending = candidates[count];
         pending.lineOffset = offsets.lineDistance(a, b, dab);
@@ -289,6 +397,18 @@ class TripleSelector {
         pending.endFactor = dab;
         pending.generated = static_cast<int32_t>(count++);
       }
+    }
+    if (!plain && moderate) {
+      // Each term of estimateError grows with dₐ, d_b and dab² and falls
+      // with dₐ·dab and dab: R0 bounds its terms but the estimate's for
+      // every candidate, its roundings covered by the 1 % added.
+      const double D = farthest;
+      const double cosineError =
+          4.5e-16 * (2.0 * D * D + dabMost * dabMost) / (2.0 * productLeast) + 2.3e-16;
+      const double R0 =
+          2.02 * (D * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (D / dabLeast) * D);
+      return keepBestByIntervals(candidates, count, NTRIP, list, R0, farthest, hint, endRoom,
+                                 triples);
     }
     count = measureLineOffsets(candidates, count, NTRIP, plain, list);
     return keepBest(candidates, count, NTRIP, plain, triples);
@@ -334,6 +454,9 @@ class TripleSelector {
   Candidate* const interiorRoom;
   Candidate* const endRoom;
   NeighborOffsets offsets;
+  // The fast ordering's first guess at the keep-th smallest estimate, as a
+  // share of the farthest distance (from the point before).
+  double hint = kHuge;
   uint8_t verdicts[kMaxNeighborPositions + 1];
 };
 
