@@ -83,14 +83,19 @@ int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, bool plain
 }
 
 // The offsets from a point to its neighbours at positions 1..last, in plain
-// double arithmetic, for the angle screen.
+// double arithmetic, for the angle screen and the estimates.
 struct NeighborOffsets {
   double x[kMaxNeighborPositions + 1];
   double y[kMaxNeighborPositions + 1];
-  double distance[kMaxNeighborPositions + 1];   // from the list
-  double inverse[kMaxNeighborPositions + 1];    // 1 / distance
-  uint8_t moderate[kMaxNeighborPositions + 1];  // 1e-100 < distance < 1e100
-  bool usable[kMaxNeighborPositions + 1];       // usableDistance(distance)
+  double ux[kMaxNeighborPositions + 1];        // x / distance
+  double uy[kMaxNeighborPositions + 1];        // y / distance
+  double distance[kMaxNeighborPositions + 1];  // from the list
+  bool usable[kMaxNeighborPositions + 1];      // usableDistance(distance)
+  // Every distance far from the ranges where products underflow or
+  // overflow (1e-100 .. 1e100), and the least and largest of them.
+  bool moderate;
+  double nearest;
+  double farthest;
 
   // The distance of the point from the line through the neighbours at
   // positions a and b, dab apart, from the offsets: an estimate.
@@ -100,14 +105,20 @@ struct NeighborOffsets {
 
   void measure(const PointCoord* pointCoords, int32_t p, const NeighborEntry* list, int32_t last) {
     const PointCoord& origin = pointCoords[p];
+    moderate = last <= kMaxNeighborPositions;
+    nearest = kHuge;
+    farthest = 0.0;
     for (int32_t a = 1; a <= last && a <= kMaxNeighborPositions; ++a) {
       const PointCoord& q = pointCoords[list[a].index];
       x[a] = q.x - origin.x;
       y[a] = q.y - origin.y;
       distance[a] = list[a].distance;
-      inverse[a] = 1.0 / distance[a];
-      // Far from the ranges where products underflow or overflow.
-      moderate[a] = distance[a] > 1e-100 && distance[a] < 1e100;
+      const double inverse = 1.0 / distance[a];
+      ux[a] = x[a] * inverse;
+      uy[a] = y[a] * inverse;
+      moderate = moderate && distance[a] > 1e-100 && distance[a] < 1e100;
+      nearest = std::min(nearest, distance[a]);
+      farthest = std::max(farthest, distance[a]);
       usable[a] = usableDistance(distance[a]);
     }
   }
@@ -222,26 +233,28 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
 // bounds estimateError for every candidate of the point (R0 from the
 // point's extreme distances, below), and grows with e. Where at least keep
 // candidates have an estimate no more than T, each of them has a high end
-// no more than T + slack(T): a candidate whose estimate less slack exceeds
-// that has an exact lineOffset above keep others and is dropped (the
-// 1e-14·e spare in slack dwarfs the roundings of the test). T comes from
-// the point before (scaled by its farthest distance), or where fewer than
-// keep estimates lie below it, from the keep-th smallest estimate itself.
+// no more than T + slack(T): a candidate with e − slack(e) above that has
+// an exact lineOffset above keep others, and every candidate with
+// e > (T + 2·R0)·(1 + 1e-13) is such a one (e − slack(e) grows with e; the
+// factor's spare over 3e-14 dwarfs the roundings). T comes from the point
+// before (scaled by its farthest distance), or where fewer than keep
+// estimates lie below it, from the keep-th smallest estimate itself.
 int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
                             const NeighborEntry* list, double R0, double farthest, double& hint,
                             Candidate* intervals, Triple* triples) {
   const int64_t keep = std::min<int64_t>(count, std::max(NTRIP, 0));
   if (keep == 0) return 0;
-  auto slack = [R0](double e) { return R0 + 3e-14 * e; };
+  // The candidates that remain with T, or -1 where fewer than keep
+  // estimates lie at or below T.
   auto survivors = [&](double T) {
-    const double limit = T + slack(T);
-    int64_t below = 0, n = 0;
+    const double limit = (T + 2.0 * R0) * (1.0 + 1e-13);
+    int64_t n = 0;
     for (int64_t k = 0; k < count; ++k) {
-      const double e = candidates[k].lineOffset;
-      below += e <= T;
       intervals[n].generated = static_cast<int32_t>(k);
-      n += e - slack(e) <= limit;
+      n += candidates[k].lineOffset <= limit;
     }
+    int64_t below = 0;
+    for (int64_t k = 0; k < n; ++k) below += candidates[intervals[k].generated].lineOffset <= T;
     return below >= keep ? n : -1;
   };
   int64_t n = count;
@@ -249,8 +262,9 @@ int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
     n = survivors(hint * farthest);
     if (n < 0) {
       for (int64_t k = 0; k < count; ++k) intervals[k].lineOffset = candidates[k].lineOffset;
-      std::nth_element(intervals, intervals + (keep - 1), intervals + count,
-                       [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+      std::nth_element(
+          intervals, intervals + (keep - 1), intervals + count,
+          [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
       n = survivors(intervals[keep - 1].lineOffset);
     }
   } else {
@@ -273,7 +287,8 @@ int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
   for (int64_t i = 0; i < n && kept < keep;) {
     double high = intervals[i].endFactor;
     int64_t j = i + 1;
-    while (j < n && !(high < intervals[j].lineOffset)) high = std::max(high, intervals[j++].endFactor);
+    while (j < n && !(high < intervals[j].lineOffset))
+      high = std::max(high, intervals[j++].endFactor);
     for (int64_t k = i; k < j; ++k) {
       const int32_t place = intervals[k].generated;
       intervals[k] = candidates[place];
@@ -304,8 +319,6 @@ int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
 // screen stays off.
 class AngleScreen {
  public:
-  enum Verdict { kRejected, kAccepted, kUndecided };
-
   AngleScreen(double ThetaStar, bool plain) {
     enabled = !plain && ThetaStar >= 1.0 && ThetaStar <= 179.0;
     if (enabled) {
@@ -314,25 +327,40 @@ class AngleScreen {
     }
   }
 
-  // The verdicts on the pairs (a, b) for b = a + 1 .. last, into
-  // verdicts[b]; in one pass without branches, which the compiler can
-  // vectorise. The cosine and the bound are formed with the inverses of the
-  // distances, within a few roundings of the quotients, far inside the
-  // bound.
-  void judgeRow(const NeighborOffsets& o, int32_t a, int32_t last, uint8_t* verdicts) const {
-    if (!enabled || !o.moderate[a] || last > kMaxNeighborPositions) {
-      for (int32_t b = a + 1; b <= last; ++b) verdicts[b] = kUndecided;
-      return;
+  // The pairs (a, b), b = a + 1 .. last, that may make a triple: the
+  // positions b the screen does not reject and whose distance is usable,
+  // in order, into next. Returns how many, and in acceptRow the value below
+  // which the cosine of a pair, cosine(o, a, b), has the screen accept it
+  // (-infinity when the screen is off). One pass without branches. That
+  // cosine, from the unit offsets, lies within a dozen roundings (2e-15) of
+  // the dot product divided by the distances; the pair's bound on that
+  // quotient's error, 1e-13 (dₐ/d_b + d_b/dₐ + 4), is taken at its largest
+  // over the row, plus 1e-14 for those roundings and the rounding of the
+  // thresholds. The screen needs every distance of the point moderate.
+  int32_t row(const NeighborOffsets& o, int32_t a, int32_t last, int32_t* next,
+              double& acceptRow) const {
+    int32_t n = 0;
+    if (!enabled || !o.moderate) {
+      acceptRow = -kHuge;
+      for (int32_t b = a + 1; b <= last; ++b) {
+        next[n] = b;
+        n += o.usable[b];
+      }
+      return n;
     }
-    const double xa = o.x[a], ya = o.y[a], da = o.distance[a], inverseA = o.inverse[a];
+    const double da = o.distance[a];
+    const double bound = 1e-13 * (da / o.nearest + o.farthest / da + 4.1);
+    const double rejectRow = rejectAbove + bound;
+    acceptRow = acceptBelow - bound;
     for (int32_t b = a + 1; b <= last; ++b) {
-      const double cosine = (xa * o.x[b] + ya * o.y[b]) * inverseA * o.inverse[b];
-      const double error = 1e-13 * (da * o.inverse[b] + o.distance[b] * inverseA + 4.0);
-      const uint8_t judged = cosine - error > rejectAbove   ? kRejected
-                             : cosine + error < acceptBelow ? kAccepted
-                                                            : kUndecided;
-      verdicts[b] = o.moderate[b] ? judged : static_cast<uint8_t>(kUndecided);
+      next[n] = b;
+      n += cosine(o, a, b) <= rejectRow;
     }
+    return n;
+  }
+
+  static double cosine(const NeighborOffsets& o, int32_t a, int32_t b) {
+    return o.ux[a] * o.ux[b] + o.uy[a] * o.uy[b];
   }
 
  private:
@@ -368,25 +396,22 @@ class TripleSelector {
     int64_t count = 0;
     // For the fast ordering: whether every side is moderate, and the
     // extremes that bound estimateError over the candidates.
-    bool moderate = true;
-    double farthest = 0.0, dabLeast = kHuge, dabMost = 0.0, productLeast = kHuge;
+    double dabLeast = kHuge, dabMost = 0.0, productLeast = kHuge;
     for (int32_t a = 1; a <= last; ++a) {
-      screen.judgeRow(offsets, a, last, verdicts);
-      for (int32_t b = a + 1; b <= last; ++b) {
-        const uint8_t verdict = verdicts[b];
-        if (verdict == AngleScreen::kRejected) continue;
-        if (!offsets.usable[a] || !offsets.usable[b]) continue;
-        const double da = list[a].distance;
+      if (!offsets.usable[a]) continue;
+      double acceptRow;
+      const int32_t pairs = screen.row(offsets, a, last, next, acceptRow);
+      const double da = list[a].distance;
+      const PointCoord& pointA = pointCoords[list[a].index];
+      for (int32_t k = 0; k < pairs; ++k) {
+        const int32_t b = next[k];
         const double db = list[b].distance;
-        const double dab = pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
+        const double dab = pointDistance(pointA, pointCoords[list[b].index]);
         if (!usableDistance(dab)) continue;
-        if (verdict != AngleScreen::kAccepted) {
+        if (!(AngleScreen::cosine(offsets, a, b) < acceptRow)) {
           const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
           if (!(degreeValue(theta) > Extended(ThetaStar))) continue;
         }
-        moderate = moderate && offsets.moderate[a] && offsets.moderate[b] && dab > 1e-100 &&
-                   dab < 1e100;
-        farthest = std::max(farthest, std::max(da, db));
         dabLeast = std::min(dabLeast, dab);
         dabMost = std::max(dabMost, dab);
         productLeast = std::min(productLeast, da * dab);
@@ -398,17 +423,17 @@ class TripleSelector {
         pending.generated = static_cast<int32_t>(count++);
       }
     }
+    const bool moderate = offsets.moderate && dabLeast > 1e-100 && dabMost < 1e100;
     if (!plain && moderate) {
       // Each term of estimateError grows with dₐ, d_b and dab² and falls
       // with dₐ·dab and dab: R0 bounds its terms but the estimate's for
       // every candidate, its roundings covered by the 1 % added.
-      const double D = farthest;
+      const double D = offsets.farthest;
       const double cosineError =
           4.5e-16 * (2.0 * D * D + dabMost * dabMost) / (2.0 * productLeast) + 2.3e-16;
       const double R0 =
           2.02 * (D * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (D / dabLeast) * D);
-      return keepBestByIntervals(candidates, count, NTRIP, list, R0, farthest, hint, endRoom,
-                                 triples);
+      return keepBestByIntervals(candidates, count, NTRIP, list, R0, D, hint, endRoom, triples);
     }
     count = measureLineOffsets(candidates, count, NTRIP, plain, list);
     return keepBest(candidates, count, NTRIP, plain, triples);
@@ -457,7 +482,7 @@ class TripleSelector {
   // The fast ordering's first guess at the keep-th smallest estimate, as a
   // share of the farthest distance (from the point before).
   double hint = kHuge;
-  uint8_t verdicts[kMaxNeighborPositions + 1];
+  int32_t next[kMaxNeighborPositions + 1];
 };
 
 // A point's neighbours (list[1..last]), their farthest distance and its
