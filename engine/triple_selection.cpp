@@ -216,29 +216,32 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
 }
 
 // The fast form's ordering of the pending candidates[0..count) (all of
-// whose distances are moderate, 1e-100 .. 1e100): by intervals. Each exact
-// lineOffset lies within its interval, the estimate ± estimateError (whose
-// margin of two also absorbs the roundings of the two sums). Sorted by the
-// low ends, a run of intervals ends where the highest high end so far lies
-// below the next low end: every exact lineOffset of the run is then
-// strictly below every later one. A run of one candidate is placed without
-// its exact lineOffset; only the candidates of longer runs (overlapping
-// intervals, rare) are measured exactly and sorted by (lineOffset,
-// generated), the order the plain form makes. The plain form drops a
-// candidate whose exact lineOffset is not finite; with finite nonzero
-// sides the cosine is finite or ±infinite, never NaN, its angle lies in
-// [0, PI] and sine × dₐ is finite, so none is dropped here either.
+// whose distances are moderate, 1e-100 .. 1e100): by intervals.
+// slack(e) = R0 + 3e-14·e is at least estimateError for every candidate of
+// the point with estimate e (R0 from the point's extreme distances, where
+// the selector calls this), so each exact lineOffset lies within
+// e ± slack(e); estimateError's margin of two absorbs the roundings of
+// those sums. Sorted by the low ends, a run of intervals ends where the
+// highest high end so far lies below the next low end: every exact
+// lineOffset of the run is then strictly below every later one. A run of
+// one candidate is placed without its exact lineOffset; only the
+// candidates of longer runs (overlapping intervals, rare) are measured
+// exactly and sorted by (lineOffset, generated), the order the plain form
+// makes. The plain form drops a candidate whose exact lineOffset is not
+// finite; with finite nonzero sides the cosine is finite or ±infinite,
+// never NaN, its angle lies in [0, PI] and sine × dₐ is finite, so none is
+// dropped here either.
 //
-// Of many candidates, most are dropped first: slack(e) = R0 + 3e-14·e
-// bounds estimateError for every candidate of the point (R0 from the
-// point's extreme distances, below), and grows with e. Where at least keep
+// Of many candidates, most are dropped first. Where at least keep
 // candidates have an estimate no more than T, each of them has a high end
-// no more than T + slack(T): a candidate with e − slack(e) above that has
-// an exact lineOffset above keep others, and every candidate with
-// e > (T + 2·R0)·(1 + 1e-13) is such a one (e − slack(e) grows with e; the
-// factor's spare over 3e-14 dwarfs the roundings). T comes from the point
-// before (scaled by its farthest distance), or where fewer than keep
+// no more than T + slack(T) (slack grows with e): a candidate with
+// e − slack(e) above that has an exact lineOffset above keep others, and
+// every candidate with e > (T + 2·R0)·(1 + 1e-13) is such a one (e −
+// slack(e) grows with e; the factor's spare over 3e-14 dwarfs the
+// roundings). T comes from the point before (its keep-th low end as a
+// share of its farthest distance, times 1.5), or where fewer than keep
 // estimates lie below it, from the keep-th smallest estimate itself.
+// intervals: room for count entries.
 int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
                             const NeighborEntry* list, double R0, double farthest, double& hint,
                             Candidate* intervals, Triple* triples) {
@@ -274,11 +277,10 @@ int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
   // candidate's place in generated.
   for (int64_t k = 0; k < n; ++k) {
     Candidate& interval = intervals[k];
-    const Candidate& c = candidates[interval.generated];
-    const double error = estimateError(list[c.triple.first].distance,
-                                       list[c.triple.second].distance, c.endFactor, c.lineOffset);
-    interval.lineOffset = c.lineOffset - error;
-    interval.endFactor = c.lineOffset + error;
+    const double e = candidates[interval.generated].lineOffset;
+    const double error = R0 + 3e-14 * e;
+    interval.lineOffset = e - error;
+    interval.endFactor = e + error;
   }
   std::sort(intervals, intervals + n,
             [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
@@ -433,6 +435,7 @@ class TripleSelector {
           4.5e-16 * (2.0 * D * D + dabMost * dabMost) / (2.0 * productLeast) + 2.3e-16;
       const double R0 =
           2.02 * (D * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (D / dabLeast) * D);
+      // The end room is free until the end triples are made.
       return keepBestByIntervals(candidates, count, NTRIP, list, R0, D, hint, endRoom, triples);
     }
     count = measureLineOffsets(candidates, count, NTRIP, plain, list);
