@@ -19,6 +19,8 @@ namespace tessel {
 
 namespace {
 
+constexpr double kHuge = std::numeric_limits<double>::infinity();
+
 // Neighbour positions the angle screen keeps offsets for (NN is at most 100).
 constexpr int32_t kMaxNeighborPositions = 100;
 
@@ -81,14 +83,19 @@ int32_t keepBest(Candidate* candidates, int64_t count, int32_t NTRIP, bool plain
 }
 
 // The offsets from a point to its neighbours at positions 1..last, in plain
-// double arithmetic, for the angle screen.
+// double arithmetic, for the angle screen and the estimates.
 struct NeighborOffsets {
   double x[kMaxNeighborPositions + 1];
   double y[kMaxNeighborPositions + 1];
-  double distance[kMaxNeighborPositions + 1];   // from the list
-  double inverse[kMaxNeighborPositions + 1];    // 1 / distance
-  uint8_t moderate[kMaxNeighborPositions + 1];  // 1e-100 < distance < 1e100
-  bool usable[kMaxNeighborPositions + 1];       // usableDistance(distance)
+  double ux[kMaxNeighborPositions + 1];        // x / distance
+  double uy[kMaxNeighborPositions + 1];        // y / distance
+  double distance[kMaxNeighborPositions + 1];  // from the list
+  bool usable[kMaxNeighborPositions + 1];      // usableDistance(distance)
+  // Every distance far from the ranges where products underflow or
+  // overflow (1e-100 .. 1e100), and the least and largest of them.
+  bool moderate;
+  double nearest;
+  double farthest;
 
   // The distance of the point from the line through the neighbours at
   // positions a and b, dab apart, from the offsets: an estimate.
@@ -98,14 +105,20 @@ struct NeighborOffsets {
 
   void measure(const PointCoord* pointCoords, int32_t p, const NeighborEntry* list, int32_t last) {
     const PointCoord& origin = pointCoords[p];
+    moderate = last <= kMaxNeighborPositions;
+    nearest = kHuge;
+    farthest = 0.0;
     for (int32_t a = 1; a <= last && a <= kMaxNeighborPositions; ++a) {
       const PointCoord& q = pointCoords[list[a].index];
       x[a] = q.x - origin.x;
       y[a] = q.y - origin.y;
       distance[a] = list[a].distance;
-      inverse[a] = 1.0 / distance[a];
-      // Far from the ranges where products underflow or overflow.
-      moderate[a] = distance[a] > 1e-100 && distance[a] < 1e100;
+      const double inverse = 1.0 / distance[a];
+      ux[a] = x[a] * inverse;
+      uy[a] = y[a] * inverse;
+      moderate = moderate && distance[a] > 1e-100 && distance[a] < 1e100;
+      nearest = std::min(nearest, distance[a]);
+      farthest = std::max(farthest, distance[a]);
       usable[a] = usableDistance(distance[a]);
     }
   }
@@ -147,6 +160,16 @@ double estimateError(double da, double db, double dab, double estimate) {
   return 2.0 * bound;
 }
 
+// The exact lineOffset of a pending interior candidate: the angle at the
+// nearer neighbour from the law of cosines, its sine × dₐ, formed in
+// extended precision and rounded once (as makeCandidate does).
+double exactLineOffset(const NeighborEntry* list, const Candidate& pending) {
+  const double da = list[pending.triple.first].distance;
+  const double db = list[pending.triple.second].distance;
+  const double phi = angleOfCosine(cosineOfAngle(da, pending.endFactor, db));
+  return static_cast<double>(Extended(std::sin(phi)) * da);
+}
+
 // Makes the pending candidates[0..count) real: the exact lineOffset, the
 // point indices of the pair and endFactor 0; drops those that cannot be
 // kept and those whose exact lineOffset is not finite. Returns how many
@@ -183,12 +206,104 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
     if (cut < std::numeric_limits<double>::infinity() && c.lineOffset - error(c) > cut) continue;
     const int32_t a = c.triple.first;
     const int32_t b = c.triple.second;
-    const double phi = angleOfCosine(cosineOfAngle(list[a].distance, dab(c), list[b].distance));
-    c = makeCandidate(list, a, b, std::sin(phi), 0.0, c.generated);
+    c.lineOffset = exactLineOffset(list, c);
+    c.triple = {list[a].index, list[b].index};
+    c.endFactor = 0.0;
     if (!std::isfinite(c.lineOffset)) continue;
     candidates[kept++] = c;
   }
   return kept;
+}
+
+// The fast form's ordering of the pending candidates[0..count) (all of
+// whose distances are moderate, 1e-100 .. 1e100): by intervals.
+// slack(e) = R0 + 3e-14·e is at least estimateError for every candidate of
+// the point with estimate e (R0 from the point's extreme distances, where
+// the selector calls this), so each exact lineOffset lies within
+// e ± slack(e); estimateError's margin of two absorbs the roundings of
+// those sums. Sorted by the low ends, a run of intervals ends where the
+// highest high end so far lies below the next low end: every exact
+// lineOffset of the run is then strictly below every later one. A run of
+// one candidate is placed without its exact lineOffset; only the
+// candidates of longer runs (overlapping intervals, rare) are measured
+// exactly and sorted by (lineOffset, generated), the order the plain form
+// makes. The plain form drops a candidate whose exact lineOffset is not
+// finite; with finite nonzero sides the cosine is finite or ±infinite,
+// never NaN, its angle lies in [0, PI] and sine × dₐ is finite, so none is
+// dropped here either.
+//
+// Of many candidates, most are dropped first. Where at least keep
+// candidates have an estimate no more than T, each of them has a high end
+// no more than T + slack(T) (slack grows with e): a candidate with
+// e − slack(e) above that has an exact lineOffset above keep others, and
+// every candidate with e > (T + 2·R0)·(1 + 1e-13) is such a one (e −
+// slack(e) grows with e; the factor's spare over 3e-14 dwarfs the
+// roundings). T comes from the point before (its keep-th low end as a
+// share of its farthest distance, times 1.5), or where fewer than keep
+// estimates lie below it, from the keep-th smallest estimate itself.
+// intervals: room for count entries.
+int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
+                            const NeighborEntry* list, double R0, double farthest, double& hint,
+                            Candidate* intervals, Triple* triples) {
+  const int64_t keep = std::min<int64_t>(count, std::max(NTRIP, 0));
+  if (keep == 0) return 0;
+  // The candidates that remain with T, or -1 where fewer than keep
+  // estimates lie at or below T.
+  auto survivors = [&](double T) {
+    const double limit = (T + 2.0 * R0) * (1.0 + 1e-13);
+    int64_t n = 0;
+    for (int64_t k = 0; k < count; ++k) {
+      intervals[n].generated = static_cast<int32_t>(k);
+      n += candidates[k].lineOffset <= limit;
+    }
+    int64_t below = 0;
+    for (int64_t k = 0; k < n; ++k) below += candidates[intervals[k].generated].lineOffset <= T;
+    return below >= keep ? n : -1;
+  };
+  int64_t n = count;
+  if (count > 2 * keep) {
+    n = survivors(hint * farthest);
+    if (n < 0) {
+      for (int64_t k = 0; k < count; ++k) intervals[k].lineOffset = candidates[k].lineOffset;
+      std::nth_element(
+          intervals, intervals + (keep - 1), intervals + count,
+          [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+      n = survivors(intervals[keep - 1].lineOffset);
+    }
+  } else {
+    for (int64_t k = 0; k < count; ++k) intervals[k].generated = static_cast<int32_t>(k);
+  }
+  // Intervals: low end in lineOffset, high end in endFactor, the pending
+  // candidate's place in generated.
+  for (int64_t k = 0; k < n; ++k) {
+    Candidate& interval = intervals[k];
+    const double e = candidates[interval.generated].lineOffset;
+    const double error = R0 + 3e-14 * e;
+    interval.lineOffset = e - error;
+    interval.endFactor = e + error;
+  }
+  std::sort(intervals, intervals + n,
+            [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+  if (count > 2 * keep) hint = 1.5 * std::max(intervals[keep - 1].lineOffset, 0.0) / farthest;
+  int64_t kept = 0;
+  for (int64_t i = 0; i < n && kept < keep;) {
+    double high = intervals[i].endFactor;
+    int64_t j = i + 1;
+    while (j < n && !(high < intervals[j].lineOffset))
+      high = std::max(high, intervals[j++].endFactor);
+    for (int64_t k = i; k < j; ++k) {
+      const int32_t place = intervals[k].generated;
+      intervals[k] = candidates[place];
+      if (j > i + 1) intervals[k].lineOffset = exactLineOffset(list, candidates[place]);
+    }
+    if (j > i + 1) std::sort(intervals + i, intervals + j, ByLineOffset());
+    for (int64_t k = i; k < j && kept < keep; ++k) {
+      triples[kept++] = {list[intervals[k].triple.first].index,
+                         list[intervals[k].triple.second].index};
+    }
+    i = j;
+  }
+  return static_cast<int32_t>(kept);
 }
 
 // A cheap first look at the angle a pair of neighbours makes at the point:
@@ -206,8 +321,6 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
 // screen stays off.
 class AngleScreen {
  public:
-  enum Verdict { kRejected, kAccepted, kUndecided };
-
   AngleScreen(double ThetaStar, bool plain) {
     enabled = !plain && ThetaStar >= 1.0 && ThetaStar <= 179.0;
     if (enabled) {
@@ -216,25 +329,40 @@ class AngleScreen {
     }
   }
 
-  // The verdicts on the pairs (a, b) for b = a + 1 .. last, into
-  // verdicts[b]; in one pass without branches, which the compiler can
-  // vectorise. The cosine and the bound are formed with the inverses of the
-  // distances, within a few roundings of the quotients, far inside the
-  // bound.
-  void judgeRow(const NeighborOffsets& o, int32_t a, int32_t last, uint8_t* verdicts) const {
-    if (!enabled || !o.moderate[a] || last > kMaxNeighborPositions) {
-      for (int32_t b = a + 1; b <= last; ++b) verdicts[b] = kUndecided;
-      return;
+  // The pairs (a, b), b = a + 1 .. last, that may make a triple: the
+  // positions b the screen does not reject and whose distance is usable,
+  // in order, into next. Returns how many, and in acceptRow the value below
+  // which the cosine of a pair, cosine(o, a, b), has the screen accept it
+  // (-infinity when the screen is off). One pass without branches. That
+  // cosine, from the unit offsets, lies within a dozen roundings (2e-15) of
+  // the dot product divided by the distances; the pair's bound on that
+  // quotient's error, 1e-13 (dₐ/d_b + d_b/dₐ + 4), is taken at its largest
+  // over the row, plus 1e-14 for those roundings and the rounding of the
+  // thresholds. The screen needs every distance of the point moderate.
+  int32_t row(const NeighborOffsets& o, int32_t a, int32_t last, int32_t* next,
+              double& acceptRow) const {
+    int32_t n = 0;
+    if (!enabled || !o.moderate) {
+      acceptRow = -kHuge;
+      for (int32_t b = a + 1; b <= last; ++b) {
+        next[n] = b;
+        n += o.usable[b];
+      }
+      return n;
     }
-    const double xa = o.x[a], ya = o.y[a], da = o.distance[a], inverseA = o.inverse[a];
+    const double da = o.distance[a];
+    const double bound = 1e-13 * (da / o.nearest + o.farthest / da + 4.1);
+    const double rejectRow = rejectAbove + bound;
+    acceptRow = acceptBelow - bound;
     for (int32_t b = a + 1; b <= last; ++b) {
-      const double cosine = (xa * o.x[b] + ya * o.y[b]) * inverseA * o.inverse[b];
-      const double error = 1e-13 * (da * o.inverse[b] + o.distance[b] * inverseA + 4.0);
-      const uint8_t judged = cosine - error > rejectAbove   ? kRejected
-                             : cosine + error < acceptBelow ? kAccepted
-                                                            : kUndecided;
-      verdicts[b] = o.moderate[b] ? judged : static_cast<uint8_t>(kUndecided);
+      next[n] = b;
+      n += cosine(o, a, b) <= rejectRow;
     }
+    return n;
+  }
+
+  static double cosine(const NeighborOffsets& o, int32_t a, int32_t b) {
+    return o.ux[a] * o.ux[b] + o.uy[a] * o.uy[b];
   }
 
  private:
@@ -268,20 +396,27 @@ class TripleSelector {
     Candidate* candidates = interiorRoom;
     offsets.measure(pointCoords, p, list, last);
     int64_t count = 0;
+    // For the fast ordering: whether every side is moderate, and the
+    // extremes that bound estimateError over the candidates.
+    double dabLeast = kHuge, dabMost = 0.0, productLeast = kHuge;
     for (int32_t a = 1; a <= last; ++a) {
-      screen.judgeRow(offsets, a, last, verdicts);
-      for (int32_t b = a + 1; b <= last; ++b) {
-        const uint8_t verdict = verdicts[b];
-        if (verdict == AngleScreen::kRejected) continue;
-        if (!offsets.usable[a] || !offsets.usable[b]) continue;
-        const double da = list[a].distance;
+      if (!offsets.usable[a]) continue;
+      double acceptRow;
+      const int32_t pairs = screen.row(offsets, a, last, next, acceptRow);
+      const double da = list[a].distance;
+      const PointCoord& pointA = pointCoords[list[a].index];
+      for (int32_t k = 0; k < pairs; ++k) {
+        const int32_t b = next[k];
         const double db = list[b].distance;
-        const double dab = pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
+        const double dab = pointDistance(pointA, pointCoords[list[b].index]);
         if (!usableDistance(dab)) continue;
-        if (verdict != AngleScreen::kAccepted) {
+        if (!(AngleScreen::cosine(offsets, a, b) < acceptRow)) {
           const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
           if (!(degreeValue(theta) > Extended(ThetaStar))) continue;
         }
+        dabLeast = std::min(dabLeast, dab);
+        dabMost = std::max(dabMost, dab);
+        productLeast = std::min(productLeast, da * dab);
         // The exact lineOffset waits until the pairs are known (below).
         Candidate& pending = candidates[count];
         pending.lineOffset = offsets.lineDistance(a, b, dab);
@@ -289,6 +424,19 @@ class TripleSelector {
         pending.endFactor = dab;
         pending.generated = static_cast<int32_t>(count++);
       }
+    }
+    const bool moderate = offsets.moderate && dabLeast > 1e-100 && dabMost < 1e100;
+    if (!plain && moderate) {
+      // Each term of estimateError grows with dₐ, d_b and dab² and falls
+      // with dₐ·dab and dab: R0 bounds its terms but the estimate's for
+      // every candidate, its roundings covered by the 1 % added.
+      const double D = offsets.farthest;
+      const double cosineError =
+          4.5e-16 * (2.0 * D * D + dabMost * dabMost) / (2.0 * productLeast) + 2.3e-16;
+      const double R0 =
+          2.02 * (D * (3.0 * std::sqrt(cosineError) + 1e-14) + 2.5e-15 * (D / dabLeast) * D);
+      // The end room is free until the end triples are made.
+      return keepBestByIntervals(candidates, count, NTRIP, list, R0, D, hint, endRoom, triples);
     }
     count = measureLineOffsets(candidates, count, NTRIP, plain, list);
     return keepBest(candidates, count, NTRIP, plain, triples);
@@ -334,7 +482,10 @@ class TripleSelector {
   Candidate* const interiorRoom;
   Candidate* const endRoom;
   NeighborOffsets offsets;
-  uint8_t verdicts[kMaxNeighborPositions + 1];
+  // The fast ordering's first guess at the keep-th smallest estimate, as a
+  // share of the farthest distance (from the point before).
+  double hint = kHuge;
+  int32_t next[kMaxNeighborPositions + 1];
 };
 
 // A point's neighbours (list[1..last]), their farthest distance and its
