@@ -114,6 +114,15 @@ double reachOf(double squared) {
   return (squared * (1.0 + 1e-12) + 1e-300) * (1.0 + 1e-12) + 1e-300;
 }
 
+// The plain double squared distance of (x, y) from p, the approximation
+// every query compares against its reach. For a point beyond a split it is
+// at least that of the split's coordinate.
+inline double approximate(const PointCoord& p, double x, double y) {
+  const double dx = x - p.x;
+  const double dy = y - p.y;
+  return dx * dx + dy * dy;
+}
+
 }  // namespace
 
 // One query. The list holds the `filled` nearest points found so far, in
@@ -173,14 +182,6 @@ class KdTree::Query {
   }
 
  private:
-  // The plain double squared distance from p of a point at (x, y). For a
-  // point beyond a split it is at least that of the split's coordinate.
-  double approximate(double x, double y) const {
-    const double dx = x - p.x;
-    const double dy = y - p.y;
-    return dx * dx + dy * dy;
-  }
-
   // Visits the node whose points all lie on the far side of splitX from p
   // along x and of splitY along y (a split equal to p's coordinate bounds
   // nothing along its axis).
@@ -195,7 +196,7 @@ class KdTree::Query {
       int32_t foundCount = 0;
       for (int32_t k = begin; k < end; ++k) {
         const Point& q = tree.points_[static_cast<size_t>(k)];
-        if (approximate(q.at.x, q.at.y) > reach || k == at) continue;
+        if (approximate(p, q.at.x, q.at.y) > reach || k == at) continue;
         if (zeroLast && q.index > indexOf(list[count - 1])) continue;
         found[foundCount++] = {k, 0.0};
       }
@@ -237,7 +238,7 @@ class KdTree::Query {
   // as every distance is, so it never exceeds the exact distance of any
   // point beyond the splits.
   bool pruned(double splitX, double splitY, int32_t minIndex) const {
-    if (approximate(splitX, splitY) > reach) return true;
+    if (approximate(p, splitX, splitY) > reach) return true;
     if (filled < count) return false;
     const NeighborEntry& last = list[count - 1];
     const int32_t lastIndex = indexOf(last);
@@ -352,7 +353,7 @@ class KdTree::Gathering {
       const Node& n = tree.nodes_[static_cast<size_t>(up.node)];
       const double splitX = n.axis == 1 ? p.x : n.split;
       const double splitY = n.axis == 1 ? n.split : p.y;
-      if (approximate(splitX, splitY) > reach) continue;
+      if (approximate(p, splitX, splitY) > reach) continue;
       if (up.upper) {
         visit(2 * up.node + 1, up.begin, up.middle, splitX, splitY);
       } else {
@@ -384,12 +385,6 @@ class KdTree::Gathering {
  private:
   static constexpr int32_t kRoom = 4 * kMostNeeded;
 
-  double approximate(double x, double y) const {
-    const double dx = x - p.x;
-    const double dy = y - p.y;
-    return dx * dx + dy * dy;
-  }
-
   // Visits the node whose points all lie at least as far from p along x
   // as splitX and along y as splitY.
   void visit(int32_t node, int32_t begin, int32_t end, double splitX, double splitY) {
@@ -413,7 +408,7 @@ class KdTree::Gathering {
     } else {
       splitX = n.split;
     }
-    if (approximate(splitX, splitY) > reach) return;
+    if (approximate(p, splitX, splitY) > reach) return;
     if (upperFirst) {
       visit(2 * node + 1, begin, middle, splitX, splitY);
     } else {
@@ -424,7 +419,7 @@ class KdTree::Gathering {
   void leaf(int32_t begin, int32_t end) {
     for (int32_t k = begin; k < end; ++k) {
       const Point& q = tree.points_[static_cast<size_t>(k)];
-      const double a = approximate(q.at.x, q.at.y);
+      const double a = approximate(p, q.at.x, q.at.y);
       if (a > reach || k == at) continue;
       if (size == kRoom && !compact()) return;
       gathered[size++] = {a, k};
@@ -524,11 +519,7 @@ namespace {
 struct From {
   From(double x, double y) : x(x), y(y) {}
 
-  double approximate(double px, double py) const {
-    const double dx = px - x;
-    const double dy = py - y;
-    return dx * dx + dy * dy;
-  }
+  double approximate(double px, double py) const { return tessel::approximate({x, y}, px, py); }
   double measure(double px, double py) const { return pointDistance({x, y}, {px, py}); }
 
   // Sets the limit: measures above it are not wanted.
