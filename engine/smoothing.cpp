@@ -30,8 +30,7 @@ namespace {
 // it is gone before the search, whose memory is the run's peak.
 class Reorderer {
  public:
-  Reorderer(WorkArrays& ws, const int32_t* order)
-      : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order) {}
+  Reorderer(WorkArrays& ws, const int32_t* order) : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order) {}
 
   // values[k] = old values[order[k]], for each of the arrays.
   void gather(std::initializer_list<double*> arrays) {
