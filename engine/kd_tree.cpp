@@ -23,9 +23,11 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
   int32_t depth = 0;
   for (int32_t n = size_; n > kLeafSize; n -= n / 2) ++depth;
   nodes_.resize((size_t{2} << depth) - 1);
-  // Filled (and first touched) on every worker.
+  // Built over points that carry their index, then kept as two arrays in
+  // leaf order: the coordinates, which every query reads, and the indices,
+  // which only exact measures and ties read. Filled (and first touched) on
+  // every worker.
   points_.reset(new Point[static_cast<size_t>(size_)]);
-  order_.reset(new int32_t[static_cast<size_t>(size_)]);
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
   });
@@ -36,11 +38,21 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
   callerPoints_ = static_cast<double>(size_) / (1 << parallelLevels);
   if (size_ > 0) build(0, 0, size_, parallelLevels);
   progress_ = nullptr;
+  ownCoords_.reset(new PointCoord[static_cast<size_t>(size_)]);
+  order_.reset(new int32_t[static_cast<size_t>(size_)]);
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
+      ownCoords_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].at;
       order_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].index;
     }
   });
+  points_.reset();
+  coords_ = ownCoords_.get();
+}
+
+void KdTree::shareCoordinates(const PointCoord* renumbered) {
+  coords_ = renumbered;
+  ownCoords_.reset();
 }
 
 void KdTree::leafBuilt(int32_t points) {
@@ -135,8 +147,7 @@ inline double approximate(const PointCoord& p, double x, double y) {
 class KdTree::Query {
  public:
   Query(const KdTree& tree, int32_t at, int32_t count, NeighborEntry* list)
-      : tree(tree), at(at), owner(tree.points_[static_cast<size_t>(at)].index), count(count),
-        list(list), p(tree.points_[static_cast<size_t>(at)].at) {}
+      : tree(tree), at(at), owner(tree.order_[at]), count(count), list(list), p(tree.coords_[at]) {}
 
   void run() {
     list[0] = {at, 0.0};
@@ -195,14 +206,14 @@ class KdTree::Query {
       NeighborEntry found[kLeafSize];
       int32_t foundCount = 0;
       for (int32_t k = begin; k < end; ++k) {
-        const Point& q = tree.points_[static_cast<size_t>(k)];
-        if (approximate(p, q.at.x, q.at.y) > reach || k == at) continue;
-        if (zeroLast && q.index > indexOf(list[count - 1])) continue;
+        const PointCoord& q = tree.coords_[k];
+        if (approximate(p, q.x, q.y) > reach || k == at) continue;
+        if (zeroLast && tree.order_[k] > indexOf(list[count - 1])) continue;
         found[foundCount++] = {k, 0.0};
       }
       for (int32_t f = 0; f < foundCount; ++f) {
-        const Point& q = tree.points_[static_cast<size_t>(found[f].index)];
-        found[f].distance = pairDistance(owner, p, q.index, q.at);
+        const int32_t k = found[f].index;
+        found[f].distance = pairDistance(owner, p, tree.order_[k], tree.coords_[k]);
       }
       for (int32_t f = 0; f < foundCount; ++f) offer(found[f]);
       return;
@@ -255,9 +266,7 @@ class KdTree::Query {
   }
 
   // The point index of an entry.
-  int32_t indexOf(const NeighborEntry& entry) const {
-    return tree.points_[static_cast<size_t>(entry.index)].index;
-  }
+  int32_t indexOf(const NeighborEntry& entry) const { return tree.order_[entry.index]; }
 
   // Inserts a measured entry when it belongs to the list; once the list is
   // full, its last entry sets the reach.
@@ -322,7 +331,7 @@ class KdTree::Gathering {
   static constexpr int32_t kMostNeeded = 32;
 
   Gathering(const KdTree& tree, int32_t at, int32_t count)
-      : tree(tree), at(at), need(count - 1), p(tree.points_[static_cast<size_t>(at)].at) {}
+      : tree(tree), at(at), need(count - 1), p(tree.coords_[at]) {}
 
   // Fills list[0..count) and returns true, or returns false having given up.
   bool run(NeighborEntry* list) {
@@ -368,11 +377,12 @@ class KdTree::Gathering {
     };
     Measured measured[kRoom];
     int32_t m = 0;
-    const int32_t owner = tree.points_[static_cast<size_t>(at)].index;
+    const int32_t owner = tree.order_[at];
     for (int32_t c = 0; c < size; ++c) {
       if (gathered[c].approximate > reach) continue;
-      const Point& q = tree.points_[static_cast<size_t>(gathered[c].at)];
-      measured[m++] = {pairDistance(owner, p, q.index, q.at), q.index, gathered[c].at};
+      const int32_t k = gathered[c].at;
+      const int32_t index = tree.order_[k];
+      measured[m++] = {pairDistance(owner, p, index, tree.coords_[k]), index, k};
     }
     std::sort(measured, measured + m, [](const Measured& a, const Measured& b) {
       return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
@@ -418,8 +428,8 @@ class KdTree::Gathering {
 
   void leaf(int32_t begin, int32_t end) {
     for (int32_t k = begin; k < end; ++k) {
-      const Point& q = tree.points_[static_cast<size_t>(k)];
-      const double a = approximate(p, q.at.x, q.at.y);
+      const PointCoord& q = tree.coords_[k];
+      const double a = approximate(p, q.x, q.y);
       if (a > reach || k == at) continue;
       if (size == kRoom && !compact()) return;
       gathered[size++] = {a, k};
@@ -558,9 +568,9 @@ class KdTree::NearestFrom : public From {
 
   void leaf(int32_t begin, int32_t end) {
     for (int32_t k = begin; k < end; ++k) {
-      const Point& p = tree.points_[static_cast<size_t>(k)];
-      if (approximate(p.at.x, p.at.y) > reach || p.index == excluded) continue;
-      const double d = measure(p.at.x, p.at.y);
+      const PointCoord& p = tree.coords_[k];
+      if (approximate(p.x, p.y) > reach || tree.order_[k] == excluded) continue;
+      const double d = measure(p.x, p.y);
       // A distance equal to a full list's largest changes no distance.
       if (!(d <= limit) || (filled == count && d == limit)) continue;
       if (filled == count) {
@@ -595,9 +605,9 @@ class KdTree::WithinFrom : public From {
 
   void leaf(int32_t begin, int32_t end) {
     for (int32_t k = begin; k < end; ++k) {
-      const Point& p = tree.points_[static_cast<size_t>(k)];
-      if (approximate(p.at.x, p.at.y) > reach) continue;
-      if (measure(p.at.x, p.at.y) <= limit) found.push_back(p.index);
+      const PointCoord& p = tree.coords_[k];
+      if (approximate(p.x, p.y) > reach) continue;
+      if (measure(p.x, p.y) <= limit) found.push_back(tree.order_[k]);
     }
   }
 
@@ -616,7 +626,8 @@ void KdTree::within(double x, double y, double radius, std::vector<int32_t>& fou
 }
 
 size_t KdTree::memoryBytes() const {
-  return sizeof(*this) + static_cast<size_t>(size_) * (sizeof(Point) + sizeof(int32_t)) +
+  const size_t own = ownCoords_ == nullptr ? 0 : sizeof(PointCoord);
+  return sizeof(*this) + static_cast<size_t>(size_) * (own + sizeof(int32_t)) +
          nodes_.capacity() * sizeof(Node);
 }
 

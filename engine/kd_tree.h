@@ -5,8 +5,9 @@
 // answers queries from any point of the plane (the k nearest distances, the
 // points within a radius), measured as the search measures, for the
 // public PointIndex. The tree owns copies of what it needs from the
-// caller's coordinates; queries keep no state in it, so any number of
-// threads may query at once.
+// caller's coordinates, unless the caller hands it coordinates of its own
+// in the tree's order to read instead (shareCoordinates); queries keep no
+// state in it, so any number of threads may query at once.
 #ifndef TESSEL_ENGINE_KD_TREE_H_
 #define TESSEL_ENGINE_KD_TREE_H_
 
@@ -35,7 +36,12 @@ class KdTree {
   // in the plane lie near each other in this order.
   const int32_t* order() const { return order_.get(); }
   // The coordinates of the point at leaf-order position k.
-  const PointCoord& coordinates(int32_t k) const { return points_[static_cast<size_t>(k)].at; }
+  const PointCoord& coordinates(int32_t k) const { return coords_[k]; }
+
+  // From now on the tree reads its coordinates from renumbered[0..N), which
+  // must hold coordinates(k) at k and outlive the tree, and releases its
+  // own copy: a run that renumbers its points in leaf order keeps them once.
+  void shareCoordinates(const PointCoord* renumbered);
 
   // Fills list[0..count) for the point at leaf-order position `at` (0 <= at
   // < N, 1 <= count <= N) with exactly the first `count` entries of the
@@ -95,13 +101,16 @@ class KdTree {
   void leafBuilt(int32_t points);
 
   int32_t size_ = 0;
-  std::unique_ptr<Point[]> points_;   // N, in leaf order
-  std::unique_ptr<int32_t[]> order_;  // the point at each leaf-order position
-  std::vector<Node> nodes_;           // implicit: the children of k are 2k+1, 2k+2
+  const PointCoord* coords_ = nullptr;       // N, in leaf order
+  std::unique_ptr<PointCoord[]> ownCoords_;  // the tree's copy, until shared
+  std::unique_ptr<int32_t[]> order_;         // the point at each leaf-order position
+  std::vector<Node> nodes_;                  // implicit: the children of k are 2k+1, 2k+2
 
-  // While building: the reporter, the thread it belongs to, the points the
+  // While building: the points with their indices, in leaf order once
+  // built; the reporter, the thread it belongs to, the points the
   // leaves that thread builds hold, those built so far, and whether the
   // build is being abandoned.
+  std::unique_ptr<Point[]> points_;
   ProgressReporter* progress_ = nullptr;
   std::thread::id caller_;
   double callerPoints_ = 0.0;

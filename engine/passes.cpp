@@ -395,7 +395,7 @@ inline void smoothInteriorPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, 
   if (c <= 0) return;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
-  const Triple* triples = ws.tripleSets[i].triples;
+  const Triple* triples = ws.triples(i);
   for (int32_t j = 0; j < c; ++j) {
     const int32_t a = triples[j].first;
     const int32_t b = triples[j].second;
@@ -414,7 +414,7 @@ inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Scree
   if (c <= 0) return;
   s.highTotal = 0.0;
   s.lowTotal = 0.0;
-  const Triple* triples = ws.tripleSets[i].triples;
+  const Triple* triples = ws.triples(i);
   const double* endValues = ws.endRow(i);
   for (int32_t j = 0; j < c; ++j) {
     const int32_t middle = triples[j].first;
@@ -431,7 +431,7 @@ inline void smoothEndPoint(int32_t i, int32_t NTRIP, const WorkArrays& ws, Scree
 // value continued away from its far point.
 inline void extrapolateEndValuesAt(int32_t i, const WorkArrays& ws) {
   const int32_t c = ws.tripleSets[i].endCount;
-  const Triple* triples = ws.tripleSets[i].triples;
+  const Triple* triples = ws.triples(i);
   const double* currentValues = ws.currentValues.get();
   const double* endFactors = ws.endFactors(i);
   for (int32_t j = 0; j < c; ++j) {
@@ -459,9 +459,10 @@ inline bool needsSmoothing(const WorkArrays& ws, int32_t i, const uint8_t* chang
   if (changed == nullptr || changed[i] != 0) return true;
   const TripleSet& set = ws.tripleSets[i];
   const int32_t c = set.interiorCount + set.endCount;  // one of them is 0
+  const Triple* triples = ws.triples(i);
   uint8_t any = 0;
   for (int32_t j = 0; j < c; ++j) {
-    any |= changed[set.triples[j].first] | changed[set.triples[j].second];
+    any |= changed[triples[j].first] | changed[triples[j].second];
   }
   return any != 0;
 }

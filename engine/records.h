@@ -34,10 +34,12 @@ struct Triple {
   int32_t second;  // interior: farther neighbour; end: far point
 };
 
+// A point's counts of triples; the triples themselves, room for NTRIP, are
+// its row WorkArrays::triples(i), found by position so that the header of
+// every point takes 8 bytes.
 struct TripleSet {
   int32_t interiorCount;
   int32_t endCount;
-  Triple* triples;  // room for NTRIP
 };
 
 }  // namespace tessel

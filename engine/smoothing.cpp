@@ -26,8 +26,9 @@ namespace {
 // caller's order at the end.
 
 // Moves values between the caller's order and the tree's through one
-// scratch copy, obtained for one call and reused for each of its arrays:
-// it is gone before the search, whose memory is the run's peak.
+// scratch copy: gather obtains one for the call and reuses it for each of
+// its arrays (it is gone before the search, whose memory is the run's
+// peak); scatter is handed one.
 class Reorderer {
  public:
   Reorderer(WorkArrays& ws, const int32_t* order) : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order) {}
@@ -43,10 +44,10 @@ class Reorderer {
     }
   }
 
-  // values[order[k]] = old values[k].
-  void scatter(double* values) {
-    const std::unique_ptr<double[]> scratch(new double[static_cast<size_t>(N)]);
-    copyOut(values, scratch.get());
+  // values[order[k]] = old values[k], through scratch: N doubles that no
+  // one reads afterwards.
+  void scatter(double* values, double* scratch) {
+    copyOut(values, scratch);
     ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
       for (int32_t k = begin; k < end; ++k) values[order[k]] = scratch[k];
     });
@@ -130,7 +131,7 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   // The coordinates are finite: the front end reads only plain decimals
   // within the double range, and library callers are refused others.
   progress.begin(Phase::kTree);
-  const KdTree tree(ws.pointCoords.get(), N, ws.workers, &progress);
+  KdTree tree(ws.pointCoords.get(), N, ws.workers, &progress);
   progress.end();
   // Renumbered: point order[k] becomes point k.
   progress.begin(Phase::kRenumbering);
@@ -138,6 +139,9 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) ws.pointCoords[k] = tree.coordinates(k);
   });
+  // The tree reads the renumbered coordinates from then on: the run keeps
+  // one copy of them through the search, where its memory peaks.
+  tree.shareCoordinates(ws.pointCoords.get());
   reorder.gather({ws.weights.get(), ws.currentValues.get(), ws.nextValues.get()});
   progress.end();
   progress.begin(Phase::kSearchAndTriples);
@@ -147,9 +151,10 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   runIterations(N, NN, NTRIP, NITER, ws);
   progress.end();
   // Only the result and the diagnostics go back: no caller reads the other
-  // arrays afterwards.
+  // arrays afterwards, so the next values serve as the scratch copy and the
+  // finish takes no memory beyond the search's.
   progress.begin(Phase::kFinishing);
-  reorder.scatter(ws.currentValues.get());
+  reorder.scatter(ws.currentValues.get(), ws.nextValues.get());
   if (ws.diagnostics != nullptr) DiagnosticsReorderer(ws, tree.order()).reorder(*ws.diagnostics);
   progress.end();
 }

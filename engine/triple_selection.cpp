@@ -386,9 +386,10 @@ class TripleSelector {
   // Point p's triples from its list (the nearest first, numbered as
   // pointCoords is): the interior ones, or failing those, the end ones with
   // their endFactor.
-  void select(int32_t p, const NeighborEntry* list, TripleSet& set, double* endFactors) {
-    set.interiorCount = selectInteriorTriples(p, list, set.triples);
-    set.endCount = set.interiorCount == 0 ? selectEndTriples(list, set.triples, endFactors) : 0;
+  void select(int32_t p, const NeighborEntry* list, TripleSet& set, Triple* triples,
+              double* endFactors) {
+    set.interiorCount = selectInteriorTriples(p, list, triples);
+    set.endCount = set.interiorCount == 0 ? selectEndTriples(list, triples, endFactors) : 0;
   }
 
  private:
@@ -516,7 +517,7 @@ void selectTriplesFrom(int32_t N, int32_t NN, int32_t NTRIP, double ThetaStar, W
     Diagnostics* diagnostics = ws.diagnostics;
     for (int32_t p = begin; p < end; ++p) {
       const NeighborEntry* list = listOf(p, worker);
-      selector.select(p, list, ws.tripleSets[p], ws.endFactors(p));
+      selector.select(p, list, ws.tripleSets[p], ws.triples(p), ws.endFactors(p));
       if (diagnostics != nullptr) {
         recordSearch(static_cast<size_t>(p), list, last, ws.tripleSets[p], *diagnostics);
       }

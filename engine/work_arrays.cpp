@@ -84,7 +84,7 @@ void WorkArrays::allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
   const bool lists = method == Method::kReference;
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) {
-      tripleSets[i] = {0, 0, rowAt(tripleRows.get(), rows.triples, i)};
+      tripleSets[i] = {0, 0};
       if (lists) neighborLists[i] = {i, rowAt(entryRows.get(), rows.neighbors, i)};
     }
   });

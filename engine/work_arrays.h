@@ -63,6 +63,11 @@ struct WorkArrays {
     return endRows == nullptr ? nullptr : endRows.get() + int64_t{2} * NTRIP * i;
   }
   double* endFactors(int32_t i) const { return endRows == nullptr ? nullptr : endRow(i) + NTRIP; }
+  // Point i's row of NTRIP triples (tripleSets[i] counts them); null when
+  // NTRIP is 0.
+  Triple* triples(int32_t i) const {
+    return tripleRows == nullptr ? nullptr : tripleRows.get() + int64_t{NTRIP} * i;
+  }
 
   // body(begin, end, worker) over the points [0, n) on the workers, the
   // progress reporter told of the share done between chunks.
@@ -90,7 +95,7 @@ struct WorkArrays {
   // written); the rows of 2 × NTRIP are endRow(i).
   Block<double*> endValues;
   Block<NeighborEntry> neighborScratch;  // N entries
-  Block<TripleSet> tripleSets;           // N sets of NTRIP triples
+  Block<TripleSet> tripleSets;           // N counts of triples(i)
   Block<NeighborList> neighborLists;     // N lists of listLength entries (reference)
 
   // The caller's diagnostics while a run that was asked for them lasts

@@ -52,9 +52,10 @@ TEST(TripleSelection, Table) {
     const TripleSet& set = loaded.ws.tripleSets[c.point];
     ASSERT_EQ(set.interiorCount, c.interior);
     ASSERT_EQ(set.endCount, c.end);
+    const Triple* triples = loaded.ws.triples(c.point);
     std::vector<int32_t> pairs;
     for (int32_t j = 0; j < c.interior + c.end; ++j) {
-      pairs.insert(pairs.end(), {set.triples[j].first, set.triples[j].second});
+      pairs.insert(pairs.end(), {triples[j].first, triples[j].second});
     }
     EXPECT_EQ(pairs, c.pairs);
     if (c.end > 0) {
