@@ -12,6 +12,7 @@ tiles; the points stay on the workers.
 """
 from __future__ import annotations
 
+import contextlib
 import math
 from typing import Any, Sequence
 
@@ -103,10 +104,12 @@ def _make_tile(cell: np.ndarray, *pieces: tuple) -> dict:
                 index_tree=_core.PointIndex(x, y))
 
 
-def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, own: bool, k: int,
+def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, self: np.ndarray | None, k: int,
              bound: np.ndarray) -> np.ndarray:
-    n = len(qx)
-    self = np.arange(n, dtype=np.int64) if own else np.full(n, -1, dtype=np.int64)
+    """Per query, its k smallest distances to the tile's points (but the
+    query's own position self[q] when given) that are at most its bound."""
+    if self is None:
+        self = np.full(len(qx), -1, dtype=np.int64)
     return tile["index_tree"].nearest(qx, qy, self, k, bound)
 
 
@@ -114,40 +117,90 @@ def _ball(tile: dict, qx: np.ndarray, qy: np.ndarray, r: np.ndarray) -> tuple:
     return tile["index_tree"].ball(qx, qy, r)
 
 
+BIN_POINTS = 4  # points per bin, on average, of the grid that bounds the radii
+
+
+def _bounds(x: np.ndarray, y: np.ndarray, k: int) -> np.ndarray:
+    """Per point, a bound on its measured distance to its k-th nearest other
+    point among x, y, or inf where none is proven. The points go to square
+    bins of side s over their bounding box; a point whose bin and the eight
+    around it hold k others has them within 2s of it in each coordinate
+    (bins are computed in floating point, but their side is large beside
+    the coordinates' rounding), so within 2s * sqrt(2), with a margin for
+    the measure's rounding."""
+    n = len(x)
+    bound = np.full(n, np.inf)
+    if n <= k:
+        return bound
+    x0, x1, y0, y1 = float(x.min()), float(x.max()), float(y.min()), float(y.max())
+    scale = max(abs(x0), abs(x1), abs(y0), abs(y1))
+    side = math.sqrt((x1 - x0) * (y1 - y0) * BIN_POINTS / n)
+    if not side > 1e-6 * scale:  # points on a line, or too close for bins
+        return bound
+    nx, ny = int((x1 - x0) // side) + 1, int((y1 - y0) // side) + 1
+    bx = np.minimum(((x - x0) / side).astype(np.int64), nx - 1)
+    by = np.minimum(((y - y0) / side).astype(np.int64), ny - 1)
+    counts = np.pad(np.bincount(bx * ny + by, minlength=nx * ny).reshape(nx, ny), 1)
+    block = sum(counts[i:i + nx, j:j + ny] for i in range(3) for j in range(3))
+    bound[block[bx, by] > k] = 2 * math.sqrt(2) * side * (1 + 1e-6)
+    return bound
+
+
 def _own_distances(tile: dict, cells: np.ndarray, t: int, k: int) -> dict:
-    """The k nearest distances within the tile, and the queries to other
-    tiles for the points whose ball of that radius leaves the tile."""
+    """The k nearest distances within the tile of its band: the points whose
+    ball of the bound (_bounds) may leave the tile; every other point's ball
+    lies in the tile, which then holds its k nearest. And the queries to
+    other tiles for the band's points whose ball leaves the tile."""
     x, y = tile["x"], tile["y"]
-    own = _nearest(tile, x, y, True, k, np.full(len(x), np.inf))
-    r = own[:, k - 1] if len(x) else np.empty(0)
-    leaving = np.nonzero(~_inside(x, y, r, tile["cell"]))[0]
+    band = np.nonzero(~_inside(x, y, _bounds(x, y, k), tile["cell"]))[0]
+    own = _nearest(tile, x[band], y[band], band, k, np.full(len(band), np.inf))
+    r = own[:, k - 1] if len(band) else np.empty(0)
+    out = np.nonzero(~_inside(x[band], y[band], r, tile["cell"]))[0]
+    leaving = band[out]
     queries = {}
-    for u, hit in enumerate(_reached(x[leaving], y[leaving], r[leaving], cells)):
+    for u, hit in enumerate(_reached(x[leaving], y[leaving], r[out], cells)):
         if u != t and len(hit):
-            queries[u] = (leaving[hit], x[leaving[hit]], y[leaving[hit]], r[leaving[hit]])
-    return dict(own=own, leaving=leaving, queries=queries)
+            queries[u] = (leaving[hit], x[leaving[hit]], y[leaving[hit]], r[out[hit]])
+    return dict(size=len(x), band=band, own=own, leaving=leaving, rows=out, queries=queries)
 
 
 def _answer(tile: dict, asked: dict, u: int, k: int) -> tuple:
     points, qx, qy, bound = asked["queries"][u]
-    return points, _nearest(tile, qx, qy, False, k, bound)
+    return points, _nearest(tile, qx, qy, None, k, bound)
 
 
 def _radius(asked: dict, k: int, *answers: tuple) -> np.ndarray:
-    """Every point's distance to its k-th nearest neighbour in the table."""
-    own = asked["own"]
-    radius = own[:, k - 1].copy() if len(own) else np.empty(0)
+    """The distance to the k-th nearest neighbour in the table of every
+    point of the tile's band; NaN for the others, whose k nearest are in the
+    tile (_own_radius finds it when needed)."""
+    radius = np.full(asked["size"], np.nan)
+    own, band = asked["own"], asked["band"]
+    if len(band):
+        radius[band] = own[:, k - 1]
     if not answers:
         return radius
-    rows = np.concatenate([own] + [d for _, d in answers])
-    owner = np.concatenate([np.arange(len(own))] + [p for p, _ in answers])
-    order = np.argsort(owner, kind="stable")
-    owner, rows = owner[order], rows[order]
-    starts = np.searchsorted(owner, asked["leaving"])
-    ends = np.searchsorted(owner, asked["leaving"], side="right")
-    for p, a, b in zip(asked["leaving"], starts, ends):
-        radius[p] = np.partition(rows[a:b].ravel(), k - 1)[k - 1]
+    # The k-th smallest of each leaving point's own distances and those the
+    # other tiles gave.
+    leaving = asked["leaving"]
+    rows = np.concatenate([own[asked["rows"]]] + [d for _, d in answers])
+    owner = np.repeat(np.concatenate([leaving] + [p for p, _ in answers]), k)
+    values = rows.ravel()
+    order = np.lexsort((values, owner))
+    first = np.searchsorted(owner[order], leaving)
+    radius[leaving] = values[order][first + k - 1]
     return radius
+
+
+def _own_radius(tile: dict, radius: np.ndarray, at: np.ndarray, k: int) -> np.ndarray:
+    """The radii of the tile's points at positions `at`: those _radius left
+    NaN are the k-th nearest distances within the tile."""
+    r = radius[at]
+    missing = np.isnan(r)
+    if missing.any():
+        m = at[missing]
+        r[missing] = _nearest(tile, tile["x"][m], tile["y"][m], m, k,
+                              np.full(len(m), np.inf))[:, k - 1]
+    return r
 
 
 def _group(x: np.ndarray, y: np.ndarray, r: np.ndarray, budget: np.ndarray,
@@ -164,13 +217,14 @@ def _first_queries(tile: dict, radius: np.ndarray, cells: np.ndarray, t: int,
     """Balls of the tile's points that leave it: their points are a hop from
     the tile, reached with hops - 1 hops left."""
     x, y = tile["x"], tile["y"]
-    leaving = ~_inside(x, y, radius, tile["cell"])
+    # NaN radii (balls inside the tile) compare false, so not inside: skip them.
+    leaving = ~np.isnan(radius) & ~_inside(x, y, radius, tile["cell"])
     return _group(x[leaving], y[leaving], radius[leaving],
                   np.full(int(leaving.sum()), hops - 1, dtype=np.int64), cells, (t,))
 
 
 def _visit(tile: dict, radius: np.ndarray, state: Any, cells: np.ndarray, t: int, u: int,
-           *query_sets: dict) -> tuple:
+           k: int, *query_sets: dict) -> tuple:
     """Tile u's points within the halo of tile t: the queries' balls reach
     them with a number of hops left; a point with hops left reaches the
     points of its own ball with one fewer, here or, through queries to
@@ -193,16 +247,18 @@ def _visit(tile: dict, radius: np.ndarray, state: Any, cells: np.ndarray, t: int
         if not len(grow):
             continue
         expanded[grow] = hops
-        offsets, found = _ball(tile, x[grow], y[grow], radius[grow])
+        r = _own_radius(tile, radius, grow, k)
+        offsets, found = _ball(tile, x[grow], y[grow], r)
         np.maximum.at(best, found, hops - 1)
-        leaving = grow[~_inside(x[grow], y[grow], radius[grow], tile["cell"])]
-        emitted.append((leaving, hops - 1))
+        out = ~_inside(x[grow], y[grow], r, tile["cell"])
+        emitted.append((grow[out], r[out], hops - 1))
     reached = np.nonzero(best >= 0)[0]
     queries: dict = {}
     if emitted:
-        points = np.concatenate([p for p, _ in emitted])
-        budget = np.concatenate([np.full(len(p), h, dtype=np.int64) for p, h in emitted])
-        queries = _group(x[points], y[points], radius[points], budget, cells, (t, u))
+        points = np.concatenate([p for p, _, _ in emitted])
+        r = np.concatenate([r for _, r, _ in emitted])
+        budget = np.concatenate([np.full(len(p), h, dtype=np.int64) for p, _, h in emitted])
+        queries = _group(x[points], y[points], r, budget, cells, (t, u))
     return (reached, best[reached]), queries
 
 
@@ -287,15 +343,19 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
     K = len(cells)
     pieces = [delayed(_split_part, nout=K)(p, int(offsets[i]), cells)
               for i, p in enumerate(parts)]
-    tile = dask.persist(*[delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces])
-                          for t in range(K)])
+    workers = _workers()
+    made = []
+    for t in range(K):
+        with _on(workers[t % len(workers)] if workers else None):
+            made.append(delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces]))
+    tile = dask.persist(*made)
     halo: list[list[Any]] = [[] for _ in range(K)]
     # A point's value depends on the points up to `iterations` balls away;
     # its neighbours and triples, which diagnostics give, on its own ball.
     hops = max(iterations, 1) if diagnostics else iterations
     if k >= 1 and hops >= 1:
         radius = _radii(tile, cells, k)
-        states = _halos(tile, radius, cells, hops)
+        states = _halos(tile, radius, cells, hops, k)
         for (t, u), state in states.items():
             halo[t].append(delayed(_halo_points)(tile[u], state))
     results = [delayed(_smooth_tile)(tile[t], options, diagnostics, *halo[t])
@@ -304,6 +364,22 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
     return [delayed(_part_values)(int(offsets[i]), int(counts[i]), diagnostics,
                                   *[s[i] for s in split])
             for i in range(len(parts))]
+
+
+def _workers() -> list[str]:
+    """The workers of the distributed client that dask computes on, or []
+    under another scheduler."""
+    client = getattr(dask.base.get_scheduler(), "__self__", None)
+    info = getattr(client, "scheduler_info", None)
+    return sorted(info().get("workers", {})) if callable(info) else []
+
+
+def _on(worker: str | None) -> Any:
+    """Tasks made in the body run on the worker if it can (a tile's tasks
+    follow its data there, so the tiles spread over the workers)."""
+    if worker is None:
+        return contextlib.nullcontext()
+    return dask.annotate(workers=[worker], allow_other_workers=True)
 
 
 def _radii(tile: Sequence[Any], cells: np.ndarray, k: int) -> list[Any]:
@@ -317,7 +393,7 @@ def _radii(tile: Sequence[Any], cells: np.ndarray, k: int) -> list[Any]:
 
 
 def _halos(tile: Sequence[Any], radius: Sequence[Any], cells: np.ndarray,
-           hops: int) -> dict:
+           hops: int, k: int) -> dict:
     """Per (t, u): the points of tile u in tile t's halo, as a delayed
     (positions, hops left)."""
     K = len(cells)
@@ -332,7 +408,7 @@ def _halos(tile: Sequence[Any], radius: Sequence[Any], cells: np.ndarray,
         visits = {}
         for (t, u), sets in pending.items():
             visits[(t, u)] = delayed(_visit, nout=2)(tile[u], radius[u], states.get((t, u)),
-                                                     cells, t, u, *sets)
+                                                     cells, t, u, k, *sets)
         keys = list(visits)
         done = dask.persist(*[visits[key] for key in keys])
         targets = dask.compute(*[delayed(_sizes)(d[1]) for d in done])
