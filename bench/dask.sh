@@ -10,6 +10,9 @@
 # client and of its largest worker, each the process's own high-water mark
 # (VmHWM), sampled from /proc every half second. BENCH_DASK_TIMEOUT bounds one
 # run (default 1800 s); an empty BENCH_DASK_BIG skips the large table.
+# BENCH_DASK_LAYOUTS lists the layouts (default "uniform towns") and
+# BENCH_DASK_RUNS repeats each table that many times (default 1), the program
+# and the command in turn.
 # Usage: bench/dask.sh [build-dir]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
