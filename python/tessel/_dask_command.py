@@ -296,11 +296,8 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
     # With no dashboard the HTTP servers that Dask always starts serve
     # nothing; the workers' are never dashboards. A worker out of memory is
     # restarted rather than paused, so that a task that cannot fit fails.
-    # No work stealing: a tile's tasks stay on the worker that holds the
-    # tile, where a stolen one would move the tile and build its tree again.
     settings = {"distributed.worker.memory.pause": False,
-                "distributed.scheduler.allowed-failures": 2,
-                "distributed.scheduler.work-stealing": False}
+                "distributed.scheduler.allowed-failures": 2}
     if dashboard is None:
         settings.update({"distributed.scheduler.http.routes": [],
                          "distributed.worker.http.routes": []})

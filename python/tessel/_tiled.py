@@ -12,7 +12,6 @@ tiles; the points stay on the workers.
 """
 from __future__ import annotations
 
-import contextlib
 import math
 from typing import Any, Sequence
 
@@ -343,12 +342,8 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
     K = len(cells)
     pieces = [delayed(_split_part, nout=K)(p, int(offsets[i]), cells)
               for i, p in enumerate(parts)]
-    workers = _workers()
-    made = []
-    for t in range(K):
-        with _on(workers[t % len(workers)] if workers else None):
-            made.append(delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces]))
-    tile = dask.persist(*made)
+    tile = dask.persist(*[delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces])
+                          for t in range(K)])
     halo: list[list[Any]] = [[] for _ in range(K)]
     # A point's value depends on the points up to `iterations` balls away;
     # its neighbours and triples, which diagnostics give, on its own ball.
@@ -364,22 +359,6 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
     return [delayed(_part_values)(int(offsets[i]), int(counts[i]), diagnostics,
                                   *[s[i] for s in split])
             for i in range(len(parts))]
-
-
-def _workers() -> list[str]:
-    """The workers of the distributed client that dask computes on, or []
-    under another scheduler."""
-    client = getattr(dask.base.get_scheduler(), "__self__", None)
-    info = getattr(client, "scheduler_info", None)
-    return sorted(info().get("workers", {})) if callable(info) else []
-
-
-def _on(worker: str | None) -> Any:
-    """Tasks made in the body run on the worker if it can (a tile's tasks
-    follow its data there, so the tiles spread over the workers)."""
-    if worker is None:
-        return contextlib.nullcontext()
-    return dask.annotate(workers=[worker], allow_other_workers=True)
 
 
 def _radii(tile: Sequence[Any], cells: np.ndarray, k: int) -> list[Any]:
