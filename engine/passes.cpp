@@ -226,7 +226,8 @@ double exactSumsMedian(const ScreenEntry* list, int32_t c, double total) {
     double wLower = 0.0, wEqual = 0.0;
     for (int32_t j = 0; j < n; ++j) {
       const ScreenEntry e = in[j];
-      const bool below = e.value<pivot, above = e.value> pivot;
+      const bool below = e.value < pivot;
+      const bool above = e.value > pivot;
       lower[nLower] = e;
       higher[nHigher] = e;
       nLower += below;
