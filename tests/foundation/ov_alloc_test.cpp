@@ -1,5 +1,5 @@
 // The allocation module: bad requests, the emergency reserve and the memory
-// messages. Also defines the small helper the other foundation tests share.
+// messages; also defines the helper the other foundation tests share.
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -1,6 +1,5 @@
 // OvFileName: component splits of drive-letter, UNC and POSIX paths, and
-// the failures with their trace lines (including an unreadable current
-// directory).
+// the failures with their trace lines.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

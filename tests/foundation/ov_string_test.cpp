@@ -1,16 +1,19 @@
-// OvString: searching, growth rules, edits (also of texts from the string's
-// own storage), argument errors with their messages and trace lines, and
-// OvDeblank.
+// OvString: searching, growth rules, edits (also of texts from its own
+// storage), argument errors with their messages and traces, and OvDeblank.
+// OvStringTokenizer: grouped texts and two error messages with their traces
+// (plain splits, re-splits, changes of text or delimiter, null arguments and
+// the exception classes are the tokenizer model's, replayed from fuzz/).
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
-#include "foundation/ov_alloc.h"
 #include "foundation/ov_exception.h"
 #include "foundation/ov_string.h"
+#include "foundation/ov_string_tokenizer.h"
 
 OvException caught(const std::function<void()>& f);
 
@@ -20,19 +23,13 @@ using Edit = std::function<void(OvString&)>;
 const std::string k40(40, 'L');
 
 TEST(OvString, Searches) {
-  const struct {
-    const char* pattern;
-    uint32_t start;
-    bool reverse;
-    int32_t result;
-  } finds[] = {{"b", 0, false, 1},
-               {"b", 2, false, 3},
-               {"b", 0, true, 3},
-               {"x", 0, true, -1},
-               {"", 1, true, 4}};
-  for (auto& c : finds) EXPECT_EQ(OvString("abcb").Find(c.pattern, c.start, c.reverse), c.result);
+  const OvString s("abcb");
+  EXPECT_EQ(s.Find("b"), 1);
+  EXPECT_EQ(s.Find("b", 2), 3);
+  EXPECT_EQ(s.Find("b", 0, true), 3);
+  EXPECT_EQ(s.Find("x", 0, true), -1);
+  EXPECT_EQ(s.Find("", 1, true), 4);
   EXPECT_EQ(OvString("aaa").Find("aa", 0, true), 1);
-  OvString s("abcb");
   EXPECT_TRUE(s.BeginsWith("abcb") && s.BeginsWith("ab") && !s.BeginsWith("abcbb"));
   EXPECT_TRUE(s.EndsWith("cb") && s.EndsWith('\0') && !s.EndsWith('c') && !s.EndsWith("xabcb"));
 }
@@ -125,6 +122,52 @@ TEST(OvDeblank, StripsControlCharactersAndSpacesOnly) {
   OvException e = caught([] { OvDeblank(nullptr, true, true); });
   EXPECT_STREQ(e.GetMessage(), "Invalid (null) pointer passed to OvDeblank");
   EXPECT_STREQ(e.GetOrigin(), "OvDeblank");
+}
+
+using Tokens = std::vector<std::string>;
+
+Tokens readAll(OvStringTokenizer& tokenizer) {
+  Tokens tokens;
+  while (tokenizer.GetRemainingTokenCount() > 0)
+    tokens.push_back(tokenizer.GetNextToken().GetCString());
+  return tokens;
+}
+
+TEST(OvStringTokenizer, SplitsGroups) {
+  const struct {
+    const char* text;
+    Tokens tokens;
+    const char *groupBegin = nullptr, *groupEnd = nullptr;
+    bool keepGroupDelimiters = false;
+  } cases[] = {
+      {"\"a,b\",c", {"a,b", "c"}, "\""},
+      {"\"a,b\",c", {"\"a,b\"", "c"}, "\"", nullptr, true},
+      {"\"a\"x,y,\"b\"", {"a", "y", "b"}, "\""},  // the rest of a group's field is dropped
+      {"x,[p,q],y", {"x", "p,q", "y"}, "[", "]"},
+      {"x, [p,q]", {"x", "[p,q]"}, "[", "]", true},
+  };
+  for (auto& c : cases) {
+    OvStringTokenizer tokenizer(c.text, ",", c.groupBegin, c.keepGroupDelimiters, c.groupEnd);
+    EXPECT_EQ(readAll(tokenizer), c.tokens) << c.text;
+  }
+}
+
+// The messages and traces of an unterminated group and of a read past the end.
+TEST(OvStringTokenizer, Errors) {
+  const OvException unterminated = caught([] { OvStringTokenizer bad("\"a,b", ",", "\""); });
+  EXPECT_STREQ(unterminated.GetMessage(),
+               "A group token has no end delimeter.\nCannot retrieve token as specified.\nPlease "
+               "correct.\n\n");
+  EXPECT_STREQ(unterminated.GetOrigin(), "OvStringTokenizer");
+  EXPECT_STREQ(unterminated.GetTrace(),
+               "ParseStringIntoTokens of OvStringTokenizer\r\nConstructor of OvStringTokenizer");
+  // Past the end: OvVector's range error with this trace line.
+  OvStringTokenizer tokenizer("a,b", ",");
+  EXPECT_EQ(readAll(tokenizer), (Tokens{"a", "b"}));
+  const OvException pastEnd = caught([&] { tokenizer.GetNextToken(); });
+  EXPECT_STREQ(pastEnd.GetMessage(), "Index 2 out of range; array is from 0 to 1");
+  EXPECT_STREQ(pastEnd.GetOrigin(), "OvVector");
+  EXPECT_STREQ(pastEnd.GetTrace(), "GetNextToken() of OvStringTokenizer");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The progress line on a pseudo-terminal: what reaches the terminal, byte
-// for byte, and nothing at all on a descriptor that is not one or before
-// the quiet start has passed.
+// The progress line: its bytes on a pseudo-terminal, and nothing on a pipe
+// or before the quiet start has passed.
 #include "frontend/console_progress.h"
 
 #include <fcntl.h>
@@ -14,8 +13,8 @@
 
 namespace {
 
-// The bytes that a progress line on descriptor `to` (whose other end is
-// `from`) sends for two phases, a skipped redraw, clears and an open phase.
+// What a progress line on `to` sends to `from` for two phases, a skipped
+// redraw, clears and an open phase.
 std::string shown(int from, int to, std::chrono::milliseconds quietStart) {
   EXPECT_EQ(fcntl(from, F_SETFL, O_NONBLOCK), 0);
   {
@@ -42,8 +41,7 @@ TEST(ConsoleProgress, DrawsInPlaceOnATerminalOnly) {
   for (const auto quiet : {std::chrono::milliseconds(0), std::chrono::milliseconds(3600000)}) {
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pty here";
-    // No output processing, so the bytes arrive as written.
-    struct termios mode;
+    struct termios mode;  // raw: the bytes arrive as written
     ASSERT_EQ(tcgetattr(slave, &mode), 0);
     cfmakeraw(&mode);
     ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
