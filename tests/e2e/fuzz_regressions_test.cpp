@@ -22,13 +22,12 @@ namespace fs = std::filesystem;
 // A program case through the built binary; its check's complaint, or "".
 std::string runProgramCase(const uint8_t* data, size_t size) {
   if (size > program_case::kMaxCaseSize) return "case too large";
-  program_case::ProgramCase c = program_case::decodeProgramCase(data, size);
-  RunSetup setup = stdinRun(c.args, c.input);
-  setup.files[program_case::kInputName] = c.input;
-  if (c.source == program_case::Source::kWorkFile) setup.files[program_case::kWorkName] = c.input;
-  RunResult result = runTessel(setup);
-  const std::string complaint = program_case::checkProgramResult(c, result.status, result.out);
-  return complaint.empty() ? "" : complaint + "\nstandard error:\n" + result.err;
+  const program_case::ProgramCase c = program_case::decodeProgramCase(data, size);
+  RunSetup setup = stdinRun(c.args, c.input).file(program_case::kInputName, c.input);
+  if (c.source == program_case::Source::kWorkFile) setup.file(program_case::kWorkName, c.input);
+  const RunResult r = runTessel(setup);
+  const std::string complaint = program_case::checkProgramResult(c, r.status, r.out);
+  return complaint.empty() ? "" : complaint + "\nstandard error:\n" + r.err;
 }
 
 // Each target's case files.

@@ -51,15 +51,13 @@ TempDir::~TempDir() {
 RunSetup fileRun(std::vector<std::string> args, const std::string& table) {
   RunSetup s;
   s.args = std::move(args);
-  s.files["in.csv"] = table;
-  return s;
+  return s.file("in.csv", table);
 }
 
 RunSetup stdinRun(std::vector<std::string> args, const std::string& input) {
-  RunSetup s = fileRun(std::move(args), "");
-  s.files = {{".stdin", input}};
-  s.stdinFile = ".stdin";
-  return s;
+  RunSetup s;
+  s.args = std::move(args);
+  return s.file(".stdin", input).input(".stdin");
 }
 
 std::string pointTable(const std::string& layout, int n) {
@@ -85,6 +83,8 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   for (const auto& link : setup.links)
     check(symlink(link.second.c_str(), (dir + "/" + link.first).c_str()) == 0, "symlink");
   for (const std::string& name : setup.dirs) std::filesystem::create_directory(dir + "/" + name);
+  for (const std::string& name : setup.fifos)
+    check(mkfifo((dir + "/" + name).c_str(), 0666) == 0, "mkfifo");
   check(setup.dirMode < 0 || ((setup.uid < 0 || chown(dir.c_str(), setup.uid, setup.gid) == 0) &&
                               chmod(dir.c_str(), static_cast<mode_t>(setup.dirMode)) == 0),
         "chown/chmod");
@@ -95,20 +95,18 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
   argv.push_back(nullptr);
 
   const bool held = setup.stdinHoldMilliseconds >= 0;
-  std::string heldInput;
-  if (held) heldInput = readFileBytes(dir + "/" + setup.stdinFile);
+  const std::string heldInput = held ? readFileBytes(dir + "/" + setup.stdinFile) : "";
   int pipeEnds[2], inputEnds[2] = {-1, -1};
   check(pipe2(pipeEnds, O_CLOEXEC) == 0 && (!held || pipe2(inputEnds, O_CLOEXEC) == 0), "pipe");
   const pid_t pid = fork();
   if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
+    if (chdir(dir.c_str()) != 0 || (setup.pid != nullptr && setpgid(0, 0) != 0)) _exit(127);
     const int fds[3] = {
         held ? inputEnds[0] : open(setup.stdinFile.c_str(), O_RDONLY),
         setup.stdoutPath.empty() ? pipeEnds[1] : open(setup.stdoutPath.c_str(), O_WRONLY),
         open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 3; ++k)
       if (fds[k] < 0 || dup2(fds[k], k) < 0) _exit(127);
-    }
     for (int fd : setup.closedFds) close(fd);
     for (const std::string& setting : setup.env) putenv(const_cast<char*>(setting.c_str()));
     if (setup.fileSizeLimit > 0) {
@@ -125,25 +123,22 @@ RunResult runTessel(const RunSetup& setup, const std::string& programPath) {
     execvp(programPath.c_str(), argv.data());
     _exit(127);
   }
+  if (setup.pid != nullptr) *setup.pid = pid;
   close(pipeEnds[1]);
   if (held) {
-    close(inputEnds[0]);
-    // Small inputs only: the pipe takes them whole while the run waits.
-    check(write(inputEnds[1], heldInput.data(), heldInput.size()) ==
-              static_cast<ssize_t>(heldInput.size()),
+    close(inputEnds[0]);  // small inputs only: the pipe takes them whole
+    check(write(inputEnds[1], heldInput.data(), heldInput.size()) == ssize_t(heldInput.size()),
           "write to standard input");
     std::this_thread::sleep_for(std::chrono::milliseconds(setup.stdinHoldMilliseconds));
     close(inputEnds[1]);
   }
-  RunResult result;
+  std::string out;
   char chunk[4096];
-  for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;) result.out.append(chunk, n);
+  for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;) out.append(chunk, n);
   close(pipeEnds[0]);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  result.err = readFileBytes(errPath);
-  result.log = readFileBytes(dir + "/TSLog.txt");
-  result.work = readFileBytes(dir + "/tessel_temp.txt");
-  return result;
+  return {out, readFileBytes(errPath), readFileBytes(dir + "/TSLog.txt"),
+          readFileBytes(dir + "/tessel_temp.txt"),
+          WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus)};
 }
