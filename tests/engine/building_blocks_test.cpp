@@ -1,20 +1,25 @@
 // The engine's building blocks where a fault would pass every whole-run
-// test unseen: an exception thrown on a worker, the order of equal keys in
-// the merge sort (which both methods use), and the size check of a work
-// block.
+// test unseen: an exception thrown on a worker, the size check of a work
+// block, the shared formulas at the values where their rounding matters,
+// and the weighted median on the totals that runs of positive weights never
+// make. (The merge sort's stability and the passes are the differential
+// test's; the angle values at a threshold, the triple selection's table.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "engine/allocation.h"
+#include "engine/numerics.h"
 #include "engine/parallel.h"
-#include "engine/sorting.h"
+#include "engine/passes.h"
 
 using namespace tessel;
 
@@ -39,42 +44,86 @@ TEST(ForEachChunk, AWorkersExceptionReachesTheCallerAfterAllStop) {
   }
 }
 
-// The merge sort against std::stable_sort on keys with many ties: the
-// payload shows whether equal keys kept their order.
-TEST(MergeSort, StableLikeTheLibrarysSort) {
-  struct Item {
-    int key, payload;
-  };
-  auto less = [](const Item& a, const Item& b) { return a.key < b.key; };
-  std::mt19937 random(7);
-  for (size_t n : {0, 1, 2, 15, 16, 17, 33, 100, 1000}) {
-    for (int distinct : {1, 3, 1000}) {
-      std::vector<Item> items(n), want;
-      for (size_t k = 0; k < n; ++k) items[k] = {int(random() % distinct), int(k)};
-      want = items;
-      std::stable_sort(want.begin(), want.end(), less);
-      std::vector<Item> scratch(n / 2 + 1);
-      mergeSort(items.data(), n, scratch.data(), less);
-      for (size_t k = 0; k < n; ++k) ASSERT_EQ(items[k].payload, want[k].payload) << n << " " << k;
-    }
-  }
-}
-
 TEST(WorkBlockSize, RefusesNegativeAndOverflowingCounts) {
+  const int64_t kMost = std::numeric_limits<int64_t>::max(), k61 = int64_t{1} << 61;
+  // 2^61 elements of 8 bytes are 2^64 bytes: one past the largest size.
   const struct {
     int64_t count;
-    size_t elementSize;
-    size_t want;
+    size_t elementSize, want;
   } cases[] = {{0, 8, 0},
                {3, 8, 24},
                {-1, 8, SIZE_MAX},
-               {std::numeric_limits<int64_t>::min(), 1, SIZE_MAX},
-               {int64_t{1} << 61, 8, SIZE_MAX},  // 2^64: one past the largest size
-               {(int64_t{1} << 61) - 1, 8, (size_t{1} << 63) * 2 - 8},
-               {std::numeric_limits<int64_t>::max(), 2, SIZE_MAX - 1},
-               {std::numeric_limits<int64_t>::max(), 3, SIZE_MAX}};
+               {k61, 8, SIZE_MAX},
+               {k61 - 1, 8, (size_t{1} << 63) * 2 - 8},
+               {kMost, 2, SIZE_MAX - 1}};
   for (const auto& c : cases) {
     EXPECT_EQ(workBlockSize(c.count, c.elementSize), c.want) << c.count << " x " << c.elementSize;
+  }
+}
+
+TEST(Numerics, Distance) {
+  // The squares summed in extended precision (in double the sum rounds up).
+  EXPECT_EQ(pointDistance({0, 0}, {0x1.dc02a09dd4a7bp+2, 0x1.d97566f9bd25p-1}),
+            0x1.dfacdb5600d86p+2);
+  // The sum is rounded to double before the root, so it overflows.
+  EXPECT_EQ(pointDistance({1e200, 0}, {-1e200, 0}), HUGE_VAL);
+}
+
+// The fast sum equals the extended sum rounded to double, including the
+// sums whose rounding twice (to extended, then to double) differs from
+// rounding once.
+TEST(Numerics, SumRoundedToDoubleMatchesTheExtendedSum) {
+  std::mt19937_64 random(11);
+  // ±[1, 2) × 2^(-70..70), drawn without std::uniform_real_distribution,
+  // whose code calls long double functions that -mlong-double-64 cannot.
+  const auto draw = [&random](bool negative) {
+    const double mantissa = 1.0 + static_cast<double>(random() >> 11) * 0x1p-53;
+    return std::ldexp(negative ? -mantissa : mantissa, static_cast<int>(random() % 141) - 70);
+  };
+  // The first sum rounds twice.
+  std::vector<std::pair<double, double>> cases = {
+      {1.0, 0x1p-53 + 0x1p-64}, {1e308, 1e308}, {-0.0, 0.0}, {1.0, -1.0}, {0.1, 0.2},
+      {HUGE_VAL, -HUGE_VAL}};
+  for (int k = 0; k < 20000; ++k) cases.push_back({draw(k % 3 == 0), draw(false)});
+  for (const auto& c : cases) {
+    const double want = static_cast<double>(Extended(c.first) + c.second);
+    const double got = sumRoundedToDouble(c.first, c.second);
+    EXPECT_TRUE(std::memcmp(&got, &want, sizeof got) == 0 || (std::isnan(got) && std::isnan(want)))
+        << c.first << " + " << c.second;
+  }
+}
+
+// The weighted median of a screen list, where the two methods share it:
+// weights of any sign, totals that are not numbers, infinite or subnormal.
+TEST(WeightedMedian, Table) {
+  struct Case {
+    const char* name;
+    std::vector<ScreenEntry> list;
+    double expected;
+    int32_t capacity = 0;  // 0: two more than the entries, as for a point with few triples
+  };
+  const double kNan = std::nan(""), kMin = std::numeric_limits<double>::denorm_min();
+  const Case cases[] = {
+      {"single entry", {{5, 1}}, 5},
+      {"exact half: the mean of it and the next", {{1, 1}, {4, 1}, {6, 2}}, 5},
+      {"past half at the first", {{1, 3}, {2, 1}, {9, 1}}, 1},
+      {"zero total: exact half on the only entry", {{5, 0}}, 5},
+      {"zero total: exact half at the start", {{1, 0}, {2, 0}}, 1.5},
+      {"negative total reaching half", {{1, -1}, {2, -1}}, 1.5},
+      {"negative total never reaching half", {{1, -1}, {2, -1}, {3, 1}}, 3},
+      {"total not a number", {{1, kNan}, {2, 1}}, 2},
+      {"infinite total", {{1, 1}, {2, HUGE_VAL}}, 2},
+      // 3 x the smallest subnormal: its half in double would round up to
+      // 2 x, an exact half at the second entry.
+      {"subnormal total", {{1, kMin}, {2, kMin}, {3, kMin}}, 2},
+      {"only the entries that fit count", {{1, 1}, {2, 1}, {3, 5}}, 1.5, 2},
+      {"no entries: result untouched", {}, -7},
+  };
+  for (const Case& c : cases) {
+    double result = -7;
+    const int32_t count = static_cast<int32_t>(c.list.size());
+    weightedMedian(c.list.data(), c.capacity ? c.capacity : count + 2, count, &result);
+    EXPECT_EQ(result, c.expected) << c.name;
   }
 }
 

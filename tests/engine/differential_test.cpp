@@ -180,14 +180,9 @@ std::string checkAgainstReplays(const Points& p, const OptionValues& o, const Di
   return "";
 }
 
-// The environment variable `name` as a count, or `otherwise` when unset.
-int countFromEnvironment(const char* name, int otherwise) {
-  const char* text = std::getenv(name);
-  return text == nullptr ? otherwise : std::atoi(text);
-}
-
 TEST(Differential, FastMethodEqualsThePlainReference) {
-  const int rounds = countFromEnvironment("TESSEL_DIFFERENTIAL_ROUNDS", 160);
+  const char* roundsText = std::getenv("TESSEL_DIFFERENTIAL_ROUNDS");
+  const int rounds = roundsText == nullptr ? 160 : std::atoi(roundsText);
   const char* valuesPath = std::getenv("TESSEL_DIFFERENTIAL_VALUES");
   std::FILE* values = valuesPath == nullptr ? nullptr : std::fopen(valuesPath, "w");
   ASSERT_TRUE(valuesPath == nullptr || values != nullptr) << "cannot create " << valuesPath;

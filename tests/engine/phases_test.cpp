@@ -1,6 +1,7 @@
-// Triple selection at the thresholds and ties. (The k-d tree is checked
-// against the exhaustive lists in kd_tree_test.cpp, and the passes and whole
-// runs against the reference method in differential_test.cpp.)
+// Triple selection at the thresholds and ties, whose exact tests both
+// methods share (the k-d tree is checked against brute force in
+// point_index_test.cpp, and the passes and whole runs against the reference
+// method in differential_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 
 #include "engine/phases.h"
 #include "engine/smoothing.h"
-#include "engine/workspace_fixture.h"
+#include "engine/work_arrays.h"
 
 using namespace tessel;
 
@@ -47,19 +48,23 @@ TEST(TripleSelection, Table) {
       {"the straighter of two, made second", twoWays, 3, 0, 1, 0, 135, {1, 3}, 0, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LoadedWorkspace loaded(c.points, c.nn, c.ntrip);
-    smoothLoadedPoints(loaded.n, c.nn, c.ntrip, 0, c.thetaStar, loaded.ws);
-    const TripleSet& set = loaded.ws.tripleSets[c.point];
-    ASSERT_EQ(set.interiorCount, c.interior);
-    ASSERT_EQ(set.endCount, c.end);
-    const Triple* triples = loaded.ws.triples(c.point);
+    // One worker, the reference method's whole lists, rates 0 and weights 1.
+    RaisingAllocation policy;
+    const ProgressHook hook;
+    WorkArrays ws(policy, 1, hook);
+    const int32_t n = static_cast<int32_t>(c.points.size());
+    ws.allocate(n, neighborCountFor(n, c.nn), c.ntrip, Method::kReference);
+    for (int32_t i = 0; i < n; ++i) ws.loadPoint(i, c.points[i].x, c.points[i].y, 0.0, 1.0);
+    smoothLoadedPoints(n, c.nn, c.ntrip, 0, c.thetaStar, ws);
+    ASSERT_EQ(ws.tripleSets[c.point].interiorCount, c.interior);
+    ASSERT_EQ(ws.tripleSets[c.point].endCount, c.end);
     std::vector<int32_t> pairs;
     for (int32_t j = 0; j < c.interior + c.end; ++j) {
-      pairs.insert(pairs.end(), {triples[j].first, triples[j].second});
+      pairs.insert(pairs.end(), {ws.triples(c.point)[j].first, ws.triples(c.point)[j].second});
     }
     EXPECT_EQ(pairs, c.pairs);
     if (c.end > 0) {
-      EXPECT_NEAR(loaded.ws.endFactors(c.point)[0], c.endFactor, c.endFactor == 2 ? 1e-14 : 1e-7);
+      EXPECT_NEAR(ws.endFactors(c.point)[0], c.endFactor, c.endFactor == 2 ? 1e-14 : 1e-7);
     }
   }
 }

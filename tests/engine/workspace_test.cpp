@@ -61,38 +61,30 @@ TEST(Workspace, AHookThatSaysStopEndsTheRunAndReleasesEverything) {
 // checked before the columns (whose lengths differ in every option case).
 TEST(ColumnEntry, RefusesWithTheColumnRowOrOption) {
   using P = ColumnError::Problem;
-  const int64_t kThree[4] = {3, 3, 3, 3}, kMany = int64_t{1} << 31;
+  const int64_t kMany = int64_t{1} << 31;
   const struct {
-    std::vector<int64_t> sizes;                      // of x, y, rate, weight; none: 3 each
+    int64_t weightRows;  // x, y and rate have 3 rows (kMany: all, of one value)
     std::vector<std::pair<int, int64_t>> nonFinite;  // (column, row): inf, or NaN in column 1
     P problem;
     int column;
     int64_t row;
     const char* says;
   } columnCases[] = {
-      {{3, 3, 3, 2},
-       {},
-       P::kLengthsDiffer,
-       -1,
-       -1,
-       "x, y, rate and weight differ in length: 3, 3, 3, 2"},
-      {{kMany, kMany, kMany, kMany},
-       {},
-       P::kTooManyRows,
-       -1,
-       -1,
-       "2147483648 rows are more than 2147483647"},
-      {{}, {{2, 1}}, P::kInfiniteValue, 2, 1, "rate holds an infinite value at row 1"},
-      {{}, {{0, 2}, {3, 1}}, P::kInfiniteValue, 3, 1, "weight holds an infinite value at row 1"},
-      {{}, {{3, 0}, {1, 0}}, P::kInfiniteValue, 3, 0, "weight holds an infinite value at row 0"},
+      {2, {}, P::kLengthsDiffer, -1, -1, "x, y, rate and weight differ in length: 3, 3, 3, 2"},
+      {kMany, {}, P::kTooManyRows, -1, -1, "2147483648 rows are more than 2147483647"},
+      {3, {{2, 1}}, P::kInfiniteValue, 2, 1, "rate holds an infinite value at row 1"},
+      {3, {{0, 2}, {3, 1}}, P::kInfiniteValue, 3, 1, "weight holds an infinite value at row 1"},
+      {3, {{3, 0}, {1, 0}}, P::kInfiniteValue, 3, 0, "weight holds an infinite value at row 0"},
   };
   for (const auto& c : columnCases) {
     double columns[4][3] = {{0, 1, 2}, {0, 1, 0}, {5, 6, 7}, {1, 1, 1}};
     for (const auto& at : c.nonFinite)
       columns[at.first][at.second] = at.first == 1 ? NAN : INFINITY;
-    const int64_t* sizes = c.sizes.empty() ? kThree : c.sizes.data();
     ColumnView views[4];
-    for (int k = 0; k < 4; ++k) views[k] = {columns[k], sizes[k], sizes[k] > 3 ? 0 : 1};
+    for (int k = 0; k < 4; ++k) {
+      const int64_t rows = k == 3 || c.weightRows == kMany ? c.weightRows : 3;
+      views[k] = {columns[k], rows, rows > 3 ? 0 : 1};
+    }
     double values[3] = {-1, -1, -1};
     try {
       smooth(views[0], views[1], views[2], views[3], {}, values);
@@ -102,32 +94,32 @@ TEST(ColumnEntry, RefusesWithTheColumnRowOrOption) {
       EXPECT_EQ(e.problem(), c.problem) << c.says;
       EXPECT_EQ(e.column(), c.column) << c.says;
       EXPECT_EQ(e.row(), c.row) << c.says;
-      EXPECT_EQ(e.length(3), sizes[3]) << c.says;
+      EXPECT_EQ(e.length(3), c.weightRows) << c.says;
     }
     EXPECT_EQ(values[0], -1) << c.says;
   }
   using O = OptionError::Option;
   const struct {
     OptionValues options;
-    const char* says;
     O option;
     int64_t maximum;
+    const char* says;
   } optionCases[] = {
-      {{101}, "neighbors must be between 0 and 100, got 101", O::kNeighbors, 100},
+      {{101}, O::kNeighbors, 100, "neighbors must be between 0 and 100, got 101"},
       {{int64_t{1} << 40},
-       "neighbors must be between 0 and 100, got 1099511627776",
        O::kNeighbors,
-       100},
-      {{10, -1}, "triples must be between 0 and 80, got -1", O::kTriples, 80},
-      {{10, 7, 101}, "iterations must be between 0 and 100, got 101", O::kIterations, 100},
-      {{10, 7, 10, NAN}, "theta must be finite, got nan", O::kTheta, 0},
-      {{10, 7, 10, -INFINITY}, "theta must be finite, got -inf", O::kTheta, 0},
+       100,
+       "neighbors must be between 0 and 100, got 1099511627776"},
+      {{10, -1}, O::kTriples, 80, "triples must be between 0 and 80, got -1"},
+      {{10, 7, 101}, O::kIterations, 100, "iterations must be between 0 and 100, got 101"},
+      {{10, 7, 10, NAN}, O::kTheta, 0, "theta must be finite, got nan"},
+      {{10, 7, 10, -INFINITY}, O::kTheta, 0, "theta must be finite, got -inf"},
   };
+  const std::vector<double> three = {0, 1, 2}, two = {0, 1};
   for (const auto& c : optionCases) {
-    const std::vector<double> three = {0, 1, 2}, two = {0, 1};
-    const ColumnView x{three.data(), 3}, weight{two.data(), 2};
     try {
-      smooth(x, x, x, weight, c.options, nullptr);
+      smooth(ColumnView{three.data(), 3}, ColumnView{three.data(), 3}, ColumnView{three.data(), 3},
+             ColumnView{two.data(), 2}, c.options, nullptr);
       ADD_FAILURE() << c.says << ": not refused";
     } catch (const OptionError& e) {
       EXPECT_STREQ(e.what(), c.says);
@@ -136,7 +128,6 @@ TEST(ColumnEntry, RefusesWithTheColumnRowOrOption) {
     }
   }
   // The limits themselves are allowed, and any finite theta.
-  const std::vector<double> three = {0, 1, 2};
   EXPECT_EQ(smooth(three, three, three, three, {kMaxNN, kMaxNTRIP, kMaxNITER, -1e300}).size(), 3u);
 }
 
