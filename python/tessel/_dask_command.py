@@ -305,7 +305,10 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
     environ["MALLOC_MMAP_THRESHOLD_"] = 32 << 20
     settings = {"distributed.worker.memory.pause": False,
                 "distributed.scheduler.allowed-failures": 2,
-                "distributed.nanny.pre-spawn-environ": environ}
+                "distributed.nanny.pre-spawn-environ": environ,
+                # Between processes of one machine compressing what they
+                # send costs CPU time and saves nothing.
+                "distributed.comm.compression": None}
     if dashboard is None:
         settings.update({"distributed.scheduler.http.routes": [],
                          "distributed.worker.http.routes": []})
