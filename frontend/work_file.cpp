@@ -31,14 +31,6 @@ bool emptyRegularFile(int descriptor) {
 
 }  // namespace
 
-std::FILE* createOutputFile(const char* name) {
-  int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* file = fdopen(fd, "w");
-  if (file == nullptr) close(fd);
-  return file;
-}
-
 WorkFile::~WorkFile() {
   if (fd >= 0) close(fd);
 }

@@ -12,10 +12,6 @@
 
 extern const char kWorkFileName[];
 
-// Creates (or empties) a file for writing without following a symbolic link
-// planted in its place; null when that is not possible.
-std::FILE* createOutputFile(const char* name);
-
 class WorkFile {
  public:
   WorkFile() = default;
