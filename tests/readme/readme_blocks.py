@@ -2,11 +2,10 @@
 """Runs README.md's (or --file PATH's) blocks as pasted, in a scratch directory holding
 examples/, build/districts.gpkg and VENV (the built package), the program on PATH; fails on
 the first that does not work. Blocks: `console` ($ lines must print the lines below them),
-`sh` (bash -e), `r` (one R session), `python` (README: each fresh; --file: one session, each
-printing exactly its following `text` block or nothing). A `norun` after the fence skips one.
+`sh` (bash -e), `r` (one R session), `python` (README: each fresh; --file: one session, all
+printing exactly their following `text` blocks in turn). A `norun` after the fence skips one.
     readme_blocks.py BUILD_DIR [R_LIBRARY] [--file PATH]"""
 import argparse
-import json
 import os
 import re
 import shutil
@@ -17,26 +16,6 @@ import tempfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 FENCE = re.compile(r"^```([A-Za-z+]*)([^\n]*)\n(.*?)^```$", re.M | re.S)
 LIMIT = 600  # seconds: a bound on a hang, not a timing
-
-# Runs the blocks given on standard input (JSON: the file's name, then
-# [line, code] pairs) in one namespace, each compiled at its own line of the
-# file, and writes what each printed to the file named by argv[1] (JSON),
-# up to the first that raised, whose traceback goes to standard error.
-SESSION = r"""
-import contextlib, io, json, sys, traceback
-name, blocks = json.load(sys.stdin)
-namespace, printed = {"__name__": "__main__"}, []
-try:
-    for line, code in blocks:
-        out = io.StringIO()
-        printed.append(out)
-        with contextlib.redirect_stdout(out):
-            exec(compile("\n" * line + code, name, "exec"), namespace)
-finally:
-    with open(sys.argv[1], "w") as results:
-        json.dump([out.getvalue() for out in printed], results)
-"""
-
 
 def blocks(text):
     """(language, code, fence's line, the python block's text block or None) of each."""
@@ -70,21 +49,18 @@ def console_faults(code, scratch, env):
 
 
 def session_faults(name, found, scratch, env):
-    """The python blocks in one session: how many started, and (line, fault) pairs."""
-    results = os.path.join(scratch, "session-results.json")
-    status, out, err = run(["VENV/bin/python", "-c", SESSION, results], scratch, env,
-                           stdin=json.dumps([name, [[line, code] for _, code, line, _ in found]]))
-    try:
-        with open(results) as printed_file:
-            printed = json.load(printed_file)
-    except (OSError, ValueError):
-        printed = []
-    faults = [(line, f"printed:\n{got}instead of:\n{expected or ''}")
-              for (_, _, line, expected), got in zip(found, printed) if got != (expected or "")]
-    if status:  # the last block that started raised
-        line = found[max(len(printed), 1) - 1][2]
-        faults = [f for f in faults if f[0] != line] + [(line, f"exit {status}:\n{out}{err}")]
-    return max(len(printed), 1), faults
+    """The python blocks as one script, each at its own line of the file (so that a
+    traceback names the file's line): a fault when it fails or prints other than the
+    blocks' text blocks in turn."""
+    script = ""
+    for _, code, line, _ in found:
+        script += "\n" * (line - script.count("\n")) + code
+    status, out, err = run(["VENV/bin/python", "-c", script], scratch, env)
+    want = "".join(expected or "" for *_, expected in found)
+    if status == 0 and out == want:
+        return []
+    return [f"{name} (python, one session): exit {status}; printed:\n{out}{err}"
+            f"instead of:\n{want}"]
 
 
 def prepare(scratch, build, env):
@@ -121,9 +97,8 @@ def main():
         if name != "README.md" and any(block[0] == "python" for block in found):
             session = [block for block in found if block[0] == "python"]
             found = [block for block in found if block[0] != "python"]
-            started, faults = session_faults(name, session, scratch, env)
-            ran += started
-            failures += [f"{name}:{line} (python): {fault}" for line, fault in faults]
+            ran += 1
+            failures += session_faults(name, session, scratch, env)
         for language, code, line, _ in found:
             if language == "r":
                 r_code += code
