@@ -122,7 +122,7 @@ def test_smooth_frame_gives_the_whole_tables_diagnostics(cluster, iterations):
 
 
 def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
-    table = pd.DataFrame({"x": [0.0, 1, 2, 3], "y": [0.0, 1, 0, 1], "rate": [1.0, np.inf, 2, 3],
+    table = pd.DataFrame({"x": [0.0, 1, 2, 3], "y": [0.0, 1, 0, 1], "rate": [np.nan, np.inf, 2, 3],
                           "weight": 1.0}, index=[10, 20, 30, 40])
     with pytest.raises(ValueError, match="holds an infinite value at row 20$"):
         tessel.dask.smooth_frame(dd.from_pandas(table, npartitions=2), "rate", "weight")
