@@ -219,8 +219,8 @@ def test_a_local_run_listens_on_loopback_only_and_leaves_nothing(tables, tmp_pat
     expected = run([PROGRAM, "-r", "-n", "40", "-i", "40", "-f", str(path)], tmp_path)
     running = subprocess.Popen(command("-r", "-n", "40", "-i", "40", "-f", str(path),
                                        "--workers", "2", *dashboard),
-                               cwd=tmp_path, env=ENV, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE)
+                               cwd=tmp_path, env=dict(ENV, TMPDIR=str(tmp_path)),
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     seen, addresses = {}, set()
     deadline = time.monotonic() + HANG
     while running.poll() is None and time.monotonic() < deadline:
@@ -233,7 +233,7 @@ def test_a_local_run_listens_on_loopback_only_and_leaves_nothing(tables, tmp_pat
     # The scheduler, the nannies and the workers listened, all on loopback.
     assert addresses and addresses <= {"127.0.0.1", "::1"}, addresses
     assert not [p for p in seen.values() if p.is_running() and p.status() != "zombie"]
-    # The private scratch directory is gone with the run.
+    # The private scratch directory (made under TMPDIR) is gone with the run.
     assert not [name for name in os.listdir(tmp_path) if name.startswith("tessel-dask-")]
 
 
