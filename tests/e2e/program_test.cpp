@@ -96,8 +96,9 @@ TEST(Program, ProducesExactBytes) {
   const char kCreateRefused[] = "ERROR : Couldn't create work file tessel_temp.txt\n";
   const char kNoStdin[] = "ERROR : Couldn't read standard input\n";
   const Case cases[] = {
-      // The command line.
-      {"UnknownLetters", onTriangle({"-x", "5", "-"}), "", values,
+      // The command line. A count without digits keeps its default (with NTRIP 0
+      // the zero-size work areas would be reported).
+      {"UnknownLetters", onTriangle({"-x", "5", "-", "-t", "none"}), "", values,
        "ERROR : Incorrect parameter setting X\nERROR : Incorrect parameter setting \n", triangle,
        0},
       {"SlashTrailingTextLastValueSaturation",
