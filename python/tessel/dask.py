@@ -63,6 +63,21 @@ def _frame_part(frame: Any, rate: Hashable, weight: Hashable, x: Hashable, y: Ha
     return tuple(a[complete] for a in arrays), complete, others
 
 
+def _release(persisted: tuple) -> None:
+    """Frees the cluster's copies of persisted collections now. A refused or
+    interrupted call raises with a traceback that holds them (and Dask's
+    frames hold it in cycles), so without this the workers would keep every
+    partition's part, and the scheduler the refused task, for as long as the
+    traceback lives."""
+    try:
+        from distributed import futures_of
+    except ImportError:  # no cluster: nothing is held outside this process
+        return
+    futures = futures_of(persisted)
+    if futures:
+        futures[0].client.cancel(futures)
+
+
 def _points(part: tuple) -> tuple:
     return part[0]
 
@@ -129,9 +144,13 @@ def smooth_frame(frame: Any, rate: Hashable, weight: Hashable, *, x: Hashable = 
     partitions = frame.to_delayed()
     parts = dask.persist(*[delayed(_frame_part)(p, rate, weight, x, y, points, diagnostics)
                            for p in partitions])
-    counts = dask.compute(*[delayed(_count_of)(p) for p in parts])
-    values = smooth_parts([delayed(_points)(p) for p in parts], counts, options, tiles,
-                          diagnostics)
+    try:
+        counts = dask.compute(*[delayed(_count_of)(p) for p in parts])
+        values = smooth_parts([delayed(_points)(p) for p in parts], counts, options, tiles,
+                              diagnostics)
+    except BaseException:
+        _release(parts)
+        raise
     pieces = [delayed(_result)(f, p, v) for f, p, v in zip(partitions, parts, values)]
     nothing = no_points(diagnostics)
     meta = _result(frame._meta, ((), np.empty(0, dtype=bool),

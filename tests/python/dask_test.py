@@ -121,11 +121,22 @@ def test_smooth_frame_gives_the_whole_tables_diagnostics(cluster, iterations):
     assert_same_diagnostics(got, want)
 
 
+def tasks_left(client):  # the scheduler's tasks, once none is left or after HANG seconds
+    count = lambda: client.run_on_scheduler(  # noqa: E731
+        lambda dask_scheduler: len(dask_scheduler.tasks))
+    deadline = time.monotonic() + HANG
+    while count() and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return count()
+
+
 def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
     table = pd.DataFrame({"x": [0.0, 1, 2, 3], "y": [0.0, 1, 0, 1], "rate": [np.nan, np.inf, 2, 3],
                           "weight": 1.0}, index=[10, 20, 30, 40])
-    with pytest.raises(ValueError, match="holds an infinite value at row 20$"):
+    with pytest.raises(ValueError, match="holds an infinite value at row 20$") as refusal:
         tessel.dask.smooth_frame(dd.from_pandas(table, npartitions=2), "rate", "weight")
+    # The cluster keeps nothing of the call, while its traceback still lives.
+    assert refusal.tb is not None and tasks_left(cluster[1]) == 0
 
 
 FEW = "".join(f"{i % 7},{i // 7}.5,{i % 5},{1 + i % 3}\n" for i in range(60))
@@ -337,12 +348,8 @@ def test_an_interrupted_run_frees_the_cluster(cluster, long_table, tmp_path):
     running = subprocess.Popen(command("-r", "-f", str(long_table), "-n", "100", "-t", "80",
                                        "-i", "100", "--tiles", "4", "--scheduler", address),
                                env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    tasks = lambda: client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
-    deadline = time.monotonic() + 2 * HANG
     wait_for_smoothing(client)
     running.send_signal(signal.SIGINT)
     out, err = running.communicate(timeout=HANG)
     assert (running.returncode, out, err) == (130, b"", b"python3 -m tessel.dask: interrupted\n")
-    while tasks() and time.monotonic() < deadline:
-        time.sleep(0.1)
-    assert tasks() == 0
+    assert tasks_left(client) == 0
