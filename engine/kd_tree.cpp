@@ -426,13 +426,21 @@ class KdTree::Gathering {
     }
   }
 
+  // Gathers the leaf's points within the reach it had on entry without a
+  // branch on their distances, then updates the best from those alone: a
+  // point the updates put beyond the reach stays gathered and is dropped in
+  // the second round.
   void leaf(int32_t begin, int32_t end) {
+    if (size + (end - begin) > kRoom && !compact()) return;
+    const int32_t first = size;
     for (int32_t k = begin; k < end; ++k) {
       const PointCoord& q = tree.coords_[k];
       const double a = approximate(p, q.x, q.y);
-      if (a > reach || k == at) continue;
-      if (size == kRoom && !compact()) return;
-      gathered[size++] = {a, k};
+      gathered[size] = {a, k};
+      size += !(a > reach) & (k != at);
+    }
+    for (int32_t c = first; c < size; ++c) {
+      const double a = gathered[c].approximate;
       if (bestCount < need) {
         best[bestCount++] = a;
         if (bestCount < need) continue;
