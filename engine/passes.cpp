@@ -87,12 +87,15 @@ double addWeight(double total, double amount) { return sumRoundedToDouble(total,
 // do not compare) go on both with the mean of the two weights.
 inline void placePair(Screens& s, int32_t j, double va, double wa, double vb, double wb) {
   if (va < vb || va > vb) {
-    // Chosen without branches: which value is larger is a coin toss.
-    const bool bHigher = va < vb;
-    const double highValue = bHigher ? vb : va;
-    const double highWeight = bHigher ? wb : wa;
-    const double lowValue = bHigher ? va : vb;
-    const double lowWeight = bHigher ? wa : wb;
+    // Chosen by position, without a branch (a conditional of doubles
+    // compiles to one): which value is larger is a coin toss.
+    const double values[2] = {va, vb};
+    const double weights[2] = {wa, wb};
+    const int higher = va < vb;
+    const double highValue = values[higher];
+    const double highWeight = weights[higher];
+    const double lowValue = values[1 - higher];
+    const double lowWeight = weights[1 - higher];
     s.high[j] = {highValue, highWeight};
     s.low[j] = {lowValue, lowWeight};
     // Exact sums (integer weights) need no care for their rounding.
