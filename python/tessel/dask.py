@@ -73,9 +73,10 @@ def _release(persisted: tuple) -> None:
         from distributed import futures_of
     except ImportError:  # no cluster: nothing is held outside this process
         return
-    futures = futures_of(persisted)
-    if futures:
-        futures[0].client.cancel(futures)
+    # Released, not cancelled: nothing waits on the scheduler (which may be
+    # the trouble), and a part that someone else also holds stays.
+    for future in futures_of(persisted):
+        future.release()
 
 
 def _points(part: tuple) -> tuple:
