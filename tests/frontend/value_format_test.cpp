@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -25,6 +27,16 @@ TEST(ValueFormat, WritesWhatPrintfWrites) {
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
   std::uniform_int_distribution<int> exponent(-30, 60);
   for (int k = 0; k < 50000; ++k) values.push_back(std::ldexp(unit(random), exponent(random)));
+  // Random encodings from 2^-80 to 2^50 (the exact path ends at 2^43), and
+  // ties of any size (odd multiples of 1/128) with their neighbours.
+  for (int k = 0; k < 50000; ++k) {
+    const uint64_t field = 1023 - 80 + random() % 131, bits = (random() >> 12) | field << 52;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    const double tie = static_cast<double>((random() >> (14 + k % 40)) | 1) / 128.0;
+    values.insert(values.end(), {k % 2 ? value : -value, tie, std::nextafter(tie, 0.0),
+                                 std::nextafter(tie, inf)});
+  }
   for (double value : values) {
     char want[kValueTextSize + 1];
     std::snprintf(want, sizeof want, "%lf", value);
