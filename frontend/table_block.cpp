@@ -1,9 +1,13 @@
 #include "frontend/table_block.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "frontend/input_reader.h"
 #include "frontend/loader.h"
@@ -30,26 +34,31 @@ struct MemoryStream {
 };
 
 // The good rows' work-file lines, converted as the loader converts them.
-bool convertRows(const char* text, size_t size, TableBlock& block) {
-  std::string line;
+// The text (NUL-terminated at text[size]) is the caller's to spoil: each
+// line's feed becomes its terminator, so that it is read where it lies.
+bool convertRows(char* text, size_t size, TableBlock& block) {
+  const size_t rows = static_cast<size_t>(std::count(text, text + size, '\n')) +
+                      (size > 0 && text[size - 1] != '\n');
+  for (std::vector<double>* column : {&block.x, &block.y, &block.rate, &block.weight}) {
+    column->reserve(rows);
+  }
   for (size_t at = 0; at < size;) {
-    const char* feed = static_cast<const char*>(std::memchr(text + at, '\n', size - at));
-    const size_t end = feed == nullptr ? size : static_cast<size_t>(feed - text) + 1;
-    line.assign(text + at, end - at);
+    char* feed = static_cast<char*>(std::memchr(text + at, '\n', size - at));
+    const size_t end = feed == nullptr ? size : static_cast<size_t>(feed - text);
+    if (feed != nullptr) *feed = '\0';
     double values[4];
-    if (!parsePointLine(line.c_str(), line.size(), values)) return false;
+    if (!parsePointLine(text + at, end - at, values)) return false;
     block.x.push_back(values[0]);
     block.y.push_back(values[1]);
     block.rate.push_back(values[2]);
     block.weight.push_back(values[3]);
-    at = end;
+    at = end + 1;
   }
   return true;
 }
 
 // The block of a reading whose work lines are in `work` (closed).
-void settle(const RunState& state, const MemoryStream& work, int32_t rowsBefore,
-            TableBlock& block) {
+void settle(const RunState& state, MemoryStream& work, int32_t rowsBefore, TableBlock& block) {
   block.summary = summarizeReading(state);
   block.summary.rows = state.rowNumber - rowsBefore;
   for (const IgnoredRow& row : state.ignoredRows) block.ignored.push_back(row.position);
@@ -57,6 +66,10 @@ void settle(const RunState& state, const MemoryStream& work, int32_t rowsBefore,
     block.loadReport = std::string("Error reading file ") + kWorkFileName + ".\n";
   }
 }
+
+struct FreeBytes {
+  void operator()(char* bytes) const { std::free(bytes); }
+};
 
 TableBlock outOfMemory() {
   TableBlock block;
@@ -97,7 +110,9 @@ TableBlock readTableRange(const char* path, off_t offset, off_t length, const Ru
     failed.summary.openFailed = true;
     return failed;
   }
-  std::string bytes;
+  // The piece's bytes, read straight into memory that nothing clears first.
+  std::unique_ptr<char, FreeBytes> bytes;
+  size_t size = 0;
   bool read = true;
   off_t at = offset;
   if (offset > 0) {
@@ -111,16 +126,32 @@ TableBlock readTableRange(const char* path, off_t offset, off_t length, const Ru
     at -= 1;
   }
   if (read && at < offset + length) {
-    bytes.resize(static_cast<size_t>(offset + length - at));
-    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
+    const size_t wanted = static_cast<size_t>(offset + length - at);
+    bytes.reset(static_cast<char*>(std::malloc(wanted)));
+    if (bytes == nullptr) {
+      std::fclose(file);
+      return outOfMemory();
+    }
+    size = std::fread(bytes.get(), 1, wanted, file);
     // The last line runs on to its line feed.
+    std::string rest;
     int c;
-    if (bytes.size() == static_cast<size_t>(offset + length - at) &&
-        (bytes.empty() || bytes.back() != '\n')) {
+    if (size == wanted && bytes.get()[size - 1] != '\n') {
       while ((c = std::getc(file)) != EOF) {
-        bytes.push_back(static_cast<char>(c));
+        rest.push_back(static_cast<char>(c));
         if (c == '\n') break;
       }
+    }
+    if (!rest.empty()) {
+      char* grown = static_cast<char*>(std::realloc(bytes.get(), size + rest.size()));
+      if (grown == nullptr) {
+        std::fclose(file);
+        return outOfMemory();
+      }
+      bytes.release();
+      bytes.reset(grown);
+      std::memcpy(grown + size, rest.data(), rest.size());
+      size += rest.size();
     }
   }
   read = read && !std::ferror(file);
@@ -129,7 +160,7 @@ TableBlock readTableRange(const char* path, off_t offset, off_t length, const Ru
     failed.summary.readFailed = true;
     return failed;
   }
-  return readTableBlock(bytes.data(), bytes.size(), settings, offset == 0, rowsBefore);
+  return readTableBlock(bytes.get(), size, settings, offset == 0, rowsBefore);
 }
 
 TableBlock readWholeInput(const RunSettings& settings) {

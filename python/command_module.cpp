@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frontend/command_line.h"
@@ -34,18 +35,13 @@
 namespace py = pybind11;
 
 py::dict diagnosticColumns(tessel::Diagnostics&& found);  // core_module.cpp
+py::array ownedArray(std::vector<double>&& entries);      // core_module.cpp
+py::array ownedArray(std::vector<int32_t>&& entries);     // core_module.cpp
 
 namespace {
 
 using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using Indices = py::array_t<int64_t, py::array::c_style | py::array::forcecast>;
-
-template <class T>
-py::array_t<T> toArray(const std::vector<T>& values) {
-  py::array_t<T> array(static_cast<py::ssize_t>(values.size()));
-  std::copy(values.begin(), values.end(), array.mutable_data());
-  return array;
-}
 
 // The program's reading of a command line.
 struct CommandLine {
@@ -126,13 +122,14 @@ ReadSummary summaryFrom(const py::tuple& t) {
   return s;
 }
 
-py::dict blockDict(const TableBlock& block) {
+// The block as a dict; its columns become arrays that own them.
+py::dict blockDict(TableBlock&& block) {
   py::dict result;
-  result["x"] = toArray(block.x);
-  result["y"] = toArray(block.y);
-  result["rate"] = toArray(block.rate);
-  result["weight"] = toArray(block.weight);
-  result["ignored"] = toArray(block.ignored);
+  result["x"] = ownedArray(std::move(block.x));
+  result["y"] = ownedArray(std::move(block.y));
+  result["rate"] = ownedArray(std::move(block.rate));
+  result["weight"] = ownedArray(std::move(block.weight));
+  result["ignored"] = ownedArray(std::move(block.ignored));
   result["rows"] = block.summary.rows;
   result["stopped"] = block.stopped();
   result["summary"] = summaryOf(block.summary);
@@ -149,7 +146,7 @@ py::dict readRange(const std::vector<std::string>& arguments, const std::string&
     block = readTableRange(path.c_str(), static_cast<off_t>(offset), static_cast<off_t>(length),
                            line.settings, rowsBefore);
   }
-  return blockDict(block);
+  return blockDict(std::move(block));
 }
 
 py::dict readInput(const std::vector<std::string>& arguments) {
@@ -159,7 +156,7 @@ py::dict readInput(const std::vector<std::string>& arguments) {
     py::gil_scoped_release release;
     block = readWholeInput(line.settings);
   }
-  return blockDict(block);
+  return blockDict(std::move(block));
 }
 
 // How the run goes on after the reading: rowsBefore rows read before the

@@ -29,6 +29,9 @@ namespace py = pybind11;
 
 // The diagnostics as a dict of numpy arrays (also the cluster's tiles').
 py::dict diagnosticColumns(tessel::Diagnostics&& d);
+// A vector's entries as a numpy array that owns them (no copy).
+py::array ownedArray(std::vector<double>&& entries);
+py::array ownedArray(std::vector<int32_t>&& entries);
 
 namespace {
 
@@ -160,6 +163,9 @@ double runShareOf(const std::string& phase, double share) {
 
 // The diagnostics as a dict of numpy arrays under the core's names; held
 // as booleans, the arrays owning the vectors' entries.
+py::array ownedArray(std::vector<double>&& entries) { return arrayOf(std::move(entries)); }
+py::array ownedArray(std::vector<int32_t>&& entries) { return arrayOf(std::move(entries)); }
+
 py::dict diagnosticColumns(tessel::Diagnostics&& d) {
   py::dict columns;
   columns["neighbors"] = arrayOf(std::move(d.neighbors));
