@@ -17,6 +17,7 @@ namespace {
 // has no 128-bit integers: those go to the library.
 bool formatSmall(double value, char* text, size_t* length) {
 #if defined(__SIZEOF_INT128__)
+  __extension__ typedef unsigned __int128 Wide;
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   const int field = static_cast<int>(bits >> 52) & 0x7FF;
@@ -31,9 +32,9 @@ bool formatSmall(double value, char* text, size_t* length) {
   uint64_t scaled = 0;  // |value| × 10^6, rounded
   // From 74 on, m × 10^6 < 2^73 is less than half of 2^shift: it rounds to 0.
   if (shift < 74) {
-    const unsigned __int128 product = static_cast<unsigned __int128>(m) * 1000000u;
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-    const unsigned __int128 rest = product & ((half << 1) - 1);
+    const Wide product = static_cast<Wide>(m) * 1000000u;
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    const Wide rest = product & ((half << 1) - 1);
     scaled = static_cast<uint64_t>(product >> shift);
     scaled += rest > half || (rest == half && (scaled & 1) != 0);
   }
