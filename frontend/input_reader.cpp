@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "foundation/ov_string_tokenizer.h"
@@ -270,13 +269,11 @@ bool isNumericField(OvString& text) {
 
 void readInputTable(const RunSettings& settings, RunState& state, std::FILE* workFile) {
   if (settings.readFromFile) {
-    std::unique_ptr<char[]> buffer;  // outlives the stream
     std::FILE* input = std::fopen(settings.inputFileName.c_str(), "r");
     if (input == nullptr) {
       state.proceed = false;
       state.openFailed = true;
     } else {
-      enlargeStreamBuffer(input, buffer);
       readFileRows(settings, state, input, workFile);
     }
     if (std::fclose(workFile) != 0) state.workFileFailed = true;

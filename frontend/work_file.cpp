@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <new>
 
 const char kWorkFileName[] = "tessel_temp.txt";
 
@@ -55,15 +54,7 @@ std::FILE* WorkFile::create() {
   }
   if (fd >= 0) close(fd);
   fd = opened;
-  enlargeStreamBuffer(file, buffer);
   return file;
-}
-
-void enlargeStreamBuffer(std::FILE* stream, std::unique_ptr<char[]>& buffer) {
-  buffer.reset(new (std::nothrow) char[kStreamBufferBytes]);
-  if (buffer != nullptr && std::setvbuf(stream, buffer.get(), _IOFBF, kStreamBufferBytes) != 0) {
-    buffer.reset();
-  }
 }
 
 bool isWorkFile(int descriptor) {

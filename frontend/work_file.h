@@ -8,9 +8,7 @@
 #ifndef TESSEL_FRONTEND_WORK_FILE_H_
 #define TESSEL_FRONTEND_WORK_FILE_H_
 
-#include <cstddef>
 #include <cstdio>
-#include <memory>
 
 extern const char kWorkFileName[];
 
@@ -24,9 +22,8 @@ class WorkFile {
   // Creates the work file anew, or empties the regular file of its name,
   // without following a symbolic link and without waiting at the open (a
   // FIFO planted there); returns a stream that writes it, which the caller
-  // closes while this object lives (it owns the stream's buffer), or null
-  // when it cannot be created. Anything but a regular file in its place (a
-  // FIFO, a socket, a device) is refused as it is.
+  // closes, or null when it cannot be created. Anything but a regular file
+  // in its place (a FIFO, a socket, a device) is refused as it is.
   std::FILE* create();
   // The descriptor of the file create() made, open for reading and
   // writing; -1 before.
@@ -34,18 +31,7 @@ class WorkFile {
 
  private:
   int fd = -1;
-  std::unique_ptr<char[]> buffer;  // the writing stream's
 };
-
-// Bytes of the buffers the run gives the streams of its input table and
-// its work file, instead of stdio's 4 KiB: a sixteenth of the reads and
-// writes, each a system call that costs microseconds on a virtual machine.
-constexpr size_t kStreamBufferBytes = size_t{1} << 16;
-
-// Gives `stream`, before its first read or write, a buffer of
-// kStreamBufferBytes held in `buffer`, which must outlive the stream; without
-// the memory the stream keeps stdio's own.
-void enlargeStreamBuffer(std::FILE* stream, std::unique_ptr<char[]>& buffer);
 
 // True when the open file `descriptor`, or the file at `path`, is the
 // existing work file itself (same device and inode): creating the work file
