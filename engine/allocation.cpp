@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace tessel {
 
 void* RaisingAllocation::obtain(size_t size) {
@@ -12,6 +16,21 @@ void* RaisingAllocation::obtain(size_t size) {
   void* block = size == SIZE_MAX ? nullptr : std::malloc(size);
   if (block == nullptr) throw std::bad_alloc();
   return block;
+}
+
+void adviseHugePageBytes(void* block, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+  if (block == nullptr || bytes > UINTPTR_MAX - start) return;
+  const uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+  // Whatever it answers, the block is as it was: the result is not needed.
+  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
 }
 
 size_t workBlockSize(int64_t count, size_t elementSize) {
