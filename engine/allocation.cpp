@@ -18,7 +18,7 @@ void* RaisingAllocation::obtain(size_t size) {
   return block;
 }
 
-void adviseHugePageBytes(void* block, size_t bytes) {
+void adviseHugePages(void* block, size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
   const uintptr_t start = reinterpret_cast<uintptr_t>(block);

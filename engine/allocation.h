@@ -23,17 +23,10 @@ T* obtainArray(AllocationPolicy& policy, int64_t count) {
   return static_cast<T*>(policy.obtain(workBlockSize(count, sizeof(T))));
 }
 
-// Asks the system to back the whole 2 MiB pages inside [block, block +
-// bytes) with huge pages. For blocks the run writes whole: there the first
-// touch of 2 MiB costs one page fault instead of 512 (a sparse block would
-// grow by the untouched parts of its huge pages). A hint only, which the
-// system may ignore: nothing else changes.
-void adviseHugePageBytes(void* block, size_t bytes);
-
-// Typed convenience: the pages of `count` elements from block.
+// adviseHugePages (tessel/tessel.h) for `count` elements from block.
 template <class T>
-void adviseHugePages(T* block, int64_t count) {
-  adviseHugePageBytes(block, workBlockSize(count, sizeof(T)));
+void adviseHugePageArray(T* block, int64_t count) {
+  adviseHugePages(block, workBlockSize(count, sizeof(T)));
 }
 
 // Deleter for a block obtained from a policy, for std::unique_ptr.

@@ -29,7 +29,7 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
   // which only exact measures and ties read. Filled (and first touched) on
   // every worker.
   points_.reset(new Point[static_cast<size_t>(size_)]);
-  adviseHugePages(points_.get(), size_);
+  adviseHugePageArray(points_.get(), size_);
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
   });
@@ -42,8 +42,8 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
   progress_ = nullptr;
   ownCoords_.reset(new PointCoord[static_cast<size_t>(size_)]);
   order_.reset(new int32_t[static_cast<size_t>(size_)]);
-  adviseHugePages(ownCoords_.get(), size_);
-  adviseHugePages(order_.get(), size_);
+  adviseHugePageArray(ownCoords_.get(), size_);
+  adviseHugePageArray(order_.get(), size_);
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
       ownCoords_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].at;

@@ -82,12 +82,12 @@ void WorkArrays::allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
   tripleRows.reset(obtainRows<Triple>(policy, N, rows.triples));
   // The blocks every run writes whole (the end rows are written only for
   // end triples, and the rest not at all).
-  adviseHugePages(pointCoords.get(), N);
-  adviseHugePages(weights.get(), N);
-  adviseHugePages(currentValues.get(), N);
-  adviseHugePages(nextValues.get(), N);
-  adviseHugePages(tripleSets.get(), N);
-  adviseHugePages(tripleRows.get(), int64_t{N} * rows.triples);
+  adviseHugePageArray(pointCoords.get(), N);
+  adviseHugePageArray(weights.get(), N);
+  adviseHugePageArray(currentValues.get(), N);
+  adviseHugePageArray(nextValues.get(), N);
+  adviseHugePageArray(tripleSets.get(), N);
+  adviseHugePageArray(tripleRows.get(), int64_t{N} * rows.triples);
   if (rows.neighbors >= 0) entryRows.reset(obtainRows<NeighborEntry>(policy, N, rows.neighbors));
   const bool lists = method == Method::kReference;
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {

@@ -12,6 +12,7 @@
 #include "frontend/input_reader.h"
 #include "frontend/loader.h"
 #include "frontend/work_file.h"
+#include "tessel/tessel.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ bool convertRows(char* text, size_t size, TableBlock& block) {
                       (size > 0 && text[size - 1] != '\n');
   for (std::vector<double>* column : {&block.x, &block.y, &block.rate, &block.weight}) {
     column->reserve(rows);
+    tessel::adviseHugePages(column->data(), rows * sizeof(double));
   }
   for (size_t at = 0; at < size;) {
     char* feed = static_cast<char*>(std::memchr(text + at, '\n', size - at));
@@ -128,6 +130,7 @@ TableBlock readTableRange(const char* path, off_t offset, off_t length, const Ru
   if (read && at < offset + length) {
     const size_t wanted = static_cast<size_t>(offset + length - at);
     bytes.reset(static_cast<char*>(std::malloc(wanted)));
+    tessel::adviseHugePages(bytes.get(), wanted);
     if (bytes == nullptr) {
       std::fclose(file);
       return outOfMemory();

@@ -13,8 +13,8 @@ namespace tessel {
 namespace {
 
 TEST(HugePageAdvice, BlocksKeepTheirBytes) {
-  adviseHugePageBytes(nullptr, 0);
-  adviseHugePageBytes(nullptr, SIZE_MAX);
+  adviseHugePages(nullptr, 0);
+  adviseHugePages(nullptr, SIZE_MAX);
   const size_t kMiB = size_t{1} << 20;
   for (const size_t bytes : {size_t{1}, kMiB, 2 * kMiB, 5 * kMiB + 3, 9 * kMiB}) {
     for (const size_t offset : {size_t{0}, size_t{8}, size_t{4096}}) {
@@ -23,7 +23,7 @@ TEST(HugePageAdvice, BlocksKeepTheirBytes) {
       ASSERT_NE(block, nullptr);
       unsigned char* data = block.get() + offset;
       for (size_t k = 0; k < bytes; ++k) data[k] = static_cast<unsigned char>(k * 7 + 1);
-      adviseHugePages(data, static_cast<int64_t>(bytes));
+      adviseHugePageArray(data, static_cast<int64_t>(bytes));
       size_t wrong = 0;
       for (size_t k = 0; k < bytes; ++k) wrong += data[k] != static_cast<unsigned char>(k * 7 + 1);
       EXPECT_EQ(wrong, 0u) << bytes << " bytes at offset " << offset;

@@ -84,6 +84,14 @@ class RaisingAllocation : public AllocationPolicy {
   void* obtain(size_t size) override;
 };
 
+// Asks the system to back the whole 2 MiB pages inside [block, block +
+// bytes) with huge pages, as a run does for the arrays it writes whole:
+// their first touch then faults once per 2 MiB instead of once per 4 KiB.
+// Only for a block that will be written whole (a sparse one would grow by
+// the untouched parts of its huge pages). A hint, which the system may
+// ignore; it changes no byte and reports nothing.
+void adviseHugePages(void* block, size_t bytes);
+
 // The phases of a run, in the order a run reports them.
 enum class Phase {
   kLoading,           // the column entry's rows checked and loaded
