@@ -29,6 +29,11 @@ void adviseHugePageArray(T* block, int64_t count) {
   adviseHugePages(block, workBlockSize(count, sizeof(T)));
 }
 
+// The opposite advice, for a block the run writes only here and there:
+// where the system puts every block on huge pages unasked, the untouched
+// parts of this one's would be resident too.
+void adviseSmallPages(void* block, size_t bytes);
+
 // Deleter for a block obtained from a policy, for std::unique_ptr.
 struct FreeBlock {
   void operator()(void* block) const { std::free(block); }

@@ -80,14 +80,16 @@ void WorkArrays::allocate(int32_t N, int32_t NN, int32_t NTRIP, Method method) {
   obtain(tripleSets, policy, N);
   obtain(neighborLists, policy, N);
   tripleRows.reset(obtainRows<Triple>(policy, N, rows.triples));
-  // The blocks every run writes whole (the end rows are written only for
-  // end triples, and the rest not at all).
+  // The blocks every run writes whole on huge pages, and the end rows,
+  // written only for end triples, on small ones (the rest are never
+  // written).
   adviseHugePageArray(pointCoords.get(), N);
   adviseHugePageArray(weights.get(), N);
   adviseHugePageArray(currentValues.get(), N);
   adviseHugePageArray(nextValues.get(), N);
   adviseHugePageArray(tripleSets.get(), N);
   adviseHugePageArray(tripleRows.get(), int64_t{N} * rows.triples);
+  adviseSmallPages(endRows.get(), workBlockSize(int64_t{N} * rows.endValues, sizeof(double)));
   if (rows.neighbors >= 0) entryRows.reset(obtainRows<NeighborEntry>(policy, N, rows.neighbors));
   const bool lists = method == Method::kReference;
   forEachPointRange(N, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
