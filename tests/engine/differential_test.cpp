@@ -17,7 +17,6 @@
 // (tests/platform/same_output.sh).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
