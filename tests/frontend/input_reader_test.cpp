@@ -1,14 +1,25 @@
-// The field check and line reading against the reader model's plain
-// statements of them (fuzz/reader_case.h): every short text over the
-// characters that matter, and a few long ones.
+// The reader. Its field check and line reading against the reader model's
+// plain statements of them (fuzz/reader_case.h): every short text over the
+// characters that matter, and a few long ones. A table read in pieces gives
+// what it gives read whole: the same points, missing-row positions, row
+// count and report (its row number counted from the rows before its piece).
+// Pieces of memory are cut at line ends; byte ranges of a file anywhere, a
+// line going to the range its first byte is in.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frontend/input_reader.h"
 #include "frontend/line_reader.h"
+#include "frontend/table_block.h"
 #include "fuzz/reader_case.h"
 
 namespace {
@@ -47,6 +58,60 @@ TEST(LineReader, SplitsPhysicalLinesAsTheModel) {
       std::fclose(stream);
       EXPECT_EQ(lines, reader_case::Model::lines(bytes, keep)) << keep;
     }
+}
+
+TEST(TableBlock, PiecesReadAsTheWholeAndFailuresAreFlagged) {
+  const char* const rows[] = {"1,2,3,4\n", " 5 ,6.5,-7,8\n", "NA,1,1,1\n",  "1,2,,4\r\n",
+                              "9,9,9\n",   "1,x,3,4\n",      "1,2,3\0,4\n", "\n"};
+  char path[] = "/tmp/table_block_XXXXXX";
+  close(mkstemp(path));
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 400; ++trial) {
+    RunSettings settings;
+    settings.firstRowHasNames = trial % 3 == 0;
+    settings.missingText = trial % 2 ? "NA" : "";
+    std::string text = trial % 5 ? "" : "\xEF\xBB\xBF";
+    std::vector<size_t> ends;
+    for (int k = 0; k < 12; ++k) {
+      // Mostly good rows, so that a report comes late or not at all.
+      const size_t pick = random() % 24;
+      text += pick < 8 ? std::string(rows[pick], pick == 6 ? 10 : std::strlen(rows[pick]))
+                       : rows[pick % 2];
+      ends.push_back(text.size());
+    }
+    const TableBlock whole = readTableBlock(text.data(), text.size(), settings, true, 0);
+    const bool ranges = trial % 2 == 1;
+    std::FILE* file = std::fopen(path, "wb");
+    ASSERT_TRUE(file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size());
+    std::fclose(file);
+    TableBlock joined;
+    for (size_t from = 0, k = 0; from < text.size() && !joined.stopped();) {
+      const size_t to = ranges ? std::min(text.size(), from + 1 + random() % 40)
+                               : ends[std::min(ends.size() - 1, k += 1 + random() % 4)];
+      const int32_t rowsBefore = joined.summary.rows;
+      const TableBlock piece =
+          ranges ? readTableRange(path, off_t(from), off_t(to - from), settings, rowsBefore)
+                 : readTableBlock(text.data() + from, to - from, settings, from == 0, rowsBefore);
+      for (int32_t at : piece.ignored) joined.ignored.push_back(at + int32_t(joined.x.size()));
+      joined.x.insert(joined.x.end(), piece.x.begin(), piece.x.end());
+      joined.weight.insert(joined.weight.end(), piece.weight.begin(), piece.weight.end());
+      joined.summary = piece.summary;
+      joined.summary.rows += rowsBefore;
+      from = to;
+    }
+    ASSERT_EQ(joined.stopped(), whole.stopped()) << text;
+    EXPECT_EQ(std::tie(joined.summary.errorTitle, joined.summary.errorDetail),
+              std::tie(whole.summary.errorTitle, whole.summary.errorDetail))
+        << text;
+    if (whole.stopped()) continue;
+    EXPECT_EQ(std::tie(joined.x, joined.weight, joined.ignored, joined.summary.rows),
+              std::tie(whole.x, whole.weight, whole.ignored, whole.summary.rows))
+        << text;
+  }
+  std::remove(path);
+  // A file that cannot be opened, and one that cannot be read.
+  EXPECT_TRUE(readTableRange("/nonexistent/t.csv", 0, 10, RunSettings(), 0).summary.openFailed);
+  EXPECT_TRUE(readTableRange("/", 0, 10, RunSettings(), 0).summary.readFailed);
 }
 
 }  // namespace

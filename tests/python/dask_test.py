@@ -64,13 +64,21 @@ def long_table(tmp_path_factory):  # its run with the heaviest options takes sec
     return make_points(tmp_path_factory.mktemp("long") / "long.csv", 50000, 9, "uniform")
 
 
-def wait_for_smoothing(client):  # until a tile is being smoothed
-    busy = lambda dask_scheduler: any(  # noqa: E731
-        "smooth_tile" in str(key) for key, task in dask_scheduler.tasks.items()
-        if task.state == "processing")
+def until(check):  # polls check() until it holds or HANG seconds pass; its last answer
     deadline = time.monotonic() + HANG
-    while not client.run_on_scheduler(busy) and time.monotonic() < deadline:
-        time.sleep(0.05)
+    while not (answer := check()) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return answer
+
+
+def wait_for_smoothing(client):  # until a tile is being smoothed
+    until(lambda: client.run_on_scheduler(lambda dask_scheduler: any(
+        "smooth_tile" in str(key) for key, task in dask_scheduler.tasks.items()
+        if task.state == "processing")))
+
+
+def idle(client):  # whether the scheduler holds no task (within HANG seconds)
+    return until(lambda: client.run_on_scheduler(lambda dask_scheduler: not dask_scheduler.tasks))
 
 
 @pytest.fixture(scope="module")
@@ -108,26 +116,14 @@ def test_the_command_and_smooth_frame_give_the_programs_values(cluster, tables, 
 def test_smooth_frame_gives_the_whole_tables_diagnostics(cluster, iterations):
     table = pd.read_csv(EXAMPLE)
     table = table.set_axis(np.random.default_rng(6).permutation(len(table)) * 2)
-    want = example_diagnostics() if iterations else {
-        name: column.to_numpy(np.float64) for name, column in tessel.smooth(
-            table.x_km, table.y_km, table.rate_per_1000, table.population, iterations=0,
-            diagnostics=True)[1].items()}
+    options = dict(x="x_km", y="y_km", iterations=iterations, diagnostics=True)
     frame = dd.from_pandas(table, npartitions=5, sort=False)
-    got = tessel.dask.smooth_frame(frame, "rate_per_1000", "population", x="x_km", y="y_km",
-                                   tiles=6, iterations=iterations, diagnostics=True).compute()
-    whole = tessel.smooth_frame(table, "rate_per_1000", "population", x="x_km", y="y_km",
-                                iterations=iterations)
-    assert got.index.equals(table.index) and got["smoothed"].equals(whole)
-    assert_same_diagnostics(got, want)
-
-
-def tasks_left(client):  # the scheduler's tasks, once none is left or after HANG seconds
-    count = lambda: client.run_on_scheduler(  # noqa: E731
-        lambda dask_scheduler: len(dask_scheduler.tasks))
-    deadline = time.monotonic() + HANG
-    while count() and time.monotonic() < deadline:
-        time.sleep(0.1)
-    return count()
+    got = tessel.dask.smooth_frame(frame, "rate_per_1000", "population", tiles=6,
+                                   **options).compute()
+    whole = tessel.smooth_frame(table, "rate_per_1000", "population", **options)
+    assert got.index.equals(table.index) and got["smoothed"].equals(whole["smoothed"])
+    assert_same_diagnostics(got, example_diagnostics() if iterations else {
+        name: column.to_numpy(np.float64) for name, column in whole.items() if name != "smoothed"})
 
 
 def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
@@ -136,7 +132,7 @@ def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
     with pytest.raises(ValueError, match="holds an infinite value at row 20$") as refusal:
         tessel.dask.smooth_frame(dd.from_pandas(table, npartitions=2), "rate", "weight")
     # The cluster keeps nothing of the call, while its traceback still lives.
-    assert refusal.tb is not None and tasks_left(cluster[1]) == 0
+    assert refusal.tb is not None and idle(cluster[1])
 
 
 FEW = "".join(f"{i % 7},{i // 7}.5,{i % 5},{1 + i % 3}\n" for i in range(60))
@@ -352,4 +348,4 @@ def test_an_interrupted_run_frees_the_cluster(cluster, long_table, tmp_path):
     running.send_signal(signal.SIGINT)
     out, err = running.communicate(timeout=HANG)
     assert (running.returncode, out, err) == (130, b"", b"python3 -m tessel.dask: interrupted\n")
-    assert tasks_left(client) == 0
+    assert idle(client)
