@@ -168,6 +168,7 @@ TEST(TripleSelection, Table) {
       {"134.999998 degrees rejected at 135", diagonal, 2, 0, 0, 0, 135, {}, 0, 7},
       {"and accepted at 134.9", diagonal, 2, 0, 1, 0, 134.9, {1, 2}, 0, 7},
       {"straight angle rejected at 180", line(3, -1), 2, 1, 0, 0, 180, {}, 0, 7},
+      {"straight end rejected at 180", line(5, 0), 2, 0, 0, 0, 180, {}, 0, 7},
       {"zero distances skipped", {{0, 0}, {0, 0}, {1, 0}, {2, 0}}, 3, 0, 0, 1, 135, {2, 3}, 2, 7},
       {"the straighter of two, made second", twoWays, 3, 0, 1, 0, 135, {1, 3}, 0, 1}};
   for (const Case& c : cases) {
