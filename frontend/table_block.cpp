@@ -130,11 +130,11 @@ TableBlock readTableRange(const char* path, off_t offset, off_t length, const Ru
   if (read && at < offset + length) {
     const size_t wanted = static_cast<size_t>(offset + length - at);
     bytes.reset(static_cast<char*>(std::malloc(wanted)));
-    tessel::adviseHugePages(bytes.get(), wanted);
     if (bytes == nullptr) {
       std::fclose(file);
       return outOfMemory();
     }
+    tessel::adviseHugePages(bytes.get(), wanted);
     size = std::fread(bytes.get(), 1, wanted, file);
     // The last line runs on to its line feed.
     std::string rest;
