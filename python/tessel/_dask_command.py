@@ -288,8 +288,10 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
         return
     from distributed import LocalCluster
 
+    from ._dask_setup import lean_versions
     from ._watch import reaped
 
+    lean_versions()
     dashboard = checked["dashboard"]
     scratch = checked["directory"] or tempfile.mkdtemp(prefix="tessel-dask-")
     workers = checked["workers"] or os.cpu_count() or 1
@@ -308,7 +310,11 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
                 "distributed.nanny.pre-spawn-environ": environ,
                 # Between processes of one machine compressing what they
                 # send costs CPU time and saves nothing.
-                "distributed.comm.compression": None}
+                "distributed.comm.compression": None,
+                # Each worker sets itself up as the command's process did.
+                "distributed.worker.preload":
+                    list(dask.config.get("distributed.worker.preload", []) or [])
+                    + ["tessel._dask_setup"]}
     if dashboard is None:
         settings.update({"distributed.scheduler.http.routes": [],
                          "distributed.worker.http.routes": []})
