@@ -7,6 +7,7 @@
 #include "engine/allocation.h"
 #include "engine/neighbor_order.h"
 #include "engine/parallel.h"
+#include "engine/sorting.h"
 
 namespace tessel {
 
@@ -17,7 +18,12 @@ constexpr int32_t kLeafSize = 16;
 
 }  // namespace
 
-KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressReporter* progress)
+size_t KdTree::lentBytes(int32_t N) {
+  return static_cast<size_t>(N > 0 ? N : 0) * (sizeof(Point) + sizeof(PointCoord));
+}
+
+KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressReporter* progress,
+               void* lent)
     : size_(N > 0 ? N : 0), progress_(progress), caller_(std::this_thread::get_id()) {
   // The larger half of n points has n - n / 2, so all leaves lie within
   // `depth` levels of the root.
@@ -28,8 +34,17 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
   // leaf order: the coordinates, which every query reads, and the indices,
   // which only exact measures and ties read. Filled (and first touched) on
   // every worker.
-  points_.reset(new Point[static_cast<size_t>(size_)]);
-  adviseHugePageArray(points_.get(), size_);
+  // Lent memory holds the points, then the copy of the coordinates after
+  // them.
+  PointCoord* copy = nullptr;
+  if (lent != nullptr) {
+    points_ = static_cast<Point*>(lent);
+    copy = reinterpret_cast<PointCoord*>(points_ + size_);
+  } else {
+    ownPoints_.reset(new Point[static_cast<size_t>(size_)]);
+    points_ = ownPoints_.get();
+    adviseHugePageArray(points_, size_);
+  }
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t i = begin; i < end; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
   });
@@ -40,18 +55,22 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
   callerPoints_ = static_cast<double>(size_) / (1 << parallelLevels);
   if (size_ > 0) build(0, 0, size_, parallelLevels);
   progress_ = nullptr;
-  ownCoords_.reset(new PointCoord[static_cast<size_t>(size_)]);
+  if (copy == nullptr) {
+    ownCoords_.reset(new PointCoord[static_cast<size_t>(size_)]);
+    copy = ownCoords_.get();
+    adviseHugePageArray(copy, size_);
+  }
   order_.reset(new int32_t[static_cast<size_t>(size_)]);
-  adviseHugePageArray(ownCoords_.get(), size_);
   adviseHugePageArray(order_.get(), size_);
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
     for (int32_t k = begin; k < end; ++k) {
-      ownCoords_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].at;
+      copy[k] = points_[static_cast<size_t>(k)].at;
       order_[static_cast<size_t>(k)] = points_[static_cast<size_t>(k)].index;
     }
   });
-  points_.reset();
-  coords_ = ownCoords_.get();
+  ownPoints_.reset();
+  points_ = nullptr;
+  coords_ = copy;
 }
 
 void KdTree::shareCoordinates(const PointCoord* renumbered) {
@@ -73,7 +92,7 @@ void KdTree::leafBuilt(int32_t points) {
 void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels) {
   if (stopping_.load(std::memory_order_relaxed)) return;
   Node& n = nodes_[static_cast<size_t>(node)];
-  Point* const points = points_.get();
+  Point* const points = points_;
   double minX = points[begin].at.x, maxX = minX, minY = points[begin].at.y, maxY = minY;
   int32_t minIndex = points[begin].index;
   for (int32_t k = begin + 1; k < end; ++k) {
@@ -93,12 +112,11 @@ void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLev
   n.axis = Extended(maxX) - minX >= Extended(maxY) - minY ? 0 : 1;
   const int32_t middle = begin + (end - begin) / 2;
   const bool onY = n.axis == 1;
-  std::nth_element(points + begin, points + middle, points + end,
-                   [onY](const Point& a, const Point& b) {
-                     const double ca = onY ? a.at.y : a.at.x;
-                     const double cb = onY ? b.at.y : b.at.x;
-                     return ca < cb || (ca == cb && a.index < b.index);
-                   });
+  selectNth(points + begin, end - begin, middle - begin, [onY](const Point& a, const Point& b) {
+    const double ca = onY ? a.at.y : a.at.x;
+    const double cb = onY ? b.at.y : b.at.x;
+    return ca < cb || (ca == cb && a.index < b.index);
+  });
   n.split = onY ? points[middle].at.y : points[middle].at.x;
   // A split of many points is long work too: the hook hears of it (with
   // the leaves' share so far), so that a stop is not held up by the top

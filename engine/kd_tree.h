@@ -29,8 +29,13 @@ class KdTree {
   // `workers` threads; the coordinates must be finite. Copies what it needs.
   // With a progress reporter, the calling thread reports its share of the
   // building to it, and a cancellation stops every thread's building.
+  // `lent` (null, or at least lentBytes(N) bytes aligned for a double) is
+  // memory the caller neither reads nor writes until shareCoordinates:
+  // the tree builds in it and keeps its copy of the coordinates there
+  // instead of taking memory of its own.
   KdTree(const PointCoord* coords, int32_t N, int32_t workers = 1,
-         ProgressReporter* progress = nullptr);
+         ProgressReporter* progress = nullptr, void* lent = nullptr);
+  static size_t lentBytes(int32_t N);
 
   // The points in the tree's leaf order (N indices): points near each other
   // in the plane lie near each other in this order.
@@ -40,7 +45,8 @@ class KdTree {
 
   // From now on the tree reads its coordinates from renumbered[0..N), which
   // must hold coordinates(k) at k and outlive the tree, and releases its
-  // own copy: a run that renumbers its points in leaf order keeps them once.
+  // own copy (or gives the lent memory back): a run that renumbers its
+  // points in leaf order keeps them once.
   void shareCoordinates(const PointCoord* renumbered);
 
   // Fills list[0..count) for the point at leaf-order position `at` (0 <= at
@@ -102,7 +108,7 @@ class KdTree {
 
   int32_t size_ = 0;
   const PointCoord* coords_ = nullptr;       // N, in leaf order
-  std::unique_ptr<PointCoord[]> ownCoords_;  // the tree's copy, until shared
+  std::unique_ptr<PointCoord[]> ownCoords_;  // the tree's copy, until shared (unless lent)
   std::unique_ptr<int32_t[]> order_;         // the point at each leaf-order position
   std::vector<Node> nodes_;                  // implicit: the children of k are 2k+1, 2k+2
 
@@ -110,7 +116,8 @@ class KdTree {
   // built; the reporter, the thread it belongs to, the points the
   // leaves that thread builds hold, those built so far, and whether the
   // build is being abandoned.
-  std::unique_ptr<Point[]> points_;
+  Point* points_ = nullptr;
+  std::unique_ptr<Point[]> ownPoints_;  // points_, unless lent
   ProgressReporter* progress_ = nullptr;
   std::thread::id caller_;
   double callerPoints_ = 0.0;

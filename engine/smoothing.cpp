@@ -26,18 +26,23 @@ namespace {
 // caller's order at the end.
 
 // Moves values between the caller's order and the tree's through one
-// scratch copy: gather obtains one for the call and reuses it for each of
-// its arrays (it is gone before the search, whose memory is the run's
-// peak); scatter is handed one.
+// scratch copy: gather uses the triple rows' memory, or obtains a copy
+// for the call, and reuses it for each of its arrays (it is gone before
+// the search, whose memory is the run's peak); scatter is handed one.
 class Reorderer {
  public:
   Reorderer(WorkArrays& ws, const int32_t* order) : ws(ws), N(ws.N < 0 ? 0 : ws.N), order(order) {}
 
   // values[k] = old values[order[k]], for each of the arrays.
   void gather(std::initializer_list<double*> arrays) {
-    const std::unique_ptr<double[]> scratch(new double[static_cast<size_t>(N)]);
+    std::unique_ptr<double[]> own;
+    double* scratch = static_cast<double*>(ws.rowsBeforeSearch(sizeof(double) * size_t(N)));
+    if (scratch == nullptr) {
+      own.reset(new double[static_cast<size_t>(N)]);
+      scratch = own.get();
+    }
     for (double* values : arrays) {
-      copyOut(values, scratch.get());
+      copyOut(values, scratch);
       ws.forEachPoint(N, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
         for (int32_t k = begin; k < end; ++k) values[k] = scratch[order[k]];
       });
@@ -131,7 +136,8 @@ void smoothLoadedPoints(int32_t N, int32_t NN, int32_t NTRIP, int32_t NITER, dou
   // The coordinates are finite: the front end reads only plain decimals
   // within the double range, and library callers are refused others.
   progress.begin(Phase::kTree);
-  KdTree tree(ws.pointCoords.get(), N, ws.workers, &progress);
+  KdTree tree(ws.pointCoords.get(), N, ws.workers, &progress,
+              ws.rowsBeforeSearch(KdTree::lentBytes(N)));
   progress.end();
   // Renumbered: point order[k] becomes point k.
   progress.begin(Phase::kRenumbering);

@@ -1,11 +1,15 @@
 // Stable sorts that allocate nothing: an insertion sort for short runs and a
 // merge sort that takes its scratch area from the caller. The engine uses
-// them so that the order of equal keys is fixed on every platform.
+// them so that the order of equal keys is fixed on every platform. And a
+// selection of the k-th item for the k-d tree's median splits.
 // Owned by the smoothing phases.
 #ifndef TESSEL_ENGINE_SORTING_H_
 #define TESSEL_ENGINE_SORTING_H_
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <utility>
 
 namespace tessel {
 
@@ -52,6 +56,58 @@ void mergeSort(T* items, size_t n, T* scratch, Less less) {
     }
   }
   while (left < half) items[out++] = scratch[left++];
+}
+
+// Rearranges items[0..n) (0 <= k < n) so that items[k] is the item a sort
+// would put there, those before it are less and those after it are not:
+// what std::nth_element does, for a `less` under which no two items are
+// equal. It chooses its pivots from a sample of the range, as Floyd and
+// Rivest's selection does, so that a large range is mostly partitioned
+// once: about half the moves of nth_element over the k-d tree's points,
+// which do not fit any cache at the top levels.
+template <class T, class Less>
+void selectNth(T* items, ptrdiff_t n, ptrdiff_t k, Less less) {
+  ptrdiff_t left = 0;
+  ptrdiff_t right = n - 1;
+  while (right > left) {
+    if (right - left > 600) {
+      // The pivot: the item of a sample of about n^(2/3) items that should
+      // be next to the k-th, selected in place first.
+      const ptrdiff_t size = right - left + 1;
+      const ptrdiff_t rank = k - left + 1;
+      const double z = std::log(static_cast<double>(size));
+      const double s = 0.5 * std::exp(2.0 * z / 3.0);
+      const double deviation =
+          0.5 * std::sqrt(z * s * (size - s) / size) * (2 * rank < size ? -1.0 : 1.0);
+      const ptrdiff_t from = std::max(
+          left, static_cast<ptrdiff_t>(static_cast<double>(k) - rank * s / size + deviation));
+      const ptrdiff_t to = std::min(
+          right,
+          static_cast<ptrdiff_t>(static_cast<double>(k) + (size - rank) * s / size + deviation));
+      selectNth(items + from, to - from + 1, k - from, less);
+    }
+    // Partition [left, right] around the pivot items[k].
+    const T pivot = items[k];
+    std::swap(items[left], items[k]);
+    if (less(pivot, items[right])) std::swap(items[left], items[right]);
+    ptrdiff_t i = left;
+    ptrdiff_t j = right;
+    while (i < j) {
+      std::swap(items[i], items[j]);
+      ++i;
+      --j;
+      while (less(items[i], pivot)) ++i;
+      while (less(pivot, items[j])) --j;
+    }
+    if (!less(items[left], pivot)) {
+      std::swap(items[left], items[j]);  // the pivot stayed at left
+    } else {
+      ++j;
+      std::swap(items[j], items[right]);  // the pivot went to right
+    }
+    if (j <= k) left = j + 1;
+    if (k <= j) right = j - 1;
+  }
 }
 
 }  // namespace tessel

@@ -69,6 +69,16 @@ struct WorkArrays {
     return tripleRows == nullptr ? nullptr : tripleRows.get() + int64_t{NTRIP} * i;
   }
 
+  // The triple rows' memory, which no phase touches before the search,
+  // when it holds `bytes`; null otherwise. The work before the search may
+  // use it as scratch: the pages it makes resident the search writes
+  // anyway, and fresh pages cost more than reused ones.
+  void* rowsBeforeSearch(size_t bytes) const {
+    return tripleRows != nullptr && bytes <= size_t(N) * size_t(NTRIP) * sizeof(Triple)
+               ? static_cast<void*>(tripleRows.get())
+               : nullptr;
+  }
+
   // body(begin, end, worker) over the points [0, n) on the workers, the
   // progress reporter told of the share done between chunks.
   template <class Body>
