@@ -99,6 +99,18 @@ TEST(TableBlock, PiecesReadAsTheWholeAndFailuresAreFlagged) {
       joined.summary.rows += rowsBefore;
       from = to;
     }
+    // The whole file as the program reads it, its work lines through a
+    // growing memory stream, against the block's written in place.
+    RunSettings fromFile = settings;
+    fromFile.inputFileName = path;
+    fromFile.readFromFile = true;
+    const TableBlock streamed = readWholeInput(fromFile);
+    ASSERT_EQ(streamed.stopped(), whole.stopped()) << text;
+    EXPECT_EQ(std::tie(streamed.x, streamed.y, streamed.rate, streamed.weight, streamed.ignored,
+                       streamed.summary.rows, streamed.summary.errorDetail),
+              std::tie(whole.x, whole.y, whole.rate, whole.weight, whole.ignored,
+                       whole.summary.rows, whole.summary.errorDetail))
+        << text;
     ASSERT_EQ(joined.stopped(), whole.stopped()) << text;
     EXPECT_EQ(std::tie(joined.summary.errorTitle, joined.summary.errorDetail),
               std::tie(whole.summary.errorTitle, whole.summary.errorDetail))
