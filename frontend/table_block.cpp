@@ -81,11 +81,18 @@ TableBlock outOfMemory() {
   return block;
 }
 
-// A stream over the block's bytes. A memory stream cannot be opened on no
-// bytes; an empty file stands in (the opening of an empty input still
-// counts its -r header row).
-std::FILE* openBytes(const char* bytes, size_t size) {
-  return size == 0 ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char*>(bytes), size, "r");
+// Reads the block's bytes as rows into `state`, their work lines to
+// `work`; false when no stream over the bytes could be opened. A memory
+// stream cannot be opened on no bytes; an empty file stands in (the
+// opening of an empty input still counts its -r header row).
+bool readRows(const char* bytes, size_t size, const RunSettings& settings, bool startOfInput,
+              RunState& state, std::FILE* work) {
+  std::FILE* input =
+      size == 0 ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char*>(bytes), size, "r");
+  if (input == nullptr) return false;
+  readFileRows(settings, state, input, work, startOfInput);
+  std::fclose(input);
+  return true;
 }
 
 // The block read with its work lines written into `room` bytes made ready
@@ -104,16 +111,13 @@ bool readInPlace(const char* bytes, size_t size, const RunSettings& settings, bo
   if (text == nullptr) return false;
   tessel::adviseHugePages(text.get(), room);
   std::FILE* work = fmemopen(text.get(), room, "w");
-  std::FILE* input = openBytes(bytes, size);
-  if (work == nullptr || input == nullptr) {
-    if (work != nullptr) std::fclose(work);
-    if (input != nullptr) std::fclose(input);
-    return false;
-  }
+  if (work == nullptr) return false;
   RunState state;
   state.rowNumber = rowsBefore;
-  readFileRows(settings, state, input, work, startOfInput);
-  std::fclose(input);
+  if (!readRows(bytes, size, settings, startOfInput, state, work)) {
+    std::fclose(work);
+    return false;
+  }
   const bool flushed = std::fflush(work) == 0;
   const off_t written = ftello(work);
   const bool closed = std::fclose(work) == 0;
@@ -136,13 +140,10 @@ TableBlock readTableBlock(const char* bytes, size_t size, const RunSettings& set
   RunState state;
   state.rowNumber = rowsBefore;
   MemoryStream work;
-  std::FILE* input = openBytes(bytes, size);
-  if (work.stream == nullptr || input == nullptr) {
-    if (input != nullptr) std::fclose(input);
+  if (work.stream == nullptr ||
+      !readRows(bytes, size, settings, startOfInput, state, work.stream)) {
     return outOfMemory();
   }
-  readFileRows(settings, state, input, work.stream, startOfInput);
-  std::fclose(input);
   if (!work.close()) state.workFileFailed = true;
   settle(state, work.text, work.size, rowsBefore, block);
   return block;
