@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/kd_tree.h"
+#include "engine/parallel.h"
 #include "engine/phases.h"
 
 namespace tessel {
@@ -12,9 +13,10 @@ void findNeighborsAndSelectTriples(int32_t N, int32_t NN, int32_t NTRIP, int32_t
                                    double ThetaStar, const KdTree& tree, WorkArrays& ws) {
   const int32_t count = neighborListLength(N, NN, Method::kFast);
   // One list per worker, reused from point to point.
-  std::vector<NeighborEntry> lists(static_cast<size_t>(count) * ws.workers);
+  const size_t stride = static_cast<size_t>(workerStride<NeighborEntry>(count));
+  std::vector<NeighborEntry> lists(stride * ws.workers);
   selectTriplesFrom(N, NN, NTRIP, ThetaStar, ws, [&](int32_t p, int32_t worker) {
-    NeighborEntry* list = lists.data() + static_cast<size_t>(count) * worker;
+    NeighborEntry* list = lists.data() + stride * worker;
     // The points are numbered in the tree's leaf order, as its lists are.
     tree.nearest(p, count, list);
     return static_cast<const NeighborEntry*>(list);

@@ -29,6 +29,18 @@ constexpr int32_t kMaxWorkers = 16;
 // Points per chunk handed to a worker.
 constexpr int32_t kPointChunk = 512;
 
+// Entries of T per worker's slice of a scratch block the workers share:
+// `count` rounded up to whole cache lines and one line more, so that no two
+// workers ever write to one line, wherever the block starts (a line
+// written by two cores stalls both on every write). 0 when count is.
+template <class T>
+int64_t workerStride(int64_t count) {
+  constexpr int64_t kLineBytes = 64;
+  static_assert(kLineBytes % sizeof(T) == 0, "entries must tile a cache line");
+  constexpr int64_t perLine = kLineBytes / static_cast<int64_t>(sizeof(T));
+  return count <= 0 ? 0 : (count + perLine - 1) / perLine * perLine + perLine;
+}
+
 // The worker count for `requested`: itself within [1, kMaxWorkers], or the
 // hardware's thread count (at most kMaxWorkers) when it is 0 or less.
 inline int32_t settleWorkerCount(int32_t requested) {

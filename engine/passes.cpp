@@ -46,10 +46,7 @@ struct ScreenBlocks {
   ScreenEntry* low;
 };
 
-int64_t screenStride(int32_t NTRIP) {
-  const int64_t perLine = 64 / sizeof(ScreenEntry);
-  return NTRIP <= 0 ? 0 : (NTRIP + perLine - 1) / perLine * perLine + perLine;
-}
+int64_t screenStride(int32_t NTRIP) { return workerStride<ScreenEntry>(NTRIP); }
 
 // Obtains both blocks of a pass; the unique_ptrs release them on every
 // way out.

@@ -48,13 +48,14 @@ struct ByLineOffset {
 int32_t lastNeighborPosition(int32_t N, int32_t NN) { return std::min(NN, N - 1); }
 
 // One block of candidates for all workers: worker w owns the slice of room
-// entries at w * room. A room of 0 is still one (zero-size) request.
+// entries at w * workerStride(room). A room of 0 is still one (zero-size)
+// request.
 Candidate* allocateCandidates(WorkArrays& ws, int64_t room) {
-  return obtainArray<Candidate>(ws.policy, room * ws.workers);
+  return obtainArray<Candidate>(ws.policy, workerStride<Candidate>(room) * ws.workers);
 }
 
 Candidate* workerCandidates(Candidate* block, int64_t room, int32_t worker) {
-  return block == nullptr ? nullptr : block + room * worker;
+  return block == nullptr ? nullptr : block + workerStride<Candidate>(room) * worker;
 }
 
 // Copies the first min(count, NTRIP) candidates in (lineOffset, generated)

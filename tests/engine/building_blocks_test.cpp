@@ -2,10 +2,11 @@
 // test unseen: an exception thrown on a worker, the size check of a work
 // block, the shared formulas at the values where their rounding matters,
 // and the weighted median on the totals that runs of positive weights never
-// make; the k-d tree's selection of its medians, against a sort; and the
-// triple selection at the thresholds and ties, whose exact tests both
-// methods share. (The merge sort's stability and the passes are the
-// differential test's, the k-d tree is point_index_test.cpp's.)
+// make; the workers' scratch slices; the k-d tree's selection of its
+// medians, against a sort; and the triple selection at the thresholds and
+// ties, whose exact tests both methods share. (The merge sort's stability
+// and the passes are the differential test's, the k-d tree is
+// point_index_test.cpp's.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -106,6 +107,33 @@ TEST(Numerics, SumRoundedToDoubleMatchesTheExtendedSum) {
     EXPECT_TRUE(std::memcmp(&got, &want, sizeof got) == 0 || (std::isnan(got) && std::isnan(want)))
         << c.first << " + " << c.second;
   }
+}
+
+// Per-worker slices of a shared scratch block: wherever a block from malloc
+// starts (16-byte aligned), the lines worker w writes and those worker w + 1
+// writes are apart, for entries of every size the phases use.
+template <class T>
+void expectSlicesApart() {
+  for (int64_t count = 0; count < 70; ++count) {
+    const int64_t stride = workerStride<T>(count);
+    EXPECT_EQ(stride == 0, count == 0) << sizeof(T) << " " << count;
+    if (count == 0) continue;
+    for (int64_t base = 0; base < 64; base += 16) {
+      const int64_t lastLineOfFirst = (base + count * int64_t(sizeof(T)) - 1) / 64;
+      const int64_t firstLineOfSecond = (base + stride * int64_t(sizeof(T))) / 64;
+      EXPECT_LT(lastLineOfFirst, firstLineOfSecond) << sizeof(T) << " " << count << " " << base;
+    }
+  }
+}
+
+TEST(WorkerStride, SlicesNeverShareACacheLine) {
+  struct ThirtyTwo {
+    double a[4];
+  };
+  expectSlicesApart<NeighborEntry>();
+  expectSlicesApart<ScreenEntry>();
+  expectSlicesApart<ThirtyTwo>();
+  expectSlicesApart<double>();
 }
 
 // The weighted median of a screen list, where the two methods share it:
