@@ -74,7 +74,8 @@ struct WorkArrays {
   // use it as scratch: the pages it makes resident the search writes
   // anyway, and fresh pages cost more than reused ones.
   void* rowsBeforeSearch(size_t bytes) const {
-    return tripleRows != nullptr && bytes <= size_t(N) * size_t(NTRIP) * sizeof(Triple)
+    return tripleRows != nullptr && N > 0 && NTRIP > 0 &&
+                   bytes <= size_t(N) * size_t(NTRIP) * sizeof(Triple)
                ? static_cast<void*>(tripleRows.get())
                : nullptr;
   }
