@@ -2,14 +2,13 @@
 // test unseen: an exception thrown on a worker, the size check of a work
 // block, the shared formulas at the values where their rounding matters,
 // and the weighted median on the totals that runs of positive weights never
-// make; the workers' scratch slices; the k-d tree's selection of its
-// medians, against a sort; and the triple selection at the thresholds and
-// ties, whose exact tests both methods share. (The merge sort's stability
-// and the passes are the differential test's, the k-d tree is
-// point_index_test.cpp's.)
+// make; the workers' scratch slices; and the triple selection at the
+// thresholds and ties, whose exact tests both methods share. (The merge
+// sort's stability and the passes are the differential test's, the k-d
+// tree and its median selection point_index_test.cpp's and the
+// differential test's.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -28,7 +27,6 @@
 #include "engine/passes.h"
 #include "engine/phases.h"
 #include "engine/smoothing.h"
-#include "engine/sorting.h"
 #include "engine/work_arrays.h"
 
 using namespace tessel;
@@ -167,37 +165,6 @@ TEST(WeightedMedian, Table) {
     const int32_t count = static_cast<int32_t>(c.list.size());
     weightedMedian(c.list.data(), c.capacity ? c.capacity : count + 2, count, &result);
     EXPECT_EQ(result, c.expected) << c.name;
-  }
-}
-
-// selectNth against a sort, on ranges below and above the size from which
-// it samples its pivot, with few distinct coordinates (ties broken by the
-// index, as the tree breaks them) or all distinct, at either end and inside.
-TEST(SelectNth, AgreesWithASort) {
-  struct Item {
-    double key;
-    int32_t index;
-  };
-  const auto less = [](const Item& a, const Item& b) {
-    return a.key < b.key || (a.key == b.key && a.index < b.index);
-  };
-  std::mt19937_64 random(7);
-  for (const ptrdiff_t n : {1, 2, 3, 16, 600, 601, 602, 5000, 70000}) {
-    for (const int distinct : {3, 1 << 30}) {
-      std::uniform_int_distribution<int> key(0, distinct - 1);
-      std::vector<Item> items;
-      for (ptrdiff_t i = 0; i < n; ++i) items.push_back({double(key(random)), int32_t(i)});
-      std::vector<Item> sorted = items;
-      std::sort(sorted.begin(), sorted.end(), less);
-      for (const ptrdiff_t k : {ptrdiff_t{0}, n / 2, n - 1, (n * 7) / 10}) {
-        std::vector<Item> selected = items;
-        selectNth(selected.data(), n, k, less);
-        ASSERT_EQ(selected[k].index, sorted[k].index) << n << " " << distinct << " " << k;
-        for (ptrdiff_t i = 0; i < n; ++i) {
-          ASSERT_EQ(i < k, less(selected[i], selected[k])) << n << " " << k << " at " << i;
-        }
-      }
-    }
   }
 }
 
