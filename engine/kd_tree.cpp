@@ -25,6 +25,16 @@ size_t KdTree::lentBytes(int32_t N) {
 KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressReporter* progress,
                void* lent)
     : size_(N > 0 ? N : 0), progress_(progress), caller_(std::this_thread::get_id()) {
+  build([coords](int32_t i) { return coords[i]; }, workers, lent);
+}
+
+KdTree::KdTree(const double* x, const double* y, int32_t N, int32_t workers)
+    : size_(N > 0 ? N : 0), caller_(std::this_thread::get_id()) {
+  build([x, y](int32_t i) { return PointCoord{x[i], y[i]}; }, workers, nullptr);
+}
+
+template <class CoordinatesOf>
+void KdTree::build(CoordinatesOf coordinatesOf, int32_t workers, void* lent) {
   // The larger half of n points has n - n / 2, so all leaves lie within
   // `depth` levels of the root.
   int32_t depth = 0;
@@ -46,7 +56,9 @@ KdTree::KdTree(const PointCoord* coords, int32_t N, int32_t workers, ProgressRep
     adviseHugePageArray(points_, size_);
   }
   forEachPointRange(size_, workers, [&](int32_t begin, int32_t end, int32_t /*worker*/) {
-    for (int32_t i = begin; i < end; ++i) points_[static_cast<size_t>(i)] = {coords[i], i};
+    for (int32_t i = begin; i < end; ++i) {
+      points_[static_cast<size_t>(i)] = {coordinatesOf(i), i};
+    }
   });
   // Median splits give halves of equal size and work: splitting the
   // threads as often as there are pairs of workers keeps them all busy.

@@ -35,6 +35,8 @@ class KdTree {
   // instead of taking memory of its own.
   KdTree(const PointCoord* coords, int32_t N, int32_t workers = 1,
          ProgressReporter* progress = nullptr, void* lent = nullptr);
+  // The same over point i at (x[i], y[i]).
+  KdTree(const double* x, const double* y, int32_t N, int32_t workers = 1);
   static size_t lentBytes(int32_t N);
 
   // The points in the tree's leaf order (N indices): points near each other
@@ -99,6 +101,9 @@ class KdTree {
   void descend(Visitor& visitor, int32_t node, int32_t begin, int32_t end, double cornerX,
                double cornerY) const;
 
+  // Builds the tree over point i at coordinatesOf(i).
+  template <class CoordinatesOf>
+  void build(CoordinatesOf coordinatesOf, int32_t workers, void* lent);
   // Builds the subtree of `node`; below `parallelLevels` levels its two
   // halves are built on their own threads.
   void build(int32_t node, int32_t begin, int32_t end, int32_t parallelLevels);

@@ -48,15 +48,13 @@ PointIndex::PointIndex(int64_t n, const double* x, const double* y, int32_t work
     throw std::invalid_argument("a point index holds 0 to 2^31 - 1 points, not " +
                                 std::to_string(n));
   }
-  std::vector<PointCoord> coords(static_cast<size_t>(n));
   for (int64_t i = 0; i < n; ++i) {
     if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
       throw std::invalid_argument("point " + std::to_string(i) +
                                   " has a coordinate that is not finite");
     }
-    coords[static_cast<size_t>(i)] = {x[i], y[i]};
   }
-  tree_.reset(new KdTree(coords.data(), static_cast<int32_t>(n), workers_));
+  tree_.reset(new KdTree(x, y, static_cast<int32_t>(n), workers_));
 }
 
 PointIndex::~PointIndex() = default;
