@@ -230,14 +230,16 @@ def _visit(tile: dict, radius: np.ndarray, state: Any, cells: np.ndarray, t: int
     other tiles, there. state holds what earlier visits found (position,
     hops left); returns the new state and the queries for other tiles."""
     n = len(tile["x"])
-    before = np.full(n, -1, dtype=np.int64)
+    # Hops left fit a byte (iterations are at most 100), and the passes over
+    # the whole tile below then read an eighth of the memory.
+    before = np.full(n, -1, dtype=np.int8)
     if state is not None:
         before[state[0]] = state[1]
     best = before.copy()
     parts = [q[u] for q in query_sets if u in q]
     qx, qy, qr, qb = (np.concatenate([p[c] for p in parts]) for c in range(4))
     offsets, found = _ball(tile, qx, qy, qr)
-    np.maximum.at(best, found, np.repeat(qb, np.diff(offsets)))
+    np.maximum.at(best, found, np.repeat(qb.astype(np.int8), np.diff(offsets)))
     expanded = before.copy()
     x, y = tile["x"], tile["y"]
     emitted = []
