@@ -197,9 +197,6 @@ TEST(WideInteger, PortableFormsEqualTheBuiltIn) {
         << top << ":" << a << " / " << divisor;
     ASSERT_TRUE(w[0] == w[1] && w[2] == w[3]) << a << ", " << b << ", " << top;
   }
-  for (int shift = 0; shift < 64; ++shift)
-    EXPECT_EQ(leadingZeros(uint64_t{1} << shift), 63 - shift);
-  EXPECT_EQ(leadingZeros(0), 64);
 #else
   GTEST_SKIP() << "no 128-bit integers to compare with";
 #endif
