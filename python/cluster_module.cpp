@@ -1,6 +1,7 @@
 // The spatial index of tessel.dask's tiles, defined into tessel._core
 // beside smooth(): the engine's PointIndex, for nearest-neighbour distances
-// and ball queries measured exactly as the neighbour search measures them.
+// and ball queries measured exactly as the neighbour search measures them,
+// and the split of a block's points into the tiles.
 // Nothing here prints or reads standard input; the queries run without the
 // GIL.
 #include <pybind11/numpy.h>
@@ -9,8 +10,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -81,6 +85,82 @@ py::tuple ballPoints(const PointIndex& index, const Doubles& qx, const Doubles& 
       offsets, py::array_t<int64_t>(static_cast<py::ssize_t>(points.size()), points.data(), owner));
 }
 
+// A block's points sent to their tiles, for each cell (xlo, xhi, ylo, yhi)
+// a row of `cells`: the points with xlo <= x < xhi and ylo <= y < yhi, in
+// the block's order, as (index, x, y, rate, weight), index being the
+// point's place in the block plus `offset`. The cells cover the plane
+// without overlapping, so every point with coordinates goes to one.
+py::list splitByTile(const Doubles& x, const Doubles& y, const Doubles& rate, const Doubles& weight,
+                     int64_t offset, const Doubles& cells) {
+  const py::ssize_t n = x.size();
+  checkQueries(n, {y.size(), rate.size(), weight.size()});
+  if (cells.ndim() != 2 || cells.shape(1) != 4 || cells.shape(0) < 1 ||
+      cells.shape(0) > std::numeric_limits<int32_t>::max()) {
+    throw py::value_error("cells must be rows of (xlo, xhi, ylo, yhi)");
+  }
+  const int32_t K = static_cast<int32_t>(cells.shape(0));
+  const double* cell = cells.data();
+  const double *px = x.data(), *py_ = y.data();
+  // The cell of point i, or K when none holds it: found twice (to count,
+  // then to place), which costs less than keeping it.
+  auto cellOf = [&](py::ssize_t i) {
+    int32_t t = 0;
+    while (t < K && !(px[i] >= cell[4 * t] && px[i] < cell[4 * t + 1] &&
+                      py_[i] >= cell[4 * t + 2] && py_[i] < cell[4 * t + 3])) {
+      ++t;
+    }
+    return t;
+  };
+  std::vector<py::ssize_t> count(static_cast<size_t>(K) + 1, 0);
+  {
+    py::gil_scoped_release release;
+    for (py::ssize_t i = 0; i < n; ++i) ++count[static_cast<size_t>(cellOf(i))];
+  }
+  if (count[static_cast<size_t>(K)] > 0) throw py::value_error("a point lies in no cell");
+  // Every piece's columns lie in one block, advised onto huge pages: the
+  // block is written whole at once, and its pages, fresh at every block,
+  // are otherwise faulted in 4 KiB at a time. The pieces share it.
+  constexpr size_t kAlign = size_t{2} << 20;
+  const size_t bytes = std::max<size_t>(static_cast<size_t>(n) * 5 * sizeof(double), 1);
+  void* block = nullptr;
+  if (posix_memalign(&block, kAlign, (bytes + kAlign - 1) / kAlign * kAlign) != 0) {
+    throw std::bad_alloc();
+  }
+  py::capsule owner(block, [](void* held) { std::free(held); });
+  tessel::adviseHugePages(block, bytes);
+  // Column c of tile t starts at start[t] + c * n.
+  std::vector<py::ssize_t> start(static_cast<size_t>(K), 0);
+  for (int32_t t = 1; t < K; ++t) {
+    start[static_cast<size_t>(t)] =
+        start[static_cast<size_t>(t) - 1] + count[static_cast<size_t>(t) - 1];
+  }
+  int64_t* const indexOut = static_cast<int64_t*>(block);
+  double* const columnOut = static_cast<double*>(block) + n;
+  {
+    py::gil_scoped_release release;
+    const double* in[4] = {px, py_, rate.data(), weight.data()};
+    std::vector<py::ssize_t> at = start;
+    for (py::ssize_t i = 0; i < n; ++i) {
+      const py::ssize_t k = at[static_cast<size_t>(cellOf(i))]++;
+      indexOut[k] = offset + i;
+      for (int c = 0; c < 4; ++c) columnOut[c * n + k] = in[c][i];
+    }
+  }
+  py::list pieces;
+  for (int32_t t = 0; t < K; ++t) {
+    const py::ssize_t from = start[static_cast<size_t>(t)];
+    const py::ssize_t size = count[static_cast<size_t>(t)];
+    py::tuple piece(5);
+    piece[0] = py::array_t<int64_t>(size, indexOut + from, owner);
+    for (int c = 0; c < 4; ++c) {
+      piece[static_cast<size_t>(c) + 1] =
+          py::array_t<double>(size, columnOut + c * n + from, owner);
+    }
+    pieces.append(piece);
+  }
+  return pieces;
+}
+
 }  // namespace
 
 void defineClusterFunctions(py::module_& m) {
@@ -107,4 +187,8 @@ void defineClusterFunctions(py::module_& m) {
             if (state.size() != 2) throw py::value_error("a PointIndex's state is (x, y)");
             return indexOf(state[0].cast<Doubles>(), state[1].cast<Doubles>());
           }));
+  m.def("split_by_tile", &splitByTile, py::arg("x"), py::arg("y"), py::arg("rate"),
+        py::arg("weight"), py::arg("offset"), py::arg("cells"),
+        "A block's points per cell (rows of xlo, xhi, ylo, yhi), in the block's order: "
+        "(index, x, y, rate, weight), index counted from offset.");
 }

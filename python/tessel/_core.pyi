@@ -35,6 +35,13 @@ class PointIndex:
     def __len__(self) -> int: ...
     def __sizeof__(self) -> int: ...
 
+def split_by_tile(x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
+                  rate: npt.NDArray[np.float64], weight: npt.NDArray[np.float64],
+                  offset: int, cells: npt.NDArray[np.float64]
+                  ) -> List[Tuple[npt.NDArray[np.int64], npt.NDArray[np.float64],
+                                  npt.NDArray[np.float64], npt.NDArray[np.float64],
+                                  npt.NDArray[np.float64]]]: ...
+
 # The program's front end for the cluster command; `arguments` is the
 # program's command line as bytes, argv[0] first.
 EXIT_SUCCESS: int

@@ -57,13 +57,6 @@ def cut_tiles(xs: np.ndarray, ys: np.ndarray, count: int) -> np.ndarray:
     return np.array(cells, dtype=np.float64)
 
 
-def _tile_of(x: np.ndarray, y: np.ndarray, cells: np.ndarray) -> np.ndarray:
-    tile = np.empty(len(x), dtype=np.int64)
-    for t, (x0, x1, y0, y1) in enumerate(cells):
-        tile[(x >= x0) & (x < x1) & (y >= y0) & (y < y1)] = t
-    return tile
-
-
 def _inside(x: np.ndarray, y: np.ndarray, r: np.ndarray, cell: np.ndarray) -> np.ndarray:
     """Whether every point the ball of radius r reaches lies in the cell."""
     reach = _reach(r)
@@ -85,14 +78,7 @@ def _sample(part: tuple, step: int) -> np.ndarray:
 
 
 def _split_part(part: tuple, offset: int, cells: np.ndarray) -> list[tuple]:
-    x, y, rate, weight = part
-    tile = _tile_of(x, y, cells)
-    # One stable sort by tile keeps each tile's points in table order and
-    # costs less than a mask per tile and column.
-    order = np.argsort(tile, kind="stable")
-    ends = np.cumsum(np.bincount(tile, minlength=len(cells)))
-    columns = [order + offset] + [c[order] for c in (x, y, rate, weight)]
-    return [tuple(c[b:e] for c in columns) for b, e in zip(np.concatenate([[0], ends[:-1]]), ends)]
+    return _core.split_by_tile(*part, offset, cells)
 
 
 def _make_tile(cell: np.ndarray, *pieces: tuple) -> dict:

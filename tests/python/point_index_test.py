@@ -1,5 +1,5 @@
-"""tessel._core.PointIndex (tessel.dask's tiles' index): Dask counts its size; its refusals
-are ValueErrors. (Pickled, as Dask moves it between workers, it must answer as the original:
+"""tessel._core.PointIndex (tessel.dask's tiles' index): Dask counts its size; its refusals,
+and those of the split of a block into tiles, are ValueErrors. (Pickled, as Dask moves it between workers, it must answer as the original:
 the cluster tests' byte-for-byte runs on worker processes show that.)"""
 import sys
 
@@ -25,3 +25,17 @@ def test_dask_counts_its_size():
 def test_refuses_what_it_cannot_answer(call):
     with pytest.raises(ValueError):
         call(_core.PointIndex(np.zeros(2), np.ones(2)))
+
+
+PLANE = np.array([[-np.inf, np.inf, -np.inf, np.inf]])
+
+
+@pytest.mark.parametrize("call", [
+    lambda: _core.split_by_tile(np.zeros(2), np.zeros(1), np.zeros(2), np.zeros(2), 0, PLANE),
+    lambda: _core.split_by_tile(*[np.zeros(2)] * 4, 0, PLANE[:, :3]),
+    lambda: _core.split_by_tile(*[np.zeros(2)] * 4, 0, PLANE[:0]),
+    lambda: _core.split_by_tile(np.array([0.0, np.nan]), *[np.zeros(2)] * 3, 0, PLANE),
+])
+def test_the_split_refuses_what_it_cannot_place(call):
+    with pytest.raises(ValueError):
+        call()
