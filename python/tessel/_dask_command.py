@@ -33,9 +33,11 @@ Options of the cluster run (the program's options above work as they do there):
     --scheduler ADDRESS  Run on the Dask scheduler at ADDRESS (tcp://HOST:PORT
                          or tls://HOST:PORT; Dask's own configuration applies,
                          TLS certificates included). Default: a cluster on
-                         this machine, one worker process per core, listening
-                         on 127.0.0.1 only, with no HTTP server open.
-    --workers N          Worker processes of that local cluster.
+                         this machine, one worker process with a thread per
+                         core, listening on 127.0.0.1 only, with no HTTP
+                         server open.
+    --workers N          Worker processes of that local cluster (the cores
+                         shared out among their threads).
     --memory-limit SIZE  Memory of each of its workers (e.g. 1.5GiB).
     --local-directory DIR  Its workers' scratch space (default: a private
                          directory made for the run and removed after it).
@@ -294,7 +296,12 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
     lean_versions()
     dashboard = checked["dashboard"]
     scratch = checked["directory"] or tempfile.mkdtemp(prefix="tessel-dask-")
-    workers = checked["workers"] or os.cpu_count() or 1
+    # The core smooths a tile on every core of the machine, so one worker
+    # process is enough; more only move the tiles between processes and
+    # start more interpreters (10,000,000 points: 0.83 times the
+    # core-seconds of one process per core, bench/README.md).
+    workers = checked["workers"] or 1
+    threads = max(1, (os.cpu_count() or 1) // workers)
     # With no dashboard the HTTP servers that Dask always starts serve
     # nothing; the workers' are never dashboards. A worker out of memory is
     # restarted rather than paused, so that a task that cannot fit fails.
@@ -321,7 +328,7 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
     try:
         with dask.config.set(settings), streams.set_aside(os.path.join(scratch, "workers.log")), \
                 reaped():
-            with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+            with LocalCluster(n_workers=workers, threads_per_worker=threads, processes=True,
                               host="127.0.0.1", scheduler_port=0,
                               dashboard_address=dashboard or "127.0.0.1:0",
                               scheduler_kwargs={"dashboard": dashboard is not None},
