@@ -412,9 +412,16 @@ class KdTree::Gathering {
     Measured measured[kRoom];
     int32_t m = 0;
     const int32_t owner = tree.order_[at];
+    // The gathered points within the final reach, picked without a branch
+    // on their distances, then measured.
+    int32_t picked[kRoom];
+    int32_t n = 0;
     for (int32_t c = 0; c < size; ++c) {
-      if (gathered[c].approximate > reach) continue;
-      const int32_t k = gathered[c].at;
+      picked[n] = gathered[c].at;
+      n += !(gathered[c].approximate > reach);
+    }
+    for (int32_t c = 0; c < n; ++c) {
+      const int32_t k = picked[c];
       const int32_t index = tree.order_[k];
       measured[m++] = {pairDistance(owner, p, index, tree.coords_[k]), index, k};
     }
@@ -483,10 +490,14 @@ class KdTree::Gathering {
       } else {
         continue;
       }
-      // best holds the need smallest so far, unordered: find the largest.
+      // best holds the need smallest so far, unordered: find the largest,
+      // by a scan whose steps do not branch on the values.
       worst = 0;
+      double largest = best[0];
       for (int32_t b = 1; b < need; ++b) {
-        if (best[b] > best[worst]) worst = b;
+        const bool larger = best[b] > largest;
+        largest = larger ? best[b] : largest;
+        worst = larger ? b : worst;
       }
       if (best[worst] == 0.0) {
         givenUp = true;

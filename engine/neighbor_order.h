@@ -34,9 +34,13 @@ struct NeighborOrder {
 };
 
 // The distance of two different points i and j exactly as the exhaustive
-// search measures it: once per pair, from the lower index to the higher.
-inline double pairDistance(int32_t i, const PointCoord& pi, int32_t j, const PointCoord& pj) {
-  return i < j ? pointDistance(pi, pj) : pointDistance(pj, pi);
+// search measures it, once per pair. It is the same measured either way,
+// bit for bit: each difference is rounded to nearest, which rounds b - a to
+// the negation of a - b (in hardware and in SoftExtended alike), and only
+// its square is used. So no branch on which index is the lower.
+inline double pairDistance(int32_t /*i*/, const PointCoord& pi, int32_t /*j*/,
+                           const PointCoord& pj) {
+  return pointDistance(pi, pj);
 }
 
 }  // namespace tessel

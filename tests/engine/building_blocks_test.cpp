@@ -83,6 +83,27 @@ TEST(Numerics, Distance) {
   EXPECT_EQ(pointDistance({1e200, 0}, {-1e200, 0}), HUGE_VAL);
 }
 
+// The measure is the same from either end, bit for bit, the rounded
+// differences included: the neighbour searches measure a pair from
+// whichever point they hold.
+TEST(Numerics, DistanceIsTheSameEitherWay) {
+  std::mt19937_64 random(5);
+  const auto draw = [&random]() {
+    const double mantissa = 1.0 + static_cast<double>(random() >> 11) * 0x1p-53;
+    const double value = std::ldexp(mantissa, static_cast<int>(random() % 161) - 80);
+    return random() % 2 == 0 ? -value : value;
+  };
+  for (int k = 0; k < 20000; ++k) {
+    const PointCoord p = {draw(), draw()};
+    // Far, near and tied differences: exponents 0 to 160 apart, and
+    // differences of one unit in the last place.
+    const PointCoord q = k % 3 == 0   ? PointCoord{draw(), draw()}
+                         : k % 3 == 1 ? PointCoord{std::nextafter(p.x, 0.0), p.y + draw()}
+                                      : PointCoord{p.x + draw() * 0x1p-60, p.y};
+    ASSERT_EQ(pointDistance(p, q), pointDistance(q, p)) << p.x << " " << p.y << " " << q.x;
+  }
+}
+
 // The fast sum equals the extended sum rounded to double, including the
 // sums whose rounding twice (to extended, then to double) differs from
 // rounding once.
