@@ -332,7 +332,8 @@ class AngleScreen {
 
   // The pairs (a, b), b = a + 1 .. last, that may make a triple: the
   // positions b the screen does not reject and whose distance is usable,
-  // in order, into next. Returns how many, and in acceptRow the value below
+  // in order, appended to firsts and seconds (a and b). Returns how many,
+  // and in acceptRow the value below
   // which the cosine of a pair, cosine(o, a, b), has the screen accept it
   // (-infinity when the screen is off). One pass without branches. That
   // cosine, from the unit offsets, lies within a dozen roundings (2e-15) of
@@ -340,13 +341,14 @@ class AngleScreen {
   // quotient's error, 1e-13 (dₐ/d_b + d_b/dₐ + 4), is taken at its largest
   // over the row, plus 1e-14 for those roundings and the rounding of the
   // thresholds. The screen needs every distance of the point moderate.
-  int32_t row(const NeighborOffsets& o, int32_t a, int32_t last, int32_t* next,
+  int32_t row(const NeighborOffsets& o, int32_t a, int32_t last, uint8_t* firsts, uint8_t* seconds,
               double& acceptRow) const {
     int32_t n = 0;
     if (!enabled || !o.moderate) {
       acceptRow = -kHuge;
       for (int32_t b = a + 1; b <= last; ++b) {
-        next[n] = b;
+        firsts[n] = static_cast<uint8_t>(a);
+        seconds[n] = static_cast<uint8_t>(b);
         n += o.usable[b];
       }
       return n;
@@ -356,7 +358,8 @@ class AngleScreen {
     const double rejectRow = rejectAbove + bound;
     acceptRow = acceptBelow - bound;
     for (int32_t b = a + 1; b <= last; ++b) {
-      next[n] = b;
+      firsts[n] = static_cast<uint8_t>(a);
+      seconds[n] = static_cast<uint8_t>(b);
       n += cosine(o, a, b) <= rejectRow;
     }
     return n;
@@ -401,31 +404,33 @@ class TripleSelector {
     // For the fast ordering: whether every side is moderate, and the
     // extremes that bound estimateError over the candidates.
     double dabLeast = kHuge, dabMost = 0.0, productLeast = kHuge;
+    // The pairs of every row first, then one loop over them all: a loop per
+    // row would end at a count the processor cannot guess, once a row.
+    int32_t pairs = 0;
     for (int32_t a = 1; a <= last; ++a) {
       if (!offsets.usable[a]) continue;
-      double acceptRow;
-      const int32_t pairs = screen.row(offsets, a, last, next, acceptRow);
+      pairs += screen.row(offsets, a, last, firsts + pairs, seconds + pairs, acceptRows[a]);
+    }
+    for (int32_t k = 0; k < pairs; ++k) {
+      const int32_t a = firsts[k];
+      const int32_t b = seconds[k];
       const double da = list[a].distance;
-      const PointCoord& pointA = pointCoords[list[a].index];
-      for (int32_t k = 0; k < pairs; ++k) {
-        const int32_t b = next[k];
-        const double db = list[b].distance;
-        const double dab = pointDistance(pointA, pointCoords[list[b].index]);
-        if (!usableDistance(dab)) continue;
-        if (!(AngleScreen::cosine(offsets, a, b) < acceptRow)) {
-          const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
-          if (!(degreeValue(theta) > Extended(ThetaStar))) continue;
-        }
-        dabLeast = std::min(dabLeast, dab);
-        dabMost = std::max(dabMost, dab);
-        productLeast = std::min(productLeast, da * dab);
-        // The exact lineOffset waits until the pairs are known (below).
-        Candidate& pending = candidates[count];
-        pending.lineOffset = offsets.lineDistance(a, b, dab);
-        pending.triple = {a, b};
-        pending.endFactor = dab;
-        pending.generated = static_cast<int32_t>(count++);
+      const double db = list[b].distance;
+      const double dab = pointDistance(pointCoords[list[a].index], pointCoords[list[b].index]);
+      if (!usableDistance(dab)) continue;
+      if (!(AngleScreen::cosine(offsets, a, b) < acceptRows[a])) {
+        const double theta = angleOfCosine(cosineOfAngle(da, db, dab));
+        if (!(degreeValue(theta) > Extended(ThetaStar))) continue;
       }
+      dabLeast = std::min(dabLeast, dab);
+      dabMost = std::max(dabMost, dab);
+      productLeast = std::min(productLeast, da * dab);
+      // The exact lineOffset waits until the pairs are known (below).
+      Candidate& pending = candidates[count];
+      pending.lineOffset = offsets.lineDistance(a, b, dab);
+      pending.triple = {a, b};
+      pending.endFactor = dab;
+      pending.generated = static_cast<int32_t>(count++);
     }
     const bool moderate = offsets.moderate && dabLeast > 1e-100 && dabMost < 1e100;
     if (!plain && moderate) {
@@ -487,7 +492,11 @@ class TripleSelector {
   // The fast ordering's first guess at the keep-th smallest estimate, as a
   // share of the farthest distance (from the point before).
   double hint = kHuge;
-  int32_t next[kMaxNeighborPositions + 1];
+  // The pairs the angle screen keeps, by list position, and the screen's
+  // acceptance value of each row.
+  uint8_t firsts[kMaxNeighborPositions * (kMaxNeighborPositions - 1) / 2];
+  uint8_t seconds[kMaxNeighborPositions * (kMaxNeighborPositions - 1) / 2];
+  double acceptRows[kMaxNeighborPositions + 1];
 };
 
 // A point's neighbours (list[1..last]), their farthest distance and its
