@@ -216,6 +216,34 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
   return kept;
 }
 
+// Sorts intervals[0..n) by their low ends (lineOffset); equal ones, which
+// overlap and are measured exactly, in any order. A dozen or so, the usual
+// count, are placed by rank: each low end is counted against all the
+// others, without a branch, where a sort's every comparison of values in
+// random order is a branch the processor guesses half the time.
+void sortByLowEnds(Candidate* intervals, int64_t n) {
+  constexpr int64_t kRanked = 16;
+  double lows[kRanked];
+  bool numbers = n <= kRanked;
+  for (int64_t k = 0; k < n && numbers; ++k) {
+    lows[k] = intervals[k].lineOffset;
+    numbers = lows[k] == lows[k];
+  }
+  if (!numbers) {
+    std::sort(intervals, intervals + n,
+              [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+    return;
+  }
+  Candidate ranked[kRanked];
+  for (int64_t i = 0; i < n; ++i) {
+    int64_t rank = 0;
+    for (int64_t j = 0; j < i; ++j) rank += lows[j] <= lows[i];
+    for (int64_t j = i + 1; j < n; ++j) rank += lows[j] < lows[i];
+    ranked[rank] = intervals[i];
+  }
+  for (int64_t k = 0; k < n; ++k) intervals[k] = ranked[k];
+}
+
 // The fast form's ordering of the pending candidates[0..count) (all of
 // whose distances are moderate, 1e-100 .. 1e100): by intervals.
 // slack(e) = R0 + 3e-14·e is at least estimateError for every candidate of
@@ -283,8 +311,7 @@ int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
     interval.lineOffset = e - error;
     interval.endFactor = e + error;
   }
-  std::sort(intervals, intervals + n,
-            [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+  sortByLowEnds(intervals, n);
   if (count > 2 * keep) hint = 1.5 * std::max(intervals[keep - 1].lineOffset, 0.0) / farthest;
   int64_t kept = 0;
   for (int64_t i = 0; i < n && kept < keep;) {
