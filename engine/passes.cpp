@@ -111,13 +111,26 @@ inline void placePair(Screens& s, int32_t j, double va, double wa, double vb, do
 // The longest screen list: NTRIP is at most 80 in every run.
 constexpr int32_t kLongestList = 80;
 
-// Sorts list[0..c) by ascending value, equal values in their order: a
-// stable merge sort (insertion below 16 entries) that allocates nothing, or
-// in the plain form the library's stable sort.
+// Sorts list[0..c) by ascending value, equal values in their order: by
+// rank when short and every value compares, otherwise a stable merge sort
+// (insertion below 16 entries) that allocates nothing; in the plain form
+// the library's stable sort.
 void sortByValue(ScreenEntry* list, int32_t c, bool plain) {
   if (plain) {
     std::stable_sort(list, list + c, ValueOrder());
     return;
+  }
+  if (static_cast<size_t>(c) <= kRankSortLimit) {
+    double values[kRankSortLimit];
+    bool numbers = true;
+    for (int32_t k = 0; k < c; ++k) {
+      values[k] = list[k].value;
+      numbers &= values[k] == values[k];
+    }
+    if (numbers) {
+      sortByRank(list, values, static_cast<size_t>(c));
+      return;
+    }
   }
   ScreenEntry scratch[kLongestList / 2];
   mergeSort(list, static_cast<size_t>(c), scratch, ValueOrder());

@@ -1,5 +1,6 @@
-// Stable sorts that allocate nothing: an insertion sort for short runs and a
-// merge sort that takes its scratch area from the caller. The engine uses
+// Stable sorts that allocate nothing: an insertion sort and a sort by rank
+// for short runs and a merge sort that takes its scratch area from the
+// caller. The engine uses
 // them so that the order of equal keys is fixed on every platform. And a
 // selection of the k-th item for the k-d tree's median splits.
 // Owned by the smoothing phases.
@@ -29,6 +30,26 @@ void insertionSort(T* items, size_t n, Less less) {
     }
     items[j] = item;
   }
+}
+
+// Up to this many items are worth sorting by rank.
+constexpr size_t kRankSortLimit = 16;
+
+// Stable sort of items[0..n) (n <= kRankSortLimit) by keys[0..n), numbers
+// (no NaN), by rank: each item goes to the count of keys below its own plus
+// equal ones before it. It compares every pair without a branch, where an
+// insertion sort of a handful of keys in random order has its every
+// comparison guessed half the time by the processor.
+template <class T>
+void sortByRank(T* items, const double* keys, size_t n) {
+  T ranked[kRankSortLimit];
+  for (size_t i = 0; i < n; ++i) {
+    size_t rank = 0;
+    for (size_t j = 0; j < i; ++j) rank += keys[j] <= keys[i];
+    for (size_t j = i + 1; j < n; ++j) rank += keys[j] < keys[i];
+    ranked[rank] = items[i];
+  }
+  for (size_t k = 0; k < n; ++k) items[k] = ranked[k];
 }
 
 // Stable merge sort of items[0..n). scratch must have room for n / 2 items

@@ -13,6 +13,7 @@
 #include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/phases.h"
+#include "engine/sorting.h"
 #include "engine/work_arrays.h"
 
 namespace tessel {
@@ -218,30 +219,20 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
 
 // Sorts intervals[0..n) by their low ends (lineOffset); equal ones, which
 // overlap and are measured exactly, in any order. A dozen or so, the usual
-// count, are placed by rank: each low end is counted against all the
-// others, without a branch, where a sort's every comparison of values in
-// random order is a branch the processor guesses half the time.
+// count, are sorted by rank.
 void sortByLowEnds(Candidate* intervals, int64_t n) {
-  constexpr int64_t kRanked = 16;
-  double lows[kRanked];
-  bool numbers = n <= kRanked;
+  double lows[kRankSortLimit];
+  bool numbers = n <= static_cast<int64_t>(kRankSortLimit);
   for (int64_t k = 0; k < n && numbers; ++k) {
     lows[k] = intervals[k].lineOffset;
     numbers = lows[k] == lows[k];
   }
-  if (!numbers) {
+  if (numbers) {
+    sortByRank(intervals, lows, static_cast<size_t>(n));
+  } else {
     std::sort(intervals, intervals + n,
               [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
-    return;
   }
-  Candidate ranked[kRanked];
-  for (int64_t i = 0; i < n; ++i) {
-    int64_t rank = 0;
-    for (int64_t j = 0; j < i; ++j) rank += lows[j] <= lows[i];
-    for (int64_t j = i + 1; j < n; ++j) rank += lows[j] < lows[i];
-    ranked[rank] = intervals[i];
-  }
-  for (int64_t k = 0; k < n; ++k) intervals[k] = ranked[k];
 }
 
 // The fast form's ordering of the pending candidates[0..count) (all of
