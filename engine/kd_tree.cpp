@@ -425,9 +425,20 @@ class KdTree::Gathering {
       const int32_t index = tree.order_[k];
       measured[m++] = {pairDistance(owner, p, index, tree.coords_[k]), index, k};
     }
-    std::sort(measured, measured + m, [](const Measured& a, const Measured& b) {
+    // In the list's order: a dozen or so, the usual count, by rank of
+    // their distances, then equal distances put in index order by an
+    // insertion sort that finds them all but in place.
+    auto before = [](const Measured& a, const Measured& b) {
       return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
-    });
+    };
+    if (static_cast<size_t>(m) <= kRankSortLimit) {
+      double distances[kRankSortLimit];
+      for (int32_t k = 0; k < m; ++k) distances[k] = measured[k].distance;
+      sortByRank(measured, distances, static_cast<size_t>(m));
+      insertionSort(measured, static_cast<size_t>(m), before);
+    } else {
+      std::sort(measured, measured + m, before);
+    }
     list[0] = {at, 0.0};
     for (int32_t k = 0; k < need; ++k) list[k + 1] = {measured[k].at, measured[k].distance};
     return true;
