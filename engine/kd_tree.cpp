@@ -431,10 +431,8 @@ class KdTree::Gathering {
     auto before = [](const Measured& a, const Measured& b) {
       return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
     };
-    if (static_cast<size_t>(m) <= kRankSortLimit) {
-      double distances[kRankSortLimit];
-      for (int32_t k = 0; k < m; ++k) distances[k] = measured[k].distance;
-      sortByRank(measured, distances, static_cast<size_t>(m));
+    auto distanceOf = [](const Measured& e) { return e.distance; };
+    if (sortByRank(measured, static_cast<size_t>(m), distanceOf)) {
       insertionSort(measured, static_cast<size_t>(m), before);
     } else {
       std::sort(measured, measured + m, before);

@@ -120,17 +120,8 @@ void sortByValue(ScreenEntry* list, int32_t c, bool plain) {
     std::stable_sort(list, list + c, ValueOrder());
     return;
   }
-  if (static_cast<size_t>(c) <= kRankSortLimit) {
-    double values[kRankSortLimit];
-    bool numbers = true;
-    for (int32_t k = 0; k < c; ++k) {
-      values[k] = list[k].value;
-      numbers &= values[k] == values[k];
-    }
-    if (numbers) {
-      sortByRank(list, values, static_cast<size_t>(c));
-      return;
-    }
+  if (sortByRank(list, static_cast<size_t>(c), [](const ScreenEntry& e) { return e.value; })) {
+    return;
   }
   ScreenEntry scratch[kLongestList / 2];
   mergeSort(list, static_cast<size_t>(c), scratch, ValueOrder());

@@ -1,8 +1,8 @@
 // Stable sorts that allocate nothing: an insertion sort and a sort by rank
 // for short runs and a merge sort that takes its scratch area from the
-// caller. The engine uses
-// them so that the order of equal keys is fixed on every platform. And a
-// selection of the k-th item for the k-d tree's median splits.
+// caller. The engine uses them so that the order of equal keys is fixed on
+// every platform. And a selection of the k-th item for the k-d tree's
+// median splits.
 // Owned by the smoothing phases.
 #ifndef TESSEL_ENGINE_SORTING_H_
 #define TESSEL_ENGINE_SORTING_H_
@@ -35,13 +35,22 @@ void insertionSort(T* items, size_t n, Less less) {
 // Up to this many items are worth sorting by rank.
 constexpr size_t kRankSortLimit = 16;
 
-// Stable sort of items[0..n) (n <= kRankSortLimit) by keys[0..n), numbers
-// (no NaN), by rank: each item goes to the count of keys below its own plus
-// equal ones before it. It compares every pair without a branch, where an
-// insertion sort of a handful of keys in random order has its every
-// comparison guessed half the time by the processor.
-template <class T>
-void sortByRank(T* items, const double* keys, size_t n) {
+// Stable sort of items[0..n) by key(item), by rank: each item goes to the
+// count of keys below its own plus equal ones before it. It compares every
+// pair without a branch, where an insertion sort of a handful of keys in
+// random order has its every comparison guessed half the time by the
+// processor. Only for at most kRankSortLimit items whose keys are all
+// numbers (not NaN); otherwise it returns false, the items untouched.
+template <class T, class Key>
+bool sortByRank(T* items, size_t n, Key key) {
+  if (n > kRankSortLimit) return false;
+  double keys[kRankSortLimit];
+  bool numbers = true;
+  for (size_t k = 0; k < n; ++k) {
+    keys[k] = key(items[k]);
+    numbers &= keys[k] == keys[k];
+  }
+  if (!numbers) return false;
   T ranked[kRankSortLimit];
   for (size_t i = 0; i < n; ++i) {
     size_t rank = 0;
@@ -50,6 +59,7 @@ void sortByRank(T* items, const double* keys, size_t n) {
     ranked[rank] = items[i];
   }
   for (size_t k = 0; k < n; ++k) items[k] = ranked[k];
+  return true;
 }
 
 // Stable merge sort of items[0..n). scratch must have room for n / 2 items

@@ -217,24 +217,6 @@ int64_t measureLineOffsets(Candidate* candidates, int64_t count, int32_t NTRIP, 
   return kept;
 }
 
-// Sorts intervals[0..n) by their low ends (lineOffset); equal ones, which
-// overlap and are measured exactly, in any order. A dozen or so, the usual
-// count, are sorted by rank.
-void sortByLowEnds(Candidate* intervals, int64_t n) {
-  double lows[kRankSortLimit];
-  bool numbers = n <= static_cast<int64_t>(kRankSortLimit);
-  for (int64_t k = 0; k < n && numbers; ++k) {
-    lows[k] = intervals[k].lineOffset;
-    numbers = lows[k] == lows[k];
-  }
-  if (numbers) {
-    sortByRank(intervals, lows, static_cast<size_t>(n));
-  } else {
-    std::sort(intervals, intervals + n,
-              [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
-  }
-}
-
 // The fast form's ordering of the pending candidates[0..count) (all of
 // whose distances are moderate, 1e-100 .. 1e100): by intervals.
 // slack(e) = R0 + 3e-14·e is at least estimateError for every candidate of
@@ -302,7 +284,13 @@ int32_t keepBestByIntervals(Candidate* candidates, int64_t count, int32_t NTRIP,
     interval.lineOffset = e - error;
     interval.endFactor = e + error;
   }
-  sortByLowEnds(intervals, n);
+  // By low end; equal ones, which overlap and are measured exactly, in any
+  // order. A dozen or so, the usual count, by rank.
+  auto lowEnd = [](const Candidate& x) { return x.lineOffset; };
+  if (!sortByRank(intervals, static_cast<size_t>(n), lowEnd)) {
+    std::sort(intervals, intervals + n,
+              [](const Candidate& x, const Candidate& y) { return x.lineOffset < y.lineOffset; });
+  }
   if (count > 2 * keep) hint = 1.5 * std::max(intervals[keep - 1].lineOffset, 0.0) / farthest;
   int64_t kept = 0;
   for (int64_t i = 0; i < n && kept < keep;) {
