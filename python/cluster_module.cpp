@@ -1,7 +1,8 @@
 // The spatial index of tessel.dask's tiles, defined into tessel._core
 // beside smooth(): the engine's PointIndex, for nearest-neighbour distances
 // and ball queries measured exactly as the neighbour search measures them,
-// and the split of a block's points into the tiles.
+// the split of a block's points into the tiles, and the bounds of the
+// points' neighbour distances from a grid.
 // Nothing here prints or reads standard input; the queries run without the
 // GIL.
 #include <pybind11/numpy.h>
@@ -9,6 +10,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -161,6 +163,71 @@ py::list splitByTile(const Doubles& x, const Doubles& y, const Doubles& rate, co
   return pieces;
 }
 
+// Python's a // b for finite a >= 0 and b > 0, as a float: the floor of
+// the exact quotient, found from the remainder as CPython finds it.
+double floorDivision(double a, double b) {
+  const double mod = std::fmod(a, b);
+  const double quotient = (a - mod) / b;
+  double whole = std::floor(quotient);
+  if (quotient - whole > 0.5) whole += 1.0;
+  return whole;
+}
+
+// Per point, a bound on its measured distance to its k-th nearest other
+// point among x, y, or inf where none is proven. The points go to square
+// bins of side s over their bounding box, about binPoints to a bin; a point
+// whose bin and the eight around it hold k others has them within 2s of it
+// in each coordinate (bins are computed in floating point, but their side
+// is large beside the coordinates' rounding), so within 2s * sqrt(2), with
+// a margin for the measure's rounding. Points on a line, or too close
+// together for bins, get none. In one pass, where numpy's arrays of the
+// bins, their counts and their sums were each fresh memory faulted in.
+py::array_t<double> gridBounds(const Doubles& x, const Doubles& y, int64_t k, double binPoints) {
+  const py::ssize_t n = x.size();
+  checkQueries(n, {y.size()});
+  if (k < 0) throw py::value_error("k must be between 0 and 2^31 - 1");
+  py::array_t<double> result(n);
+  double* const bound = result.mutable_data();
+  py::gil_scoped_release release;
+  std::fill(bound, bound + n, std::numeric_limits<double>::infinity());
+  if (n == 0 || n <= k) return result;
+  const double *px = x.data(), *py_ = y.data();
+  double x0 = px[0], x1 = px[0], y0 = py_[0], y1 = py_[0];
+  for (py::ssize_t i = 1; i < n; ++i) {
+    x0 = std::min(x0, px[i]);
+    x1 = std::max(x1, px[i]);
+    y0 = std::min(y0, py_[i]);
+    y1 = std::max(y1, py_[i]);
+  }
+  const double scale = std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
+  const double side = std::sqrt((x1 - x0) * (y1 - y0) * binPoints / static_cast<double>(n));
+  if (!(side > 1e-6 * scale)) return result;
+  const int64_t nx = static_cast<int64_t>(floorDivision(x1 - x0, side)) + 1;
+  const int64_t ny = static_cast<int64_t>(floorDivision(y1 - y0, side)) + 1;
+  auto binX = [&](py::ssize_t i) {
+    return std::min(static_cast<int64_t>((px[i] - x0) / side), nx - 1);
+  };
+  auto binY = [&](py::ssize_t i) {
+    return std::min(static_cast<int64_t>((py_[i] - y0) / side), ny - 1);
+  };
+  // The counts with a border of empty bins, bin (bx, by) at (bx + 1, by + 1).
+  const int64_t rowLength = ny + 2;
+  std::vector<int64_t> counts(static_cast<size_t>((nx + 2) * rowLength), 0);
+  for (py::ssize_t i = 0; i < n; ++i)
+    ++counts[static_cast<size_t>((binX(i) + 1) * rowLength + binY(i) + 1)];
+  const double proven = 2 * std::sqrt(2.0) * side * (1 + 1e-6);
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const int64_t corner = binX(i) * rowLength + binY(i);
+    int64_t around = 0;
+    for (int64_t dx = 0; dx < 3; ++dx) {
+      for (int64_t dy = 0; dy < 3; ++dy)
+        around += counts[static_cast<size_t>(corner + dx * rowLength + dy)];
+    }
+    if (around > k) bound[i] = proven;
+  }
+  return result;
+}
+
 }  // namespace
 
 void defineClusterFunctions(py::module_& m) {
@@ -191,4 +258,7 @@ void defineClusterFunctions(py::module_& m) {
         py::arg("weight"), py::arg("offset"), py::arg("cells"),
         "A block's points per cell (rows of xlo, xhi, ylo, yhi), in the block's order: "
         "(index, x, y, rate, weight), index counted from offset.");
+  m.def("grid_bounds", &gridBounds, py::arg("x"), py::arg("y"), py::arg("k"), py::arg("bin_points"),
+        "Per point, a bound on its distance to its k-th nearest other point, or inf where "
+        "none is proven, from square bins of about bin_points points.");
 }

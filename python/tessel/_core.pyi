@@ -41,6 +41,8 @@ def split_by_tile(x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
                   ) -> List[Tuple[npt.NDArray[np.int64], npt.NDArray[np.float64],
                                   npt.NDArray[np.float64], npt.NDArray[np.float64],
                                   npt.NDArray[np.float64]]]: ...
+def grid_bounds(x: npt.NDArray[np.float64], y: npt.NDArray[np.float64], k: int,
+                bin_points: float) -> npt.NDArray[np.float64]: ...
 
 # The program's front end for the cluster command; `arguments` is the
 # program's command line as bytes, argv[0] first.

@@ -102,42 +102,18 @@ def _ball(tile: dict, qx: np.ndarray, qy: np.ndarray, r: np.ndarray) -> tuple:
     return tile["index_tree"].ball(qx, qy, r)
 
 
-BIN_POINTS = 4  # points per bin, on average, of the grid that bounds the radii
-
-
-def _bounds(x: np.ndarray, y: np.ndarray, k: int) -> np.ndarray:
-    """Per point, a bound on its measured distance to its k-th nearest other
-    point among x, y, or inf where none is proven. The points go to square
-    bins of side s over their bounding box; a point whose bin and the eight
-    around it hold k others has them within 2s of it in each coordinate
-    (bins are computed in floating point, but their side is large beside
-    the coordinates' rounding), so within 2s * sqrt(2), with a margin for
-    the measure's rounding."""
-    n = len(x)
-    bound = np.full(n, np.inf)
-    if n <= k:
-        return bound
-    x0, x1, y0, y1 = float(x.min()), float(x.max()), float(y.min()), float(y.max())
-    scale = max(abs(x0), abs(x1), abs(y0), abs(y1))
-    side = math.sqrt((x1 - x0) * (y1 - y0) * BIN_POINTS / n)
-    if not side > 1e-6 * scale:  # points on a line, or too close for bins
-        return bound
-    nx, ny = int((x1 - x0) // side) + 1, int((y1 - y0) // side) + 1
-    bx = np.minimum(((x - x0) / side).astype(np.int64), nx - 1)
-    by = np.minimum(((y - y0) / side).astype(np.int64), ny - 1)
-    counts = np.pad(np.bincount(bx * ny + by, minlength=nx * ny).reshape(nx, ny), 1)
-    block = sum(counts[i:i + nx, j:j + ny] for i in range(3) for j in range(3))
-    bound[block[bx, by] > k] = 2 * math.sqrt(2) * side * (1 + 1e-6)
-    return bound
+BIN_POINTS = 4.0  # points per bin, on average, of the grid that bounds the radii
 
 
 def _own_distances(tile: dict, cells: np.ndarray, t: int, k: int) -> dict:
     """The k nearest distances within the tile of its band: the points whose
-    ball of the bound (_bounds) may leave the tile; every other point's ball
-    lies in the tile, which then holds its k nearest. And the queries to
-    other tiles for the band's points whose ball leaves the tile."""
+    ball of the bound (_core.grid_bounds) may leave the tile; every other
+    point's ball lies in the tile, which then holds its k nearest. And the
+    queries to other tiles for the band's points whose ball leaves the
+    tile."""
     x, y = tile["x"], tile["y"]
-    band = np.nonzero(~_inside(x, y, _bounds(x, y, k), tile["cell"]))[0]
+    bound = _core.grid_bounds(x, y, k, BIN_POINTS)
+    band = np.nonzero(~_inside(x, y, bound, tile["cell"]))[0]
     own = _nearest(tile, x[band], y[band], band, k, np.full(len(band), np.inf))
     r = own[:, k - 1] if len(band) else np.empty(0)
     out = np.nonzero(~_inside(x[band], y[band], r, tile["cell"]))[0]
