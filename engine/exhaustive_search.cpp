@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/neighbor_order.h"
+#include "engine/numerics.h"
 #include "engine/phases.h"
 #include "engine/sorting.h"
 

@@ -6,6 +6,7 @@
 
 #include "engine/allocation.h"
 #include "engine/neighbor_order.h"
+#include "engine/numerics.h"
 #include "engine/parallel.h"
 #include "engine/sorting.h"
 
@@ -181,7 +182,7 @@ inline double approximate(const PointCoord& p, double x, double y) {
 class KdTree::Query {
  public:
   Query(const KdTree& tree, int32_t at, int32_t count, NeighborEntry* list)
-      : tree(tree), at(at), owner(tree.order_[at]), count(count), list(list), p(tree.coords_[at]) {}
+      : tree(tree), at(at), count(count), list(list), p(tree.coords_[at]) {}
 
   void run() {
     list[0] = {at, 0.0};
@@ -247,7 +248,7 @@ class KdTree::Query {
       }
       for (int32_t f = 0; f < foundCount; ++f) {
         const int32_t k = found[f].index;
-        found[f].distance = pairDistance(owner, p, tree.order_[k], tree.coords_[k]);
+        found[f].distance = pointDistance(p, tree.coords_[k]);
       }
       for (int32_t f = 0; f < foundCount; ++f) offer(found[f]);
       return;
@@ -324,8 +325,7 @@ class KdTree::Query {
   }
 
   const KdTree& tree;
-  const int32_t at;     // the owner's leaf position
-  const int32_t owner;  // and its index
+  const int32_t at;  // the owner's leaf position
   const int32_t count;
   NeighborEntry* const list;
   const PointCoord p;
@@ -411,7 +411,6 @@ class KdTree::Gathering {
     };
     Measured measured[kRoom];
     int32_t m = 0;
-    const int32_t owner = tree.order_[at];
     // The gathered points within the final reach, picked without a branch
     // on their distances, then measured.
     int32_t picked[kRoom];
@@ -423,7 +422,7 @@ class KdTree::Gathering {
     for (int32_t c = 0; c < n; ++c) {
       const int32_t k = picked[c];
       const int32_t index = tree.order_[k];
-      measured[m++] = {pairDistance(owner, p, index, tree.coords_[k]), index, k};
+      measured[m++] = {pointDistance(p, tree.coords_[k]), index, k};
     }
     // In the list's order: a dozen or so, the usual count, by rank of
     // their distances, then equal distances put in index order by an

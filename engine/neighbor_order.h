@@ -1,13 +1,12 @@
-// The order of a neighbour list and the distance it is keyed on, shared by
-// every neighbour search so that all of them produce the same lists bit for
-// bit. Owned by the neighbour searches.
+// The order of a neighbour list, shared by every neighbour search so that
+// all of them produce the same lists bit for bit (their distances are
+// pointDistance's). Owned by the neighbour searches.
 #ifndef TESSEL_ENGINE_NEIGHBOR_ORDER_H_
 #define TESSEL_ENGINE_NEIGHBOR_ORDER_H_
 
 #include <cmath>
 #include <cstdint>
 
-#include "engine/numerics.h"
 #include "engine/records.h"
 
 namespace tessel {
@@ -32,16 +31,6 @@ struct NeighborOrder {
     return a.index < b.index;
   }
 };
-
-// The distance of two different points i and j exactly as the exhaustive
-// search measures it, once per pair. It is the same measured either way,
-// bit for bit: each difference is rounded to nearest, which rounds b - a to
-// the negation of a - b (in hardware and in SoftExtended alike), and only
-// its square is used. So no branch on which index is the lower.
-inline double pairDistance(int32_t /*i*/, const PointCoord& pi, int32_t /*j*/,
-                           const PointCoord& pj) {
-  return pointDistance(pi, pj);
-}
 
 }  // namespace tessel
 

@@ -18,6 +18,10 @@ constexpr double PI = 3.1415927;
 
 // Euclidean distance of two points: the squared x and y differences summed
 // in extended precision, the sum rounded to double, then its square root.
+// It is the same measured from either point, bit for bit: each difference
+// is rounded to nearest, which rounds q - p to the negation of p - q (in
+// hardware and in SoftExtended alike), and only its square is used; so the
+// searches measure a pair from whichever point they hold.
 // Inline: the search and the selection measure tens of pairs per point.
 inline double pointDistance(const PointCoord& p, const PointCoord& q) {
   const Extended dx = Extended(p.x) - q.x;
