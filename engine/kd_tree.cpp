@@ -128,7 +128,7 @@ void KdTree::build(int32_t node, int32_t begin, int32_t end, int32_t parallelLev
   selectNth(points + begin, end - begin, middle - begin, [onY](const Point& a, const Point& b) {
     const double ca = onY ? a.at.y : a.at.x;
     const double cb = onY ? b.at.y : b.at.x;
-    return ca < cb || (ca == cb && a.index < b.index);
+    return (ca < cb) | ((ca == cb) & (a.index < b.index));
   });
   n.split = onY ? points[middle].at.y : points[middle].at.x;
   // A split of many points is long work too: the hook hears of it (with

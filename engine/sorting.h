@@ -117,25 +117,21 @@ void selectNth(T* items, ptrdiff_t n, ptrdiff_t k, Less less) {
           static_cast<ptrdiff_t>(static_cast<double>(k) + (size - rank) * s / size + deviation));
       selectNth(items + from, to - from + 1, k - from, less);
     }
-    // Partition [left, right] around the pivot items[k].
-    const T pivot = items[k];
+    // Partition [left, right] around the pivot items[k], without a branch
+    // on the comparisons: each item is swapped into the next place of the
+    // lower part, which grows only when the item is less.
     std::swap(items[left], items[k]);
-    if (less(pivot, items[right])) std::swap(items[left], items[right]);
-    ptrdiff_t i = left;
-    ptrdiff_t j = right;
-    while (i < j) {
-      std::swap(items[i], items[j]);
-      ++i;
-      --j;
-      while (less(items[i], pivot)) ++i;
-      while (less(pivot, items[j])) --j;
+    const T pivot = items[left];
+    ptrdiff_t store = left + 1;
+    for (ptrdiff_t m = left + 1; m <= right; ++m) {
+      const T item = items[m];
+      const bool lower = less(item, pivot);
+      items[m] = items[store];
+      items[store] = item;
+      store += lower;
     }
-    if (!less(items[left], pivot)) {
-      std::swap(items[left], items[j]);  // the pivot stayed at left
-    } else {
-      ++j;
-      std::swap(items[j], items[right]);  // the pivot went to right
-    }
+    const ptrdiff_t j = store - 1;
+    std::swap(items[left], items[j]);
     if (j <= k) left = j + 1;
     if (k <= j) right = j - 1;
   }
