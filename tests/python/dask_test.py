@@ -220,6 +220,25 @@ def listening(process):
         return set()
 
 
+def allocator(process):
+    try:
+        environ = process.environ()
+    except psutil.Error:
+        return None
+    return tuple(environ.get(name) for name in
+                 ("MALLOC_MMAP_THRESHOLD_", "MALLOC_TRIM_THRESHOLD_", "GLIBC_TUNABLES"))
+
+
+@pytest.mark.parametrize("tunables,workers_get", [
+    ("", "glibc.malloc.hugetlb=1"),
+    ("glibc.malloc.arena_max=2", "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"),
+    ("glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2", "glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2"),
+])
+def test_the_workers_huge_pages_leave_a_users_tunables_be(tunables, workers_get):
+    from tessel._dask_command import _huge_page_tunables
+    assert _huge_page_tunables(tunables) == workers_get
+
+
 @pytest.mark.parametrize("dashboard", [[], ["--dashboard", "0"]])
 def test_a_local_run_listens_on_loopback_only_and_leaves_nothing(tables, tmp_path, dashboard):
     path = tables["uniform"]
@@ -228,17 +247,20 @@ def test_a_local_run_listens_on_loopback_only_and_leaves_nothing(tables, tmp_pat
                                        "--workers", "2", *dashboard),
                                cwd=tmp_path, env=dict(ENV, TMPDIR=str(tmp_path)),
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    seen, addresses = {}, set()
+    seen, addresses, allocators = {}, set(), set()
     deadline = time.monotonic() + HANG
     while running.poll() is None and time.monotonic() < deadline:
         processes = tree(running.pid)
         seen.update((p.pid, p) for p in processes)
         addresses = addresses.union(*map(listening, processes))
+        allocators.update(map(allocator, processes))
         time.sleep(0.2)
     out, err = running.communicate(timeout=HANG)
     assert (running.returncode, out, err) == expected
     # The scheduler, the nannies and the workers listened, all on loopback.
     assert addresses and addresses <= {"127.0.0.1", "::1"}, addresses
+    # The workers kept freed memory for the next arrays, on huge pages.
+    assert (str(32 << 20), str(64 << 20), "glibc.malloc.hugetlb=1") in allocators, allocators
     assert not [p for p in seen.values() if p.is_running() and p.status() != "zombie"]
     # The private scratch directory (made under TMPDIR) is gone with the run.
     assert not [name for name in os.listdir(tmp_path) if name.startswith("tessel-dask-")]
