@@ -94,7 +94,7 @@ void mergeSort(T* items, size_t n, T* scratch, Less less) {
 // what std::nth_element does, for a `less` under which no two items are
 // equal. It chooses its pivots from a sample of the range, as Floyd and
 // Rivest's selection does, so that a large range is mostly partitioned
-// once: about half the moves of nth_element over the k-d tree's points,
+// once: about half the passes of nth_element over the k-d tree's points,
 // which do not fit any cache at the top levels.
 template <class T, class Less>
 void selectNth(T* items, ptrdiff_t n, ptrdiff_t k, Less less) {

@@ -232,7 +232,8 @@ def allocator(process):
 @pytest.mark.parametrize("tunables,workers_get", [
     ("", "glibc.malloc.hugetlb=1"),
     ("glibc.malloc.arena_max=2", "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"),
-    ("glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2", "glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2"),
+    ("glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2",
+     "glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2"),
 ])
 def test_the_workers_huge_pages_leave_a_users_tunables_be(tunables, workers_get):
     from tessel._dask_command import _huge_page_tunables
