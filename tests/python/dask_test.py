@@ -229,17 +229,6 @@ def allocator(process):
                  ("MALLOC_MMAP_THRESHOLD_", "MALLOC_TRIM_THRESHOLD_", "GLIBC_TUNABLES"))
 
 
-@pytest.mark.parametrize("tunables,workers_get", [
-    ("", "glibc.malloc.hugetlb=1"),
-    ("glibc.malloc.arena_max=2", "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"),
-    ("glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2",
-     "glibc.malloc.hugetlb=0:glibc.malloc.arena_max=2"),
-])
-def test_the_workers_huge_pages_leave_a_users_tunables_be(tunables, workers_get):
-    from tessel._dask_command import _huge_page_tunables
-    assert _huge_page_tunables(tunables) == workers_get
-
-
 @pytest.mark.parametrize("dashboard", [[], ["--dashboard", "0"]])
 def test_a_local_run_listens_on_loopback_only_and_leaves_nothing(tables, tmp_path, dashboard):
     path = tables["uniform"]

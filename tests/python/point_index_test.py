@@ -34,7 +34,6 @@ def test_refuses_what_it_cannot_answer(call):
         call(_core.PointIndex(np.zeros(2), np.ones(2)))
 
 
-
 def _layout(name, rng, n):
     if name == "uniform":
         return rng.uniform(0, 100, n), rng.uniform(0, 100, n)
