@@ -176,12 +176,14 @@ double floorDivision(double a, double b) {
 // Per point, a bound on its measured distance to its k-th nearest other
 // point among x, y, or inf where none is proven. The points go to square
 // bins of side s over their bounding box, about binPoints to a bin; a point
-// whose bin and the eight around it hold k others has them within 2s of it
-// in each coordinate (bins are computed in floating point, but their side
-// is large beside the coordinates' rounding), so within 2s * sqrt(2), with
-// a margin for the measure's rounding. Points on a line, or too close
-// together for bins, get none. In one pass, where numpy's arrays of the
-// bins, their counts and their sums were each fresh memory faulted in.
+// whose bin and the r rings of bins around it hold k others has them within
+// (r + 1) s of it in each coordinate (bins are computed in floating point,
+// but their side is large beside the coordinates' rounding), so within
+// (r + 1) s * sqrt(2), with a margin for the measure's rounding. The rings
+// grow until they hold k others, so points at the edges and in sparse
+// parts get a bound too. Points on a line, or too close together for bins,
+// get none. In one pass, where numpy's arrays of the bins, their counts
+// and their sums were each fresh memory faulted in.
 py::array_t<double> gridBounds(const Doubles& x, const Doubles& y, int64_t k, double binPoints) {
   const py::ssize_t n = x.size();
   checkQueries(n, {y.size()});
@@ -210,20 +212,29 @@ py::array_t<double> gridBounds(const Doubles& x, const Doubles& y, int64_t k, do
   auto binY = [&](py::ssize_t i) {
     return std::min(static_cast<int64_t>((py_[i] - y0) / side), ny - 1);
   };
-  // The counts with a border of empty bins, bin (bx, by) at (bx + 1, by + 1).
-  const int64_t rowLength = ny + 2;
-  std::vector<int64_t> counts(static_cast<size_t>((nx + 2) * rowLength), 0);
-  for (py::ssize_t i = 0; i < n; ++i)
-    ++counts[static_cast<size_t>((binX(i) + 1) * rowLength + binY(i) + 1)];
-  const double proven = 2 * std::sqrt(2.0) * side * (1 + 1e-6);
+  // sums[bx * rowLength + by]: the points in the bins below bx and below by,
+  // so that any block of bins is counted in four reads.
+  const int64_t rowLength = ny + 1;
+  std::vector<int64_t> sums(static_cast<size_t>((nx + 1) * rowLength), 0);
+  auto at = [&](int64_t bx, int64_t by) -> int64_t& {
+    return sums[static_cast<size_t>(bx * rowLength + by)];
+  };
+  for (py::ssize_t i = 0; i < n; ++i) ++at(binX(i) + 1, binY(i) + 1);
+  for (int64_t bx = 1; bx <= nx; ++bx) {
+    for (int64_t by = 1; by <= ny; ++by)
+      at(bx, by) += at(bx - 1, by) + at(bx, by - 1) - at(bx - 1, by - 1);
+  }
   for (py::ssize_t i = 0; i < n; ++i) {
-    const int64_t corner = binX(i) * rowLength + binY(i);
-    int64_t around = 0;
-    for (int64_t dx = 0; dx < 3; ++dx) {
-      for (int64_t dy = 0; dy < 3; ++dy)
-        around += counts[static_cast<size_t>(corner + dx * rowLength + dy)];
+    const int64_t bx = binX(i), by = binY(i);
+    for (int64_t r = 1;; ++r) {
+      const int64_t lowX = std::max<int64_t>(bx - r, 0), highX = std::min(bx + r + 1, nx);
+      const int64_t lowY = std::max<int64_t>(by - r, 0), highY = std::min(by + r + 1, ny);
+      if (at(highX, highY) - at(lowX, highY) - at(highX, lowY) + at(lowX, lowY) > k) {
+        bound[i] = static_cast<double>(r + 1) * std::sqrt(2.0) * side * (1 + 1e-6);
+        break;
+      }
+      if (lowX == 0 && lowY == 0 && highX == nx && highY == ny) break;
     }
-    if (around > k) bound[i] = proven;
   }
   return result;
 }

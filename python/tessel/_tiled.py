@@ -13,6 +13,7 @@ tiles; the points stay on the workers.
 from __future__ import annotations
 
 import math
+import threading
 from typing import Any, Sequence
 
 import dask
@@ -81,12 +82,58 @@ def _split_part(part: tuple, offset: int, cells: np.ndarray) -> list[tuple]:
     return _core.split_by_tile(*part, offset, cells)
 
 
-def _make_tile(cell: np.ndarray, *pieces: tuple) -> dict:
-    """A tile's points, as the pieces come, and its spatial index; positions
-    are positions in the tile's arrays."""
+def _make_tile(cell: np.ndarray, hops: int, k: int, *pieces: tuple) -> dict:
+    """A tile's points, as the pieces come; positions are positions in the
+    tile's arrays. With hops (the radii and halos are asked), the bounds of
+    its points' k-th neighbour distances and the index of its strip."""
     index, x, y, rate, weight = (np.concatenate([p[c] for p in pieces]) for c in range(5))
-    return dict(index=index, x=x, y=y, rate=rate, weight=weight, cell=cell,
-                index_tree=_core.PointIndex(x, y))
+    tile = dict(index=index, x=x, y=y, rate=rate, weight=weight, cell=cell)
+    if hops >= 1 and k >= 1:
+        tile.update(_strip(x, y, cell, hops, k))
+    return tile
+
+
+BIN_POINTS = 4.0  # points per bin, on average, of the grid that bounds the radii
+# The strip's width in grid bounds (their median) per hop and one more.
+STRIP_BOUNDS = 1.0
+_LAZY = threading.Lock()
+
+
+def _strip(x: np.ndarray, y: np.ndarray, cell: np.ndarray, hops: int, k: int) -> dict:
+    """The queries of the radii and halos stay near the tile's border, a
+    few neighbour distances per hop deep: they are answered from an index
+    of the points within that width of the border (the strip), which costs
+    a fraction of the whole tile's. A query whose answer may hold a point
+    inside (_covered says) goes to the whole tile's index, built when first
+    needed. "inner" bounds the points outside the strip; None when there
+    are none, or too few for a strip to save anything."""
+    bound = _core.grid_bounds(x, y, k, BIN_POINTS)
+    finite = bound[np.isfinite(bound)]
+    width = (hops + 1) * STRIP_BOUNDS * float(np.median(finite)) if len(finite) else math.inf
+    inner = _inside(x, y, np.full(len(x), width), cell)
+    if inner.sum() < len(x) // 2 or inner.all():
+        return dict(bound=bound, strip=None, inner=None, index_tree=_core.PointIndex(x, y))
+    strip = np.nonzero(~inner)[0]
+    box = (x[inner].min(), x[inner].max(), y[inner].min(), y[inner].max())
+    return dict(bound=bound, strip=strip, inner=box,
+                strip_tree=_core.PointIndex(x[strip], y[strip]))
+
+
+def _whole_index(tile: dict) -> Any:
+    with _LAZY:
+        if "index_tree" not in tile:
+            tile["index_tree"] = _core.PointIndex(tile["x"], tile["y"])
+    return tile["index_tree"]
+
+
+def _covered(tile: dict, qx: np.ndarray, qy: np.ndarray, r: np.ndarray) -> np.ndarray:
+    """Per query, whether no point outside the strip lies within measured
+    distance r of it: the box the ball reaches misses the box that bounds
+    those points (rounded sums compare as the exact ones do against a
+    double, so no margin is needed beyond _reach's)."""
+    x0, x1, y0, y1 = tile["inner"]
+    reach = _reach(r)
+    return (qx + reach < x0) | (qx - reach > x1) | (qy + reach < y0) | (qy - reach > y1)
 
 
 def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, self: np.ndarray | None, k: int,
@@ -95,14 +142,26 @@ def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, self: np.ndarray | None
     query's own position self[q] when given) that are at most its bound."""
     if self is None:
         self = np.full(len(qx), -1, dtype=np.int64)
-    return tile["index_tree"].nearest(qx, qy, self, k, bound)
+    strip = tile["strip"]
+    if strip is None:
+        return tile["index_tree"].nearest(qx, qy, self, k, bound)
+    # The strip's positions of the queries' own points (-1 for none there).
+    at = np.minimum(np.searchsorted(strip, self), len(strip) - 1)
+    found = tile["strip_tree"].nearest(qx, qy, np.where(strip[at] == self, at, -1), k, bound)
+    # Fewer than k found leave inf, and the bound is the answer's reach.
+    missing = ~_covered(tile, qx, qy, np.minimum(found[:, k - 1], bound))
+    if missing.any():
+        found[missing] = _whole_index(tile).nearest(qx[missing], qy[missing], self[missing], k,
+                                                    bound[missing])
+    return found
 
 
 def _ball(tile: dict, qx: np.ndarray, qy: np.ndarray, r: np.ndarray) -> tuple:
-    return tile["index_tree"].ball(qx, qy, r)
-
-
-BIN_POINTS = 4.0  # points per bin, on average, of the grid that bounds the radii
+    strip = tile["strip"]
+    if strip is None or not _covered(tile, qx, qy, r).all():
+        return _whole_index(tile).ball(qx, qy, r)
+    offsets, found = tile["strip_tree"].ball(qx, qy, r)
+    return offsets, strip[found]
 
 
 def _own_distances(tile: dict, cells: np.ndarray, t: int, k: int) -> dict:
@@ -112,7 +171,7 @@ def _own_distances(tile: dict, cells: np.ndarray, t: int, k: int) -> dict:
     queries to other tiles for the band's points whose ball leaves the
     tile."""
     x, y = tile["x"], tile["y"]
-    bound = _core.grid_bounds(x, y, k, BIN_POINTS)
+    bound = tile["bound"]
     band = np.nonzero(~_inside(x, y, bound, tile["cell"]))[0]
     own = _nearest(tile, x[band], y[band], band, k, np.full(len(band), np.inf))
     r = own[:, k - 1] if len(band) else np.empty(0)
@@ -308,12 +367,12 @@ def smooth_parts(parts: Sequence[Any], counts: Sequence[int], options: tuple,
     K = len(cells)
     pieces = [delayed(_split_part, nout=K)(p, int(offsets[i]), cells)
               for i, p in enumerate(parts)]
-    tile = dask.persist(*[delayed(_make_tile)(cells[t], *[pc[t] for pc in pieces])
-                          for t in range(K)])
-    halo: list[list[Any]] = [[] for _ in range(K)]
     # A point's value depends on the points up to `iterations` balls away;
     # its neighbours and triples, which diagnostics give, on its own ball.
     hops = max(iterations, 1) if diagnostics else iterations
+    tile = dask.persist(*[delayed(_make_tile)(cells[t], hops, k, *[pc[t] for pc in pieces])
+                          for t in range(K)])
+    halo: list[list[Any]] = [[] for _ in range(K)]
     if k >= 1 and hops >= 1:
         radius = _radii(tile, cells, k)
         states = _halos(tile, radius, cells, hops, k)

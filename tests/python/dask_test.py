@@ -1,5 +1,6 @@
 """tessel.dask against the program, byte for byte, on every layout, tile count and input;
 its own options, loopback-only local clusters, lost clusters, TLS. Servers bind 127.0.0.1."""
+import itertools
 import json
 import os
 import re
@@ -13,11 +14,13 @@ import numpy as np
 import pandas as pd
 import pytest
 
+dask = pytest.importorskip("dask", reason="dask not installed (tools/install-deps)")
 dd = pytest.importorskip("dask.dataframe", reason="dask not installed (tools/install-deps)")
 distributed = pytest.importorskip("distributed", reason="distributed not installed")
 psutil = pytest.importorskip("psutil", reason="psutil not installed")
 import tessel  # noqa: E402
 import tessel.dask  # noqa: E402
+import tessel._tiled  # noqa: E402
 from conftest import EXAMPLE, assert_same_diagnostics, example_diagnostics  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -124,6 +127,21 @@ def test_smooth_frame_gives_the_whole_tables_diagnostics(cluster, iterations):
     assert got.index.equals(table.index) and got["smoothed"].equals(whole["smoothed"])
     assert_same_diagnostics(got, example_diagnostics() if iterations else {
         name: column.to_numpy(np.float64) for name, column in whole.items() if name != "smoothed"})
+
+
+@pytest.mark.parametrize("layout", ["uniform", "towns", "shared"])
+def test_narrow_strips_answer_as_the_whole_tile(tables, monkeypatch, layout):
+    # Strips a tenth and a third as wide as the default: many queries reach
+    # past them to the whole tile's index, others stay in them. In this
+    # process, so that the narrower width holds.
+    table = pd.read_csv(tables[layout])
+    for width, iterations in itertools.product((0.1, 0.3), (1, 10)):
+        monkeypatch.setattr(tessel._tiled, "STRIP_BOUNDS", width)
+        whole = tessel.smooth(table.x, table.y, table.rate, table.weight, iterations=iterations)
+        with dask.config.set(scheduler="sync"):
+            got = tessel.dask.smooth_frame(dd.from_pandas(table, npartitions=2), "rate", "weight",
+                                           tiles=3, iterations=iterations).compute()
+        assert got.to_numpy().tobytes() == whole.tobytes(), (width, iterations)
 
 
 def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
