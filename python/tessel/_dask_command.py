@@ -333,6 +333,11 @@ def _cluster(checked: dict, streams: _Streams) -> Iterator[tuple[Any, int | None
                 # Between processes of one machine compressing what they
                 # send costs CPU time and saves nothing.
                 "distributed.comm.compression": None,
+                # A worker's statistical profiler walks its threads' stacks
+                # every 10 ms on its event loop, holding the interpreter's
+                # lock (without it, 0.96 to 0.98 times the core-seconds);
+                # only a dashboard shows what it gathers.
+                "distributed.worker.profile.enabled": dashboard is not None,
                 # Each worker sets itself up as the command's process did.
                 "distributed.worker.preload":
                     list(dask.config.get("distributed.worker.preload", []) or [])
