@@ -111,7 +111,8 @@ def _strip(x: np.ndarray, y: np.ndarray, cell: np.ndarray, hops: int, k: int) ->
     finite = bound[np.isfinite(bound)]
     width = (hops + 1) * STRIP_BOUNDS * float(np.median(finite)) if len(finite) else math.inf
     inner = _inside(x, y, np.full(len(x), width), cell)
-    if inner.sum() < len(x) // 2 or inner.all():
+    kept = int(inner.sum())
+    if kept < max(1, len(x) // 2) or kept == len(x):
         return dict(bound=bound, strip=None, inner=None, index_tree=_core.PointIndex(x, y))
     strip = np.nonzero(~inner)[0]
     box = (x[inner].min(), x[inner].max(), y[inner].min(), y[inner].max())

@@ -142,6 +142,14 @@ def test_narrow_strips_answer_as_the_whole_tile(tables, monkeypatch, layout):
             got = tessel.dask.smooth_frame(dd.from_pandas(table, npartitions=2), "rate", "weight",
                                            tiles=3, iterations=iterations).compute()
         assert got.to_numpy().tobytes() == whole.tobytes(), (width, iterations)
+    # Tiles of a point or two, whose strips hold all or none of them.
+    for n in range(2, 6):
+        part = table.head(n)
+        whole = tessel.smooth(part.x, part.y, part.rate, part.weight)
+        with dask.config.set(scheduler="sync"):
+            got = tessel.dask.smooth_frame(dd.from_pandas(part, npartitions=1), "rate", "weight",
+                                           tiles=n).compute()
+        assert got.to_numpy().tobytes() == whole.tobytes(), n
 
 
 def test_smooth_frame_names_an_infinite_values_row_by_its_label(cluster):
