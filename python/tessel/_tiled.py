@@ -110,12 +110,18 @@ def _strip(x: np.ndarray, y: np.ndarray, cell: np.ndarray, hops: int, k: int) ->
     bound = _core.grid_bounds(x, y, k, BIN_POINTS)
     finite = bound[np.isfinite(bound)]
     width = (hops + 1) * STRIP_BOUNDS * float(np.median(finite)) if len(finite) else math.inf
-    inner = _inside(x, y, np.full(len(x), width), cell)
+    # Which points the strip leaves out needs no care, as the box that
+    # bounds them is what answers stand on: compared with scalars, without
+    # _inside's tile-long temporaries.
+    x0, x1, y0, y1 = cell
+    reach = _reach(width)
+    inner = (x > x0 + reach) & (x < x1 - reach) & (y > y0 + reach) & (y < y1 - reach)
     kept = int(inner.sum())
     if kept < max(1, len(x) // 2) or kept == len(x):
         return dict(bound=bound, strip=None, inner=None, index_tree=_core.PointIndex(x, y))
     strip = np.nonzero(~inner)[0]
-    box = (x[inner].min(), x[inner].max(), y[inner].min(), y[inner].max())
+    box = (np.min(x, where=inner, initial=math.inf), np.max(x, where=inner, initial=-math.inf),
+           np.min(y, where=inner, initial=math.inf), np.max(y, where=inner, initial=-math.inf))
     return dict(bound=bound, strip=strip, inner=box,
                 strip_tree=_core.PointIndex(x[strip], y[strip]))
 
