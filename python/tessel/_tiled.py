@@ -127,6 +127,8 @@ def _strip(x: np.ndarray, y: np.ndarray, cell: np.ndarray, hops: int, k: int) ->
 
 
 def _whole_index(tile: dict) -> Any:
+    """The whole tile's index: _strip's, or built on the first query past
+    the strip."""
     with _LAZY:
         if "index_tree" not in tile:
             tile["index_tree"] = _core.PointIndex(tile["x"], tile["y"])
@@ -151,7 +153,7 @@ def _nearest(tile: dict, qx: np.ndarray, qy: np.ndarray, self: np.ndarray | None
         self = np.full(len(qx), -1, dtype=np.int64)
     strip = tile["strip"]
     if strip is None:
-        return tile["index_tree"].nearest(qx, qy, self, k, bound)
+        return _whole_index(tile).nearest(qx, qy, self, k, bound)
     # The strip's positions of the queries' own points (-1 for none there).
     at = np.minimum(np.searchsorted(strip, self), len(strip) - 1)
     found = tile["strip_tree"].nearest(qx, qy, np.where(strip[at] == self, at, -1), k, bound)
